@@ -1,0 +1,19 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class SettingsImage;
+
+// Name of the file that holds the factory values; rewritten at every start and after a reset.
+inline constexpr const char* kDefaultSettingsFile = "Default.cfg";
+
+// Puts the factory values into the block: the header bytes, then group, sub-code and factory data
+// of slots 10..18 and 20..31. Every other byte keeps its value (operating_mode, com_port, slot 19,
+// the unused data bytes of each record). Then runs refreshPages, so the window shows the new
+// values, and writes the block to `file`. Returns the result of that write (0 or 1).
+int applyFactoryDefaults(SettingsImage& image, const std::function<void()>& refreshPages,
+                         const std::string& file = kDefaultSettingsFile);
+
+// Only the first two steps: the values, without refresh or file. Used by the simulator too.
+void writeFactoryValues(SettingsImage& image);

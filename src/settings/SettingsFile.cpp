@@ -1,0 +1,114 @@
+#include "settings/SettingsFile.h"
+
+#include "settings/SettingsImage.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Owns a file descriptor for the length of one file operation.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded (a late write error shows up here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, const unsigned char* bytes, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+// The mode a newly created file would get, so the saved file looks like any other the user makes.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
+} // namespace
+
+int writeSettingsFile(const SettingsImage& image, const std::string& name) {
+    if (name.empty()) {
+        return 1;
+    }
+    std::string temp = folderOf(name) + "/.r550tool-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return 1;
+    }
+    FileDescriptor file(fd);
+    struct stat existing {};
+    const mode_t mode =
+        ::stat(name.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode();
+    const bool written = ::fchmod(fd, mode) == 0 &&
+                         writeAll(fd, image.raw().data(), image.raw().size()) && ::fsync(fd) == 0;
+    if (!file.close() || !written || ::rename(temp.c_str(), name.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int readSettingsFile(SettingsImage& image, const std::string& name) {
+    FileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        return -1;
+    }
+    // Read into a scratch copy first, so that a read error leaves the block unchanged.
+    auto scratch = image.raw();
+    std::size_t done = 0;
+    while (done < scratch.size()) {
+        const ssize_t n = ::read(file.get(), scratch.data() + done, scratch.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    image.raw() = scratch;
+    return 0;
+}
