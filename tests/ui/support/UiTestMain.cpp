@@ -1,0 +1,14 @@
+// GoogleTest main for the UI tests: one QApplication for the whole program, offscreen unless the
+// caller chose a platform.
+#include <QApplication>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char* argv[]) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
