@@ -6,6 +6,7 @@ class OperatorMessages;
 class PageHost;
 class SettingsImage;
 class TransactionRunner;
+struct Transfer;
 
 // The device commands of the menus: build a frame batch from the settings block, run it as one
 // transaction, and turn the outcome into an operator message and into settings.
@@ -24,6 +25,15 @@ public:
     void resetReaderToFactoryDefault(); // command 32784
 
 private:
+    // The check of the commands that work over RS232 only: false, after the refusal message,
+    // when the reader sits in the keyboard line or was never found.
+    bool passesRs232Guard();
+    // The serial port of an RS232-only command, or 0 when com_port names none: port 0 would send
+    // the first frame through the keyboard line, which cannot answer.
+    int rs232Port() const;
+    // True when the transaction ended (end code 1) with success.
+    static bool succeeded(int endCode, const Transfer& transfer);
+
     SettingsImage& image_;
     TransactionRunner& runner_;
     OperatorMessages& messages_;
