@@ -29,7 +29,7 @@ const char* const kLoadError = "Load Error";
 const char* const kResetOk = "Reset all to default value ok!";
 const char* const kResetError = "Reset all to default value error!";
 
-// A batch entry in the keyboard batch carries no port; the mode ignores it.
+// The keyboard batch always goes to port 0x60; the window has always handed it port 1.
 constexpr int kKeyboardBatchPort = 1;
 // Exchange on this port sends slot 0 through the keyboard-controller port.
 constexpr int kKeyboardLinePort = 0;
@@ -41,10 +41,6 @@ DeviceOperations::DeviceOperations(SettingsImage& image, TransactionRunner& runn
                                    std::string applicationName, std::string defaultFile)
     : image_(image), runner_(runner), messages_(messages), pages_(pages),
       applicationName_(std::move(applicationName)), defaultFile_(std::move(defaultFile)) {}
-
-bool DeviceOperations::succeeded(int endCode, const Transfer& transfer) {
-    return endCode == kEndOk && transfer.batch.result == 1;
-}
 
 bool DeviceOperations::passesRs232Guard() {
     const std::uint8_t mode = image_.operating_mode();
@@ -151,7 +147,7 @@ void DeviceOperations::detectFirmwareVersion() {
     transfer.batch.count = 1;
 
     const int endCode = runner_.run(transfer);
-    if (!succeeded(endCode, transfer)) {
+    if (endCode != kEndOk || transfer.batch.result != 1) {
         return;
     }
     // The text ends at its first zero byte; a reply that fills the whole slot has none, so the

@@ -45,6 +45,17 @@ void put(SettingsImage& image, std::size_t offset, const Bytes& bytes) {
     }
 }
 
+// Data byte 0 of slots 10..18 and 20..23 as a factory reader returns them.
+void putFactoryParameters(SettingsImage& expected) {
+    const std::vector<std::pair<std::size_t, std::uint8_t>> parameters = {
+        {0x262, 0x86}, {0x26C, 0x01}, {0x276, 0x0A}, {0x280, 0x05}, {0x28A, 0x80},
+        {0x294, 0xA3}, {0x29E, 0xA3}, {0x2A8, 0xA3}, {0x2B2, 0x83}, {0x2C6, 0x4E},
+        {0x2D0, 0x4E}, {0x2DA, 0x4E}, {0x2E4, 0x00}};
+    for (const auto& [offset, value] : parameters) {
+        expected.raw()[offset] = value;
+    }
+}
+
 TEST(ReadBackFrames, ThreeReadBlocksOnComPort) {
     Bench bench;
     bench.factoryOnSerial(5);
@@ -138,14 +149,7 @@ TEST(ReadBackOutcome, SuccessWritesExactlyTheNamedBytesAndShowsTheMainPage) {
     SettingsImage expected = bench.image;
     bench.operations.loadMainSettingsFromReader();
 
-    // Data byte 0 of slots 10..18 and 20..23.
-    const std::vector<std::pair<std::size_t, std::uint8_t>> parameters = {
-        {0x262, 0x86}, {0x26C, 0x01}, {0x276, 0x0A}, {0x280, 0x05}, {0x28A, 0x80},
-        {0x294, 0xA3}, {0x29E, 0xA3}, {0x2A8, 0xA3}, {0x2B2, 0x83}, {0x2C6, 0x4E},
-        {0x2D0, 0x4E}, {0x2DA, 0x4E}, {0x2E4, 0x00}};
-    for (const auto& [offset, value] : parameters) {
-        expected.raw()[offset] = value;
-    }
+    putFactoryParameters(expected);
     // Length and both codes of each string; the bytes behind them stay.
     put(expected, 0x2EE, {0x02, 'C', 'R'});
     put(expected, 0x2F8, {0x02, 'C', 'R'});
@@ -176,13 +180,7 @@ TEST(ReadBackStrings, LengthDecidesWhatIsCopied) {
         0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, //
     };
     SettingsImage expected = bench.image;
-    const std::vector<std::pair<std::size_t, std::uint8_t>> parameters = {
-        {0x262, 0x86}, {0x26C, 0x01}, {0x276, 0x0A}, {0x280, 0x05}, {0x28A, 0x80},
-        {0x294, 0xA3}, {0x29E, 0xA3}, {0x2A8, 0xA3}, {0x2B2, 0x83}, {0x2C6, 0x4E},
-        {0x2D0, 0x4E}, {0x2DA, 0x4E}, {0x2E4, 0x00}};
-    for (const auto& [offset, value] : parameters) {
-        expected.raw()[offset] = value;
-    }
+    putFactoryParameters(expected);
     put(expected, 0x2EE, {0x02, 0x0D, 0x0A});
     put(expected, 0x2F8, {0x03, 0x01, 0x02, 0x03});
     put(expected, 0x302, {0x00});
