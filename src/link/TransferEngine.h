@@ -21,10 +21,30 @@ public:
 
     static constexpr int kProgressPeriodMs = 100;
     static constexpr int kProgressPauseMs = 25;
+    static constexpr int kProgressMaximum = 100;
     static constexpr int kFastWorkPeriodMs = 100;
     static constexpr int kSerialWorkPeriodMs = 500;
     static constexpr std::int64_t kKeyboardProbeLimitSeconds = 10;
     static constexpr std::int64_t kSerialProbeLimitSeconds = 5;
+    // Auto-detect candidates: the keyboard line, then serial ports 1 to 9.
+    static constexpr std::int32_t kKeyboardCandidate = 0;
+    static constexpr std::int32_t kLastSerialCandidate = 9;
+
+    // Steps of the serial exchange (there is no step 4).
+    enum ExchangeState : std::int32_t {
+        SendNext = 0,
+        AwaitEcho = 1,
+        AwaitCommandEcho = 2,
+        ReadCountedReply = 3,
+        ReadBlockReply = 5,
+        ReadAcknowledge = 6,
+    };
+    // Steps of the auto-detect.
+    enum DetectState : std::int32_t {
+        SendProbe = 0,
+        AwaitProbeAnswer = 1,
+        Found = 2,
+    };
 
     TransferEngine(Clock& clock, SerialPort& serial, KeyboardPortLink& keyboard);
     ~TransferEngine();
@@ -56,6 +76,8 @@ public:
     int progress() const { return progress_; }
     std::int32_t state() const { return state_; }
     std::int32_t probeIndex() const { return probeIndex_; }
+    std::int64_t probeStart() const { return probeStart_; }
+    std::int32_t runningChecksum() const { return runningChecksum_; }
 
     // Called after every progress step (also the steps inside a keyboard send), so that the
     // window can show the bar while a send holds the thread.
@@ -64,7 +86,31 @@ public:
     }
 
 private:
-    // ... state machine helpers, to be completed with the engine.
+    void sendKeyboardBatch();
+    void sendKeyboardFrame();
+    void exchangeStep();
+    void sendNext();
+    void awaitEcho();
+    void awaitCommandEcho();
+    void readCountedReply();
+    void readBlockReply();
+    void readAcknowledge();
+    void detectStep();
+    void sendProbe();
+    void awaitProbeAnswer();
+    void nextCandidate();
+
+    // The progress step itself, shared by timer 1 and the keyboard send.
+    void stepProgress();
+    // Close the port, result -1, end code 1.
+    void failExchange();
+    // Clears reply slot `current`, then reads at most n bytes into it from byte 0. Returns the
+    // byte count (0 also when the device is gone; serial_.lost() tells the two apart).
+    int readReply(int n);
+    void recordReplyLength(int length);
+    FrameBatch::Slot& currentFrame();
+    FrameBatch::Slot& currentReply();
+    std::int64_t elapsedSeconds() const;
     void finish(int endCode);
 
     Clock& clock_;

@@ -1,0 +1,116 @@
+#include "support/FakeSerialPort.h"
+
+#include <algorithm>
+
+void FakeSerialPort::queueRead(const Bytes& bytes) {
+    incoming_.insert(incoming_.end(), bytes.begin(), bytes.end());
+}
+
+void FakeSerialPort::queueReadAfterWrite(int nthWrite, const Bytes& bytes) {
+    if (nthWrite <= writeCount_) {
+        queueRead(bytes);
+        return;
+    }
+    delayed_.push_back({nthWrite, bytes});
+}
+
+void FakeSerialPort::loseDevice() {
+    lost_ = true;
+    lastError_ = SerialError::DeviceLost;
+}
+
+bool FakeSerialPort::open(int portNumber) {
+    openAttempts.push_back(portNumber);
+    if (isOpen() || held_.count(portNumber) != 0) {
+        lastError_ = SerialError::InUse;
+        return false;
+    }
+    if (openable_.count(portNumber) == 0) {
+        lastError_ = SerialError::NoSuchPort;
+        return false;
+    }
+    openPort_ = portNumber;
+    opens.push_back(portNumber);
+    lost_ = false;
+    lastError_ = SerialError::None;
+    return true;
+}
+
+int FakeSerialPort::write(const std::uint8_t* bytes, int n) {
+    if (!isOpen() || lost_ || n <= 0) {
+        return 0;
+    }
+    int accepted = n;
+    if (writeBudget_ >= 0) {
+        accepted = std::min(n, writeBudget_);
+        writeBudget_ -= accepted;
+    }
+    Bytes sent(bytes, bytes + accepted);
+    writes.push_back({openPort_, sent, n});
+    ++writeCount_;
+    for (auto it = delayed_.begin(); it != delayed_.end();) {
+        if (it->afterWrite <= writeCount_) {
+            queueRead(it->bytes);
+            it = delayed_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (onWrite) {
+        onWrite(*this, sent);
+    }
+    return accepted;
+}
+
+int FakeSerialPort::read(std::uint8_t* buffer, int n) {
+    if (!isOpen()) {
+        return 0;
+    }
+    int got = 0;
+    if (!lost_) {
+        while (got < n && !incoming_.empty()) {
+            buffer[got++] = incoming_.front();
+            incoming_.pop_front();
+        }
+    }
+    reads.push_back({openPort_, n, got});
+    return got;
+}
+
+bool FakeSerialPort::close() {
+    if (!isOpen()) {
+        return false;
+    }
+    // Like a real port, input that nobody read is gone with it.
+    incoming_.clear();
+    openPort_ = 0;
+    ++closes;
+    return true;
+}
+
+FakeSerialPort::Bytes FakeSerialPort::echo(const Bytes& frame) {
+    Bytes out;
+    out.push_back(frame.empty() ? std::uint8_t{0} : frame[0]);
+    out.push_back(frame.size() < 2 ? std::uint8_t{0} : frame[1]);
+    return out;
+}
+
+FakeSerialPort::Bytes FakeSerialPort::acknowledgement(const Bytes& frame) {
+    Bytes out = echo(frame);
+    out.insert(out.end(), {0x00, 0x00, 0x01, 0xAA});
+    return out;
+}
+
+FakeSerialPort::Bytes FakeSerialPort::blockReply(const Bytes& frame, const Bytes& data) {
+    Bytes out = echo(frame);
+    out.insert(out.end(), {0x00, 0x00, static_cast<std::uint8_t>(data.size())});
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+FakeSerialPort::Bytes FakeSerialPort::countedReply(const Bytes& frame, const Bytes& data) {
+    Bytes out = echo(frame);
+    out.push_back(static_cast<std::uint8_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
