@@ -1,0 +1,48 @@
+#pragma once
+
+#include "link/PortMap.h"
+#include "link/SerialPort.h"
+#include "link/UniqueFd.h"
+
+#include <cstdint>
+
+// The serial port on Linux: the device that the port map gives for COMn, opened exclusively
+// (an advisory lock that holds for root and inside this program too, plus the terminal's own
+// exclusive mode), set raw to 9600 8N1 without flow control, DTR and RTS on. Reads never wait;
+// writes wait for the line at most 2000 ms + 50 ms per byte.
+class SerialLink : public SerialPort {
+public:
+    static constexpr int kWriteBaseMs = 2000;
+    static constexpr int kWritePerByteMs = 50;
+
+    SerialLink();
+    explicit SerialLink(PortMap map);
+    ~SerialLink() override;
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+
+    // An open link is closed first, so a second open never leaks the first port.
+    bool open(int portNumber) override;
+    int write(const std::uint8_t* bytes, int n) override;
+    int read(std::uint8_t* buffer, int n) override;
+    bool close() override;
+    bool isOpen() const override { return fd_.valid(); }
+    bool lost() const override { return lost_; }
+    SerialError lastError() const override { return lastError_; }
+    // The errno behind lastError(), for diagnosis; 0 when there was none.
+    int lastErrno() const { return lastErrno_; }
+
+    // The one place an OS error becomes a SerialError.
+    static SerialError errorFromErrno(int error);
+
+private:
+    bool fail(int error);
+    bool setLineSettings();
+    void markLost(int error);
+
+    PortMap map_;
+    UniqueFd fd_;
+    bool lost_ = false;
+    SerialError lastError_ = SerialError::None;
+    int lastErrno_ = 0;
+};

@@ -1,0 +1,28 @@
+#include "link/UniqueFd.h"
+
+#include <unistd.h>
+
+UniqueFd::~UniqueFd() {
+    reset();
+}
+
+UniqueFd::UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        reset(other.fd_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void UniqueFd::reset(int fd) {
+    if (fd_ >= 0 && fd_ != fd) {
+        // The descriptor is gone after close() even when it reports EINTR on Linux, so there
+        // is nothing to retry.
+        ::close(fd_);
+    }
+    fd_ = fd;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+// Owns one file descriptor and closes it when it goes out of scope or is reset. Moves, never
+// copies, so a descriptor has exactly one owner.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd();
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept;
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes the descriptor held (if any) and takes fd instead.
+    void reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
