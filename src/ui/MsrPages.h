@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class CodeListEditor;
 class QLabel;
 class QWidget;
 class SettingsImage;
@@ -39,6 +40,9 @@ public:
 
     // The bold title that heads every MSR page (control 1101).
     QLabel* pageTitle() const;
+    // The prefix and suffix entries, their counters and the key pad, with keyPadTarget and the
+    // display texts of the current page's lists.
+    const CodeListEditor& codeListEditor() const;
 
 private:
     struct Controls;

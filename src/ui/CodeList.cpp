@@ -1,0 +1,44 @@
+#include "ui/CodeList.h"
+
+#include <algorithm>
+
+int CodeList::count() const {
+    return std::min<int>(record_[0], kMaxCodes);
+}
+
+std::uint8_t CodeList::code(int i) const {
+    return record_[std::clamp(i, 1, kMaxCodes)];
+}
+
+bool CodeList::append(std::uint8_t code) {
+    if (full() || code == 0) {
+        return false;
+    }
+    const int n = count() + 1;
+    record_[0] = static_cast<std::uint8_t>(n);
+    record_[n] = code;
+    return true;
+}
+
+bool CodeList::removeLast() {
+    const int n = count();
+    if (n == 0) {
+        return false;
+    }
+    record_[n] = 0;
+    record_[0] = static_cast<std::uint8_t>(n - 1);
+    return true;
+}
+
+QString CodeList::displayText() const {
+    QString text;
+    for (int i = 1; i <= count(); ++i) {
+        const std::uint8_t c = code(i);
+        if (c >= 32 && c <= 126) {
+            text += QChar(c);
+        } else {
+            text += QStringLiteral("{%1}").arg(c);
+        }
+    }
+    return text;
+}
