@@ -1,0 +1,284 @@
+// The device commands run through the real transfer engine, against a scripted reader on the
+// fake serial port and recording port I/O for the keyboard line.
+#include "link/KeyboardPortLink.h"
+#include "link/TransferEngine.h"
+#include "settings/FactoryDefaults.h"
+#include "settings/SettingsFile.h"
+#include "support/EngineTransactionRunner.h"
+#include "support/OperationsBench.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Bench = OperationsBench<EngineTransactionRunner>;
+
+// A reader on RS232 with its own setting memory (groups 0xC0 and 0xC1): write blocks are stored
+// and acknowledged, read blocks answered from memory, the version query answered with a counted
+// text, the factory reset with a counted status byte. Every frame is echoed first.
+class ScriptedReader {
+public:
+    explicit ScriptedReader(FakeSerialPort& port) {
+        port.onWrite = [this](FakeSerialPort& p, const Bytes& frame) { answer(p, frame); };
+    }
+
+    std::uint8_t& at(std::uint8_t group, std::uint8_t subCode) {
+        return memory_.at(group == 0xC1 ? 1U : 0U).at(subCode);
+    }
+
+    std::string version = "V1.00";
+    // A reader that has gone quiet after its first echo byte: the engine waits for the command
+    // echo until CANCEL or Escape.
+    bool stallAfterEcho = false;
+    // Announces one byte less than asked for in every block reply.
+    bool wrongBlockLength = false;
+    std::vector<Bytes> frames;
+
+private:
+    void answer(FakeSerialPort& port, const Bytes& frame) {
+        frames.push_back(frame);
+        if (frame.size() < 2) {
+            return;
+        }
+        if (stallAfterEcho) {
+            port.queueRead({frame[0]});
+            return;
+        }
+        switch (frame[1]) {
+        case 0x1D: {
+            for (std::size_t i = 5; i < frame.size(); ++i) {
+                at(frame[2], static_cast<std::uint8_t>(frame[3] + i - 5)) = frame[i];
+            }
+            port.queueRead(FakeSerialPort::acknowledgement(frame));
+            break;
+        }
+        case 0x1C: {
+            Bytes data;
+            for (int i = 0; i < frame[4]; ++i) {
+                data.push_back(at(frame[2], static_cast<std::uint8_t>(frame[3] + i)));
+            }
+            if (wrongBlockLength) {
+                data.pop_back();
+            }
+            port.queueRead(FakeSerialPort::blockReply(frame, data));
+            break;
+        }
+        case 0x01:
+            port.queueRead(
+                FakeSerialPort::countedReply(frame, Bytes(version.begin(), version.end())));
+            break;
+        default:
+            port.queueRead(FakeSerialPort::countedReply(frame, {0x00}));
+            break;
+        }
+    }
+
+    std::array<std::array<std::uint8_t, 256>, 2> memory_{};
+};
+
+std::vector<Bytes> writtenFrames(const FakeSerialPort& port) {
+    std::vector<Bytes> out;
+    for (const auto& w : port.writes) {
+        out.push_back(w.bytes);
+    }
+    return out;
+}
+
+TEST(SerialThroughEngine, ProgrammingSendsSixAcknowledgedFrames) {
+    Bench bench;
+    bench.factoryOnSerial(3);
+    bench.runner.serial().allowPort(3);
+    ScriptedReader reader(bench.runner.serial());
+    bench.operations.programAllViaSerial();
+
+    expectOutcome(bench.messages, {1, 1, "Programming all value ok!", "System message"});
+    const std::vector<Bytes> frames = writtenFrames(bench.runner.serial());
+    ASSERT_EQ(frames.size(), 6U);
+    EXPECT_EQ(frames[0], (Bytes{0x1B, 0x1D, 0xC0, 0x00, 0x09, 0x86, 0x01, 0x0A, 0x05, 0x80, 0xA3,
+                                0xA3, 0xA3, 0x83}));
+    EXPECT_EQ(frames[5], (Bytes{0x1B, 0x1D, 0xC0, 0x10, 0x04, 0x4E, 0x4E, 0x4E, 0x00}));
+    for (std::size_t i = 1; i <= 4; ++i) {
+        EXPECT_EQ(frames[i].size(), 21U) << i;
+    }
+    EXPECT_EQ(reader.at(0xC1, 0x20), 0x02);
+    EXPECT_EQ(reader.at(0xC1, 0x21), 'T');
+    EXPECT_FALSE(bench.runner.serial().isOpen());
+    // Four ticks of 500 ms per frame.
+    RecordProperty("elapsedMs", std::to_string(bench.runner.lastElapsedMs()));
+    EXPECT_GE(bench.runner.lastElapsedMs(), 6 * 4 * 500);
+}
+
+TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
+    Bench source;
+    source.factoryOnSerial(3);
+    source.image.general_flags() = 0x00;
+    source.image.baud_code() = 7;
+    source.image.iso_flags(3) = 0x41;
+    source.image.param_13() = 0x5A;
+    const Bytes prefix{0x07, 'A', 'B', 'C', 'D', 'E', 'F', 'G'};
+    std::copy(prefix.begin(), prefix.end(), source.image.track_prefix(3));
+    source.runner.serial().allowPort(3);
+    ScriptedReader reader(source.runner.serial());
+    source.operations.programAllViaSerial();
+    ASSERT_EQ(source.messages.shown.size(), 1U);
+
+    // A second block, all factory, with a string that is longer than what the reader holds.
+    Bench target;
+    target.factoryOnSerial(3);
+    const Bytes longSuffix{0x05, '1', '2', '3', '4', '5', '6', '7'};
+    std::copy(longSuffix.begin(), longSuffix.end(), target.image.msr_suffix());
+    target.runner.serial().allowPort(3);
+    target.runner.serial().onWrite = source.runner.serial().onWrite;
+    SettingsImage expected = target.image;
+    expected.general_flags() = 0x00;
+    expected.baud_code() = 7;
+    expected.iso_flags(3) = 0x41;
+    expected.param_13() = 0x5A;
+    std::copy(prefix.begin(), prefix.end(), expected.track_prefix(3));
+    expected.msr_suffix()[0] = 0x02;
+    expected.msr_suffix()[1] = 'C';
+    expected.msr_suffix()[2] = 'R';
+    target.operations.loadMainSettingsFromReader();
+
+    EXPECT_TRUE(target.messages.shown.empty());
+    EXPECT_EQ(target.image.raw(), expected.raw());
+    EXPECT_EQ(target.pages.calls, (std::vector<std::string>{"returnToMainPage"}));
+    ASSERT_EQ(reader.frames.size(), 9U);
+    EXPECT_EQ(reader.frames[7], (Bytes{0x1B, 0x1C, 0xC1, 0x10, 0x40}));
+}
+
+TEST(SerialThroughEngine, FailuresGiveEachCommandsMessage) {
+    // No reader was ever found: COM255 does not open.
+    Bench noPort;
+    noPort.factoryOnSerial(0xFF);
+    noPort.operations.programAllViaSerial();
+    expectOutcome(noPort.messages, {1, -1, "Programming all value error!", "Error message"});
+
+    // A reader that answers a read block with the wrong length.
+    Bench wrongLength;
+    wrongLength.factoryOnSerial(2);
+    wrongLength.runner.serial().allowPort(2);
+    ScriptedReader reader(wrongLength.runner.serial());
+    reader.wrongBlockLength = true;
+    const SettingsImage before = wrongLength.image;
+    wrongLength.operations.loadMainSettingsFromReader();
+    expectOutcome(wrongLength.messages, {1, -1, "Load Error", "r550tool"});
+    EXPECT_EQ(wrongLength.image.raw(), before.raw());
+
+    // Silent reader: the version query shows nothing.
+    Bench silent;
+    silent.factoryOnSerial(4);
+    silent.runner.serial().allowPort(4);
+    silent.operations.detectFirmwareVersion();
+    EXPECT_EQ(silent.runner.lastEndCode(), 1);
+    EXPECT_TRUE(silent.messages.shown.empty());
+}
+
+TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
+    Bench cancelled;
+    cancelled.factoryOnSerial(5);
+    cancelled.runner.serial().allowPort(5);
+    ScriptedReader stalled(cancelled.runner.serial());
+    stalled.stallAfterEcho = true;
+    cancelled.runner.hook =
+        EngineTransactionRunner::at(5000, [](TransferEngine& e) { e.cancel(); });
+    cancelled.operations.loadMainSettingsFromReader();
+    expectOutcome(cancelled.messages, {1, -1, "Load Error", "r550tool"});
+    EXPECT_FALSE(cancelled.runner.serial().isOpen());
+
+    Bench escaped;
+    escaped.factoryOnSerial(5);
+    escaped.runner.serial().allowPort(5);
+    ScriptedReader stalledToo(escaped.runner.serial());
+    stalledToo.stallAfterEcho = true;
+    escaped.runner.hook = EngineTransactionRunner::at(5000, [](TransferEngine& e) { e.escape(); });
+    escaped.operations.programAllViaSerial();
+    EXPECT_EQ(escaped.runner.lastEndCode(), 2);
+    EXPECT_TRUE(escaped.messages.shown.empty());
+    EXPECT_FALSE(escaped.runner.serial().isOpen());
+}
+
+TEST(SerialThroughEngine, VersionTextIsShown) {
+    Bench bench;
+    bench.factoryOnSerial(1);
+    bench.runner.serial().allowPort(1);
+    ScriptedReader reader(bench.runner.serial());
+    bench.operations.detectFirmwareVersion();
+    expectOutcome(bench.messages, {1, 1, "V1.00", "r550tool"});
+    EXPECT_EQ(reader.frames, (std::vector<Bytes>{{0x1B, 0x01}}));
+}
+
+TEST(SerialThroughEngine, ResetConfirmedAndUnconfirmed) {
+    Bench confirmed;
+    confirmed.factoryOnSerial(6);
+    confirmed.image.msr_flags() = 0x00;
+    confirmed.runner.serial().allowPort(6);
+    ScriptedReader reader(confirmed.runner.serial());
+    confirmed.operations.resetReaderToFactoryDefault();
+    expectOutcome(confirmed.messages, {1, 1, "Reset all to default value ok!", "System message"});
+    EXPECT_EQ(reader.frames, (std::vector<Bytes>{{0x1B, 0x21, 0x01, 0xFF}}));
+    EXPECT_EQ(confirmed.image.msr_flags(), 0x83);
+
+    // No reader found at start (mode 3, port 0xFF): the port does not open.
+    Bench notFound;
+    notFound.factoryOnSerial(0xFF);
+    notFound.image.operating_mode() = SettingsImage::kModeNotFound;
+    notFound.image.msr_flags() = 0x00;
+    notFound.operations.resetReaderToFactoryDefault();
+    expectOutcome(notFound.messages, {1, -1, "Reset all to default value error!", "Error message"});
+    EXPECT_EQ(notFound.image.operating_mode(), SettingsImage::kModeRs232);
+    EXPECT_EQ(notFound.image.msr_flags(), 0x83);
+    SettingsImage file;
+    ASSERT_EQ(readSettingsFile(file, notFound.defaultFile), 0);
+    EXPECT_EQ(file.raw(), notFound.image.raw());
+}
+
+std::vector<std::uint8_t> portValues(const RecordingPortIo& io) {
+    std::vector<std::uint8_t> out;
+    for (const auto& w : io.writes) {
+        EXPECT_EQ(w.port, KeyboardPortLink::kPort);
+        out.push_back(w.value);
+    }
+    return out;
+}
+
+TEST(KeyboardThroughEngine, ProgrammingFactoryImageIs168PortWrites) {
+    Bench bench;
+    bench.factoryOnSerial(0);
+    bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+    bench.operations.programAllViaKeyboard();
+
+    expectOutcome(bench.messages, {1, 1, "Programming all value ok!", "System message"});
+    const Bytes values = portValues(bench.runner.portIo());
+    ASSERT_EQ(values.size(), 168U);
+    EXPECT_EQ(Bytes(values.begin(), values.begin() + 7),
+              (Bytes{0x1B, 0x1D, 0xC0, 0x00, 0x01, 0x86, 0x47}));
+    EXPECT_EQ(Bytes(values.end() - 2, values.end()), (Bytes{0x1B, 0x30}));
+    EXPECT_TRUE(bench.runner.serial().writes.empty());
+    // 100 ms a byte, no pause after the closing 0x30: the send holds the thread for ~16.7 s.
+    RecordProperty("elapsedMs", std::to_string(bench.runner.lastElapsedMs()));
+    EXPECT_GE(bench.runner.lastElapsedMs(), 167 * 100);
+}
+
+TEST(KeyboardThroughEngine, ResetInTheKeyboardLine) {
+    Bench bench;
+    bench.factoryOnSerial(0);
+    bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+    bench.image.char_code_delay() = 200;
+    bench.operations.resetReaderToFactoryDefault();
+
+    expectOutcome(bench.messages, {1, 1, "Reset all to default value ok!", "System message"});
+    EXPECT_EQ(portValues(bench.runner.portIo()), (Bytes{0x1B, 0x21, 0x01, 0xE0, 0x1F, 0xC4}));
+    EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeKeyboardWedge);
+    EXPECT_EQ(bench.image.char_code_delay(), 10);
+    EXPECT_TRUE(bench.runner.serial().writes.empty());
+}
+
+} // namespace
