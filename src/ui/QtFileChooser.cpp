@@ -1,0 +1,51 @@
+#include "ui/QtFileChooser.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+// The name offered in both dialogs, inside the program's own folder.
+QString offeredFile() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Default.cfg"));
+}
+
+} // namespace
+
+std::optional<std::string> QtFileChooser::chooseFileToLoad() {
+    // "*" rather than "*.*": on Linux a file name need not have a dot to be a settings file.
+    const QString filters = QStringLiteral("Config File(*.cfg);;All File Settings (*)");
+    const QString name = QFileDialog::getOpenFileName(window_, QString(), offeredFile(), filters);
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    return name.toStdString();
+}
+
+std::optional<std::string> QtFileChooser::chooseFileToSave() {
+    // No default suffix: the File menu appends ".cfg" itself. The dialog confirms overwriting the
+    // name typed in it.
+    const QString filters = QStringLiteral("Config File(*.cfg)");
+    const QString name = QFileDialog::getSaveFileName(window_, QString(), offeredFile(), filters);
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    // "abc" is written as "abc.cfg", which the dialog did not ask about: ask for that name too,
+    // so that an existing file is never replaced without a question.
+    const std::string chosen = name.toStdString();
+    const QString written = QString::fromStdString(withSettingsExtension(chosen));
+    if (written != name && QFileInfo::exists(written)) {
+        const auto answer =
+            QMessageBox::question(window_, QString(),
+                                  QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                      .arg(QFileInfo(written).fileName()),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            return std::nullopt;
+        }
+    }
+    return chosen;
+}

@@ -1,0 +1,89 @@
+#include "settings/SettingsImage.h"
+#include "support/MainWindowFixture.h"
+
+#include <QLabel>
+#include <QSpinBox>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+// Page changes through the menu and the tree. Edits that must survive a page change are checked
+// on the Main Settings page here; the MSR pages' own checks sit with those pages.
+class Navigation : public MainWindowFixture {
+protected:
+    void SetUp() override { startWithReaderOn(3); }
+
+    QTreeWidget* tree() const { return control<QTreeWidget>("tree"); }
+    QLabel* title() const { return control<QLabel>("1101"); }
+    QTreeWidgetItem* item(const char* text) const {
+        const QList<QTreeWidgetItem*> found =
+            tree()->findItems(QString::fromLatin1(text), Qt::MatchExactly | Qt::MatchRecursive);
+        EXPECT_EQ(found.size(), 1) << text;
+        return found.value(0);
+    }
+    void select(const char* text) const { tree()->setCurrentItem(item(text)); }
+    bool msrState() const { return shown("tree") && title()->isVisibleTo(window.get()); }
+};
+
+TEST_F(Navigation, MsrSettingShowsTheTreeOnTheMsrMainSettingsPage) {
+    command("32775");
+    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_TRUE(msrState());
+    EXPECT_EQ(tree()->geometry(), QRect(9, 6, 194, 391));
+    EXPECT_EQ(tree()->currentItem(), item("MSR Main Settings"));
+    EXPECT_EQ(title()->text(), "MSR Main Settings");
+    EXPECT_FALSE(shown("1007"));
+}
+
+TEST_F(Navigation, TreeItemsSelectTheirPages) {
+    command("32775");
+    const struct {
+        const char* text;
+        int page;
+    } cases[] = {{"MSR Track 1", 2}, {"MSR Track 3", 4}, {"Track 1", 6},
+                 {"Track 2", 7},     {"Track 3", 8},     {"MSR Main Settings", 1}};
+    for (const auto& c : cases) {
+        select(c.text);
+        EXPECT_EQ(window->currentPage(), c.page) << c.text;
+        EXPECT_EQ(title()->text(), c.text);
+        EXPECT_TRUE(msrState());
+    }
+}
+
+TEST_F(Navigation, ClickingTheIsoGroupItemShowsOnlyTreeAndTitle) {
+    command("32775");
+    const QRect where = tree()->visualItemRect(item("MSR ISO Standard Field Setting Group"));
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, where.center());
+    EXPECT_EQ(window->currentPage(), 5);
+    EXPECT_EQ(title()->text(), "MSR ISO Standard Field Setting Group");
+    EXPECT_TRUE(msrState());
+    EXPECT_FALSE(shown("1007"));
+}
+
+TEST_F(Navigation, MainSettingReturnsAndMsrSettingAlwaysLandsOnPage1) {
+    command("32775");
+    select("Track 3");
+    command("32786");
+    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_FALSE(msrState());
+    EXPECT_TRUE(shown("1007"));
+    EXPECT_TRUE(shown("1031"));
+
+    command("32775");
+    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_EQ(tree()->currentItem(), item("MSR Main Settings"));
+    EXPECT_TRUE(msrState());
+}
+
+TEST_F(Navigation, MainPageEditsSurviveAVisitToTheMsrPages) {
+    control<QSpinBox>("1016")->setValue(77); // hidden in the RS232 layout, still stored
+    command("32775");
+    EXPECT_EQ(image.scan_code_delay(), 77);
+    select("MSR Track 2");
+    command("32786");
+    EXPECT_EQ(control<QSpinBox>("1016")->value(), 77);
+    EXPECT_EQ(image.com_port(), 3);
+}
+
+} // namespace

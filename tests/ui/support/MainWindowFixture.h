@@ -1,0 +1,93 @@
+#pragma once
+
+#include "settings/SettingsImage.h"
+#include "support/RecordingMessages.h"
+#include "support/ScriptedRunner.h"
+#include "support/TempFolder.h"
+#include "ui/FileChooser.h"
+#include "ui/MainDialog.h"
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QAction>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+// Answers the file dialogs from queues; an empty queue is a cancelled dialog.
+class ScriptedFileChooser : public FileChooser {
+public:
+    std::optional<std::string> chooseFileToLoad() override { return next(loads); }
+    std::optional<std::string> chooseFileToSave() override { return next(saves); }
+
+    std::deque<std::optional<std::string>> loads;
+    std::deque<std::optional<std::string>> saves;
+
+private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+// Runs the test in a fresh folder, so that "Default.cfg" lands there.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::filesystem::path& folder)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    ~WorkingFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
+
+private:
+    std::filesystem::path previous_;
+};
+
+// The main window over recording fakes. start() runs the start-up with the detection outcome
+// the test chooses and shows the window.
+class MainWindowFixture : public ::testing::Test {
+protected:
+    // The outcomes of the detection window.
+    void startWithReaderOn(int port) { start(1, port); }
+    void startCancelled() { start(1, -1); }
+    void startEscaped() { start(2, std::nullopt); }
+
+    void start(int endCode, std::optional<int> port) {
+        runner.endCode = endCode;
+        runner.port = port;
+        window = std::make_unique<MainDialog>(image, runner, messages, files, "r550tool");
+        window->initialise();
+        window->show();
+    }
+
+    template <typename T> T* control(const char* name) const {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    bool shown(const char* name) const { return control<QWidget>(name)->isVisibleTo(window.get()); }
+    void command(const char* id) const { control<QAction>(id)->trigger(); }
+
+    std::filesystem::path file(const char* name) const { return folder.path() / name; }
+
+    TempFolder folder;
+    WorkingFolder workingFolder{folder.path()};
+    SettingsImage image;
+    ScriptedRunner runner;
+    RecordingMessages messages;
+    ScriptedFileChooser files;
+    std::unique_ptr<MainDialog> window;
+};
