@@ -1,0 +1,33 @@
+#include "ui/DialogTransactionRunner.h"
+
+#include "link/KeyboardPortLink.h"
+#include "link/NullPortIo.h"
+#include "link/PortIoSelection.h"
+#include "link/SerialLink.h"
+#include "link/Transfer.h"
+#include "link/TransferEngine.h"
+#include "ui/TransferDialog.h"
+
+#include <cstdlib>
+#include <memory>
+
+DialogTransactionRunner::DialogTransactionRunner(std::int64_t programStartMs, QWidget* parent)
+    : programStartMs_(programStartMs), parent_(parent) {}
+
+int DialogTransactionRunner::run(Transfer& transfer) {
+    SerialLink serial;
+    std::unique_ptr<PortIo> io = makePortIo(std::getenv("R550_PORT_IO"), clock_, programStartMs_);
+    if (!io) {
+        io = std::make_unique<NullPortIo>();
+    }
+    KeyboardPortLink keyboard(*io, clock_);
+    TransferEngine engine(clock_, serial, keyboard);
+    engine.transfer() = transfer;
+    int endCode = 0;
+    {
+        TransferDialog dialog(engine, parent_);
+        endCode = dialog.exec();
+    }
+    transfer = engine.transfer();
+    return endCode;
+}
