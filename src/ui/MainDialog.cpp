@@ -29,7 +29,6 @@ namespace {
 const char* const kCaption = "Tarvik--R550 Programming Tools V1.00";
 const char* const kFileMessageCaption = "System Message";
 const QRect kTreeGeometry(9, 6, 194, 391);
-const QRect kTitleGeometry(210, 9, 340, 30);
 
 QIcon programIcon() {
     QIcon icon;
@@ -81,15 +80,7 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
     mainPage_ = std::make_unique<MainSettingsPage>(client_, image_);
     msrPages_ = std::make_unique<MsrPages>(client_, image_, currentPage_);
 
-    QLabel* title = msrPages_->pageTitle();
-    QFont titleFont(QStringLiteral("Arial"));
-    titleFont.setPixelSize(24);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    title->setGeometry(kTitleGeometry);
-    title->setFrameShape(QFrame::Box);
-    title->setAlignment(Qt::AlignCenter);
-    title->hide();
+    msrPages_->pageTitle()->hide();
 
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainDialog::onTreeSelectionChanged);
 }

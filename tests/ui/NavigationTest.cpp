@@ -1,6 +1,7 @@
 #include "settings/SettingsImage.h"
 #include "support/MainWindowFixture.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QSpinBox>
 #include <QTest>
@@ -8,8 +9,8 @@
 
 namespace {
 
-// Page changes through the menu and the tree. Edits that must survive a page change are checked
-// on the Main Settings page here; the MSR pages' own checks sit with those pages.
+// Page changes through the menu and the tree: the page being left is stored before the next one
+// is loaded, whichever way the operator moves.
 class Navigation : public MainWindowFixture {
 protected:
     void SetUp() override { startWithReaderOn(3); }
@@ -84,6 +85,44 @@ TEST_F(Navigation, MainPageEditsSurviveAVisitToTheMsrPages) {
     command("32786");
     EXPECT_EQ(control<QSpinBox>("1016")->value(), 77);
     EXPECT_EQ(image.com_port(), 3);
+}
+
+TEST_F(Navigation, TrackPageEditsSurviveSwitchesToOtherPagesAndBack) {
+    command("32775");
+    select("MSR Track 1");
+    auto* beep = control<QCheckBox>("1300");
+    ASSERT_TRUE(beep->isChecked()); // factory 0xA3
+    beep->click();
+    select("MSR Track 2");
+    EXPECT_EQ(image.track_flags(1), 0x23);
+    EXPECT_TRUE(beep->isChecked()) << "track 2 keeps its own beep";
+    command("32786");
+    command("32775");
+    select("MSR Track 1");
+    EXPECT_FALSE(beep->isChecked());
+    EXPECT_EQ(image.track_flags(2), 0xA3);
+}
+
+TEST_F(Navigation, MsrSettingOnTheMsrMainSettingsPageKeepsItsEdits) {
+    command("32775");
+    auto* errorBeep = control<QCheckBox>("1200");
+    ASSERT_TRUE(errorBeep->isChecked()); // factory 0x83
+    errorBeep->click();
+    command("32775");
+    EXPECT_FALSE(errorBeep->isChecked());
+    EXPECT_EQ(image.msr_flags(), 0x03);
+}
+
+TEST_F(Navigation, OnTheIsoGroupItemSaveStoresOnlyTheTwoMainPages) {
+    command("32775");
+    select("Track 1");
+    control<QCheckBox>("1405")->click(); // field splitting on: stored when the page is left
+    select("MSR ISO Standard Field Setting Group");
+    EXPECT_EQ(image.iso_flags(1), 0x4F);
+    control<QCheckBox>("1400")->setChecked(false); // hidden now, so not stored
+    command("32777");
+    EXPECT_EQ(image.iso_flags(1), 0x4F);
+    EXPECT_EQ(window->currentPage(), 5);
 }
 
 } // namespace
