@@ -57,7 +57,8 @@ void KeyCodeEdit::listKey(QKeyEvent* event) {
     bool changed = false;
     if (key == Qt::Key_Backspace) {
         changed = list.removeLast();
-    } else {
+    } else if (!(event->modifiers() & Qt::ControlModifier)) {
+        // With Control held a key is a shortcut or a control character, never a typed one.
         for (const QChar c : event->text()) {
             const char16_t code = c.unicode();
             if (code >= 32 && code <= 126 && list.append(static_cast<std::uint8_t>(code))) {
