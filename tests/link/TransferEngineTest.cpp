@@ -57,31 +57,13 @@ Transfer serialTransfer(int port, const std::vector<CommandFrame>& frames) {
     return t;
 }
 
-// A reader on RS232: acknowledges write blocks, answers read blocks with `blockData` cut to the
-// asked length, and any other command with the counted reply `counted`.
+// A reader on RS232 that answers version queries with `counted` and read blocks with
+// `blockData`.
 void answerLikeReader(FakeSerialPort& serial, Bytes counted = {'V', '1', '.', '0'},
                       Bytes blockData = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}) {
-    serial.onWrite = [counted, blockData](FakeSerialPort& port, const Bytes& frame) {
-        if (frame.size() < 2) {
-            return;
-        }
-        switch (classifyReply(frame[1])) {
-        case ReplyKind::Acknowledgement:
-            port.queueRead(FakeSerialPort::acknowledgement(frame));
-            break;
-        case ReplyKind::Block: {
-            const std::size_t n = frame.size() > 4 ? frame[4] : 0;
-            Bytes data(blockData.begin(), blockData.begin() + static_cast<std::ptrdiff_t>(
-                                                                  std::min(n, blockData.size())));
-            data.resize(n, 0x99);
-            port.queueRead(FakeSerialPort::blockReply(frame, data));
-            break;
-        }
-        case ReplyKind::Counted:
-            port.queueRead(FakeSerialPort::countedReply(frame, counted));
-            break;
-        }
-    };
+    serial.answerLikeReader([counted, blockData](const Bytes& frame) {
+        return classifyReply(frame[1]) == ReplyKind::Block ? blockData : counted;
+    });
 }
 
 // An engine driven tick by tick, for the tests that look at single steps.

@@ -1,5 +1,7 @@
 #include "support/FakeSerialPort.h"
 
+#include "link/CommandFrame.h"
+
 #include <algorithm>
 
 void FakeSerialPort::queueRead(const Bytes& bytes) {
@@ -113,4 +115,26 @@ FakeSerialPort::Bytes FakeSerialPort::countedReply(const Bytes& frame, const Byt
     out.push_back(static_cast<std::uint8_t>(data.size()));
     out.insert(out.end(), data.begin(), data.end());
     return out;
+}
+
+void FakeSerialPort::answerLikeReader(std::function<Bytes(const Bytes& frame)> data) {
+    onWrite = [data = std::move(data)](FakeSerialPort& port, const Bytes& frame) {
+        if (frame.size() < 2) {
+            return;
+        }
+        Bytes payload = data ? data(frame) : Bytes{};
+        switch (classifyReply(frame[1])) {
+        case ReplyKind::Acknowledgement:
+            port.queueRead(acknowledgement(frame));
+            break;
+        case ReplyKind::Block:
+            payload.resize(frame.size() > 4 ? frame[4] : 0, 0x00);
+            port.queueRead(blockReply(frame, payload));
+            break;
+        case ReplyKind::Counted:
+            payload.resize(std::min<std::size_t>(payload.size(), 255));
+            port.queueRead(countedReply(frame, payload));
+            break;
+        }
+    };
 }

@@ -11,7 +11,8 @@
 // An in-memory serial port with a scripted reader behind it. A test chooses which port numbers
 // open, queues the bytes the reader sends (at once, after the n-th write, or from onWrite so a
 // scripted reader answers each frame), and can make the device vanish or writes fall short.
-// Every open, close, write and read is recorded.
+// Every open, close, write and read is recorded. Input nobody read is dropped when the port
+// closes, as on a real port.
 class FakeSerialPort : public SerialPort {
 public:
     using Bytes = std::vector<std::uint8_t>;
@@ -44,6 +45,10 @@ public:
     void failWritesAfterBytes(int bytes) { writeBudget_ = bytes; }
     // Called after every write with what went out; may queue the reader's answer.
     std::function<void(FakeSerialPort&, const Bytes&)> onWrite;
+    // Sets onWrite to answer as a reader on RS232 does: a write block with an acknowledgement, a
+    // read block with a block reply of the asked length (data(frame), cut or padded with 0x00),
+    // any other command with a counted reply of data(frame). Without data, replies carry zeros.
+    void answerLikeReader(std::function<Bytes(const Bytes& frame)> data = {});
 
     // --- what happened ---
     std::vector<int> openAttempts;
