@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QFont>
+#include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -29,13 +30,6 @@ namespace {
 const char* const kCaption = "Tarvik--R550 Programming Tools V1.00";
 const char* const kFileMessageCaption = "System Message";
 const QRect kTreeGeometry(9, 6, 194, 391);
-
-QIcon programIcon() {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/r550tool-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icons/r550tool-16.png"), QSize(16, 16));
-    return icon;
-}
 
 QMenu* addMenu(QMenuBar* bar, const char* title) {
     QMenu* menu = bar->addMenu(QString::fromLatin1(title));
@@ -76,6 +70,9 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
     tree_->setRootIsDecorated(true);
     tree_->setColumnCount(1);
     tree_->setGeometry(kTreeGeometry);
+    // Long item texts scroll sideways instead of being cut short.
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree_->hide();
     mainPage_ = std::make_unique<MainSettingsPage>(client_, image_);
     msrPages_ = std::make_unique<MsrPages>(client_, image_, currentPage_);
@@ -86,6 +83,15 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
 }
 
 MainDialog::~MainDialog() = default;
+
+QIcon MainDialog::programIcon() {
+    // The icons live in this library's resources, which a static library must register itself.
+    Q_INIT_RESOURCE(r550tool);
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/r550tool-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/icons/r550tool-16.png"), QSize(16, 16));
+    return icon;
+}
 
 void MainDialog::buildMenu() {
     struct Command {
@@ -172,7 +178,6 @@ void MainDialog::buildTree() {
 
 void MainDialog::initialise() {
     currentPage_ = 0;
-    Q_INIT_RESOURCE(r550tool);
     setWindowIcon(programIcon());
     mainPage_->fillLists();
     mainPage_->setProtocolCaption(QStringLiteral("KeyBoard Protocol"));

@@ -13,6 +13,7 @@ class MainSettingsPage;
 class MsrPages;
 class OperatorMessages;
 class QAction;
+class QIcon;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -47,6 +48,9 @@ public:
     void selectPage(int page);
     void showMainPage();
     void hideMainPage();
+
+    // The program's icon, a 32×32 and a 16×16 image.
+    static QIcon programIcon();
 
     int currentPage() const { return currentPage_; }
     const std::string& currentSettingsFile() const { return currentSettingsFile_; }

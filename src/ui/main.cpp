@@ -1,7 +1,6 @@
 #include "link/SteadyClock.h"
-#include "link/Transfer.h"
-#include "operations/TransactionRunner.h"
 #include "settings/SettingsImage.h"
+#include "ui/DialogTransactionRunner.h"
 #include "ui/MainDialog.h"
 #include "ui/MessageBoxMessages.h"
 #include "ui/QtFileChooser.h"
@@ -15,12 +14,6 @@
 
 namespace {
 
-// Stands in for the transfer window until it is wired: every transaction ends as Escape would.
-class NoTransferRunner : public TransactionRunner {
-public:
-    int run(Transfer& /*transfer*/) override { return 2; }
-};
-
 // The program file's name without its extension: the caption of some messages.
 std::string applicationName(const char* argv0) {
     return QFileInfo(QString::fromLocal8Bit(argv0)).completeBaseName().toStdString();
@@ -31,19 +24,20 @@ std::string applicationName(const char* argv0) {
 int main(int argc, char* argv[]) {
     // Time zero of the keyboard-port trace.
     const std::int64_t startMs = SteadyClock().nowMilliseconds();
-    static_cast<void>(startMs);
     QApplication app(argc, argv);
     const std::string name = applicationName(argc > 0 ? argv[0] : "r550tool");
 
     SettingsImage image;
-    NoTransferRunner runner;
+    DialogTransactionRunner runner(startMs);
     MessageBoxMessages messages(name);
     QtFileChooser files;
     MainDialog window(image, runner, messages, files, name);
+    runner.setParentWindow(&window);
     messages.setParentWindow(&window);
     files.setParentWindow(&window);
-    QApplication::setWindowIcon(window.windowIcon());
+    QApplication::setWindowIcon(MainDialog::programIcon());
 
+    // The search for the reader runs in here, before the window is first shown.
     window.initialise();
     return window.exec();
 }
