@@ -13,7 +13,6 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QTest>
-#include <QTreeWidget>
 
 namespace {
 
@@ -107,25 +106,6 @@ TEST_F(StartUp, UnwritableDefaultCfgShowsTheFileErrorAndGoesOn) {
     EXPECT_TRUE(shown("1007"));
 }
 
-TEST_F(StartUp, TreeHasBothRootsCollapsedAndNothingSelected) {
-    startEscaped();
-    auto* tree = control<QTreeWidget>("tree");
-    ASSERT_EQ(tree->topLevelItemCount(), 2);
-    const QStringList expected[] = {
-        {"MSR Main Settings", "MSR Track 1", "MSR Track 2", "MSR Track 3"},
-        {"MSR ISO Standard Field Setting Group", "Track 1", "Track 2", "Track 3"}};
-    for (int r = 0; r < 2; ++r) {
-        QTreeWidgetItem* root = tree->topLevelItem(r);
-        QStringList texts{root->text(0)};
-        for (int c = 0; c < root->childCount(); ++c) {
-            texts << root->child(c)->text(0);
-        }
-        EXPECT_EQ(texts, expected[r]);
-        EXPECT_FALSE(root->isExpanded());
-    }
-    EXPECT_TRUE(tree->selectedItems().isEmpty());
-}
-
 TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {
     startEscaped();
     struct Item {
@@ -175,18 +155,6 @@ TEST_F(MainWindowFixture, DetectionCheckMarkSurvivesChoosingTheItem) {
     EXPECT_TRUE(control<QAction>("32781")->isChecked());
     command("32780");
     EXPECT_FALSE(control<QAction>("32780")->isChecked());
-}
-
-TEST_F(MainWindowFixture, WindowIsAFixedDialogWithCaptionAndIcon) {
-    startEscaped();
-    EXPECT_EQ(window->windowTitle(), "Tarvik--R550 Programming Tools V1.00");
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowCloseButtonHint);
-    const QList<QSize> sizes = window->windowIcon().availableSizes();
-    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
-    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
 }
 
 TEST_F(MainWindowFixture, EnterDoesNothingAndEscapeCloses) {

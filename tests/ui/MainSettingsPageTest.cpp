@@ -55,20 +55,6 @@ protected:
     MainSettingsPage page{&window, image};
 };
 
-TEST_F(MainSettingsPageTest, ListsHoldTheirEntries) {
-    EXPECT_EQ(scanDelay()->minimum(), 0);
-    EXPECT_EQ(scanDelay()->maximum(), 254);
-    EXPECT_EQ(control<QSpinBox>("1017")->maximum(), 254);
-    ASSERT_EQ(comPort()->count(), 98);
-    EXPECT_EQ(comPort()->itemText(0), "Com 1");
-    EXPECT_EQ(comPort()->itemText(97), "Com 98");
-    QStringList rates;
-    for (int i = 0; i < baud()->count(); ++i) {
-        rates << baud()->itemText(i);
-    }
-    EXPECT_EQ(rates, QStringList({"600", "1200", "2400", "4800", "9600", "19200", "38400"}));
-}
-
 TEST_F(MainSettingsPageTest, ComPortSelectsItsOwnEntryOnly) {
     const struct {
         std::uint8_t port;
@@ -147,20 +133,6 @@ TEST_F(MainSettingsPageTest, ModeButtonsFollowOperatingModeAndSwitchTheLayout) {
     EXPECT_EQ(image.operating_mode(), SettingsImage::kModeRs232);
     EXPECT_FALSE(control<QLabel>("1012")->isVisible());
     EXPECT_TRUE(baud()->isVisible());
-}
-
-TEST_F(MainSettingsPageTest, Rs232LayoutTakesThePlaceOfTheDelays) {
-    image.operating_mode() = SettingsImage::kModeRs232;
-    page.loadPage();
-    page.showMainPage();
-    const QRect r = control<QLabel>("1012")->geometry();
-    EXPECT_EQ(control<QLabel>("1030")->geometry(),
-              QRect(r.left(), r.top(), r.width() - 100, r.height()));
-    EXPECT_EQ(comPort()->geometry().topLeft(), QPoint(r.left() + 80, r.top()));
-    EXPECT_EQ(control<QLabel>("1020")->geometry(),
-              QRect(r.left(), r.top() + 30, r.width() - 75, r.height()));
-    EXPECT_EQ(baud()->geometry().topLeft(), QPoint(r.left() + 90, r.top() + 30));
-    EXPECT_EQ(comPort()->width(), 120);
 }
 
 TEST_F(MainSettingsPageTest, SwitchingToRs232WithoutAPort) {
