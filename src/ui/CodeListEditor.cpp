@@ -72,9 +72,9 @@ CodeList CodeListEditor::suffixList() const {
 void CodeListEditor::loadCodeLists(int page) {
     const CodeList prefix(image_.pagePrefix(page));
     const CodeList suffix(image_.pageSuffix(page));
-    prefixText_ = prefix.displayText();
+    prefixText_ = QString::fromLatin1(prefix.displayText());
     prefixRemaining_ = QString::number(prefix.remaining());
-    suffixText_ = suffix.displayText();
+    suffixText_ = QString::fromLatin1(suffix.displayText());
     suffixRemaining_ = QString::number(suffix.remaining());
     refreshPrefixEntry();
     refreshSuffixEntry();
@@ -142,7 +142,7 @@ void CodeListEditor::hideEntries() {
 void CodeListEditor::prefixCodesChanged() {
     keyPadTarget_ = KeyPadTarget::Prefix;
     const CodeList list = prefixList();
-    prefixText_ = list.displayText();
+    prefixText_ = QString::fromLatin1(list.displayText());
     prefixRemaining_ = QString::number(list.remaining());
     prefixCounter_->setText(prefixRemaining_);
 }
@@ -150,7 +150,7 @@ void CodeListEditor::prefixCodesChanged() {
 void CodeListEditor::suffixCodesChanged() {
     keyPadTarget_ = KeyPadTarget::Suffix;
     const CodeList list = suffixList();
-    suffixText_ = list.displayText();
+    suffixText_ = QString::fromLatin1(list.displayText());
     suffixRemaining_ = QString::number(list.remaining());
     suffixCounter_->setText(suffixRemaining_);
 }

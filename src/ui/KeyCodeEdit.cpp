@@ -92,7 +92,7 @@ void KeyCodeEdit::keyPadKey(QKeyEvent* event) {
 }
 
 void KeyCodeEdit::showList(const CodeList& list) {
-    const QString text = list.displayText();
+    const QString text = QString::fromLatin1(list.displayText());
     if (text != this->text()) {
         setText(text);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/CodeList.h"
+#include "settings/CodeList.h"
 
 #include <functional>
 

@@ -1,8 +1,7 @@
 #pragma once
 
 #include <cstdint>
-
-#include <QString>
+#include <string>
 
 // One string record of the settings block used as a code list: data byte 0 is the count, data
 // bytes 1..7 the key codes. A count above 7 (a file may hold any byte) is treated as seven codes,
@@ -27,7 +26,7 @@ public:
     bool removeLast();
 
     // Codes 32..126 as their character, every other code as "{%d}".
-    QString displayText() const;
+    std::string displayText() const;
 
 private:
     std::uint8_t* record_;

@@ -1,4 +1,4 @@
-#include "ui/CodeList.h"
+#include "settings/CodeList.h"
 
 #include <algorithm>
 
@@ -30,14 +30,14 @@ bool CodeList::removeLast() {
     return true;
 }
 
-QString CodeList::displayText() const {
-    QString text;
+std::string CodeList::displayText() const {
+    std::string text;
     for (int i = 1; i <= count(); ++i) {
         const std::uint8_t c = code(i);
         if (c >= 32 && c <= 126) {
-            text += QChar(c);
+            text += static_cast<char>(c);
         } else {
-            text += QStringLiteral("{%1}").arg(c);
+            text += "{" + std::to_string(c) + "}";
         }
     }
     return text;
