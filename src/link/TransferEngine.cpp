@@ -286,9 +286,10 @@ void TransferEngine::readBlockReply() {
         failExchange();
         return;
     }
-    // The data is taken as far as it has arrived; late bytes are drained before the next frame.
-    readReply(announced);
-    if (serial_.lost()) {
+    // The data must have arrived whole by the tick that reads the header: at 9600 bit/s a block
+    // takes well under one tick. A block cut short would leave zeros in its reply slot that pass
+    // for settings (a read-back would write them into the block), so it fails the exchange.
+    if (readReply(announced) != announced || serial_.lost()) {
         failExchange();
         return;
     }

@@ -223,7 +223,7 @@ TEST_F(RunnerTest, MalformedRepliesFailAndOddButValidOnesPass) {
         {"wrong command echo", ack, {0x1B, 0x1C, 0x00, 0x00, 0x01, 0xAA}, -1},
         {"block length differs", read4, {0x1B, 0x1C, 0x00, 0x00, 0x03, 1, 2, 3, 4}, -1},
         {"block header of two bytes", read4, {0x1B, 0x1C, 0x00, 0x00}, -1},
-        {"block data still missing", read4, {0x1B, 0x1C, 0x00, 0x00, 0x04, 1, 2}, 1},
+        {"block data cut short", read4, {0x1B, 0x1C, 0x00, 0x00, 0x04, 1, 2}, -1},
         {"counted reply of N = 0", version, {0x1B, 0x01, 0x00}, -1},
         {"counted reply data missing", version, {0x1B, 0x01, 0x05}, -1},
         {"acknowledgement of 1 byte", ack, {0x1B, 0x1D, 0x00}, -1},
