@@ -30,9 +30,11 @@ Bytes writeBlock(std::uint8_t group, std::uint8_t subCode, const Bytes& payload)
 
 // A string record as the tool sends it: length, characters, zero fill to eight bytes.
 Bytes record(const std::string& text) {
-    Bytes bytes{static_cast<std::uint8_t>(text.size())};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.resize(8, 0x00);
+    Bytes bytes(8, 0x00);
+    bytes[0] = static_cast<std::uint8_t>(text.size());
+    for (std::size_t i = 0; i < text.size() && i < 7; ++i) {
+        bytes[i + 1] = static_cast<std::uint8_t>(text[i]);
+    }
     return bytes;
 }
 
