@@ -30,12 +30,12 @@ private:
 };
 
 // A broken rule stops the run with the line that states it.
-#define check(condition)                                                                         \
-    do {                                                                                         \
-        if (!(condition)) {                                                                      \
-            std::fprintf(stderr, "engine rule broken: %s (line %d)\n", #condition, __LINE__);   \
-            std::abort();                                                                        \
-        }                                                                                        \
+#define check(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "engine rule broken: %s (line %d)\n", #condition, __LINE__);      \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (false)
 
 } // namespace

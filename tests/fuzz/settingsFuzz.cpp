@@ -1,6 +1,7 @@
 // Arbitrary files read into the settings block, then every page's code list walked as the pages
 // walk it: nothing may read or write outside the block, and a count above seven never reaches
 // past its record.
+#include "settings/CodeList.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 
@@ -11,6 +12,12 @@
 #include <unistd.h>
 
 namespace {
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
 
 std::string scratchFile() {
     return "/tmp/r550-fuzz-settings-" + std::to_string(::getpid()) + ".cfg";
@@ -30,27 +37,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsImage image;
     image.raw().fill(0x5A);
     const SettingsImage before = image;
-    if (readSettingsFile(image, path) != 0) {
-        std::abort();
-    }
+    check(readSettingsFile(image, path) == 0);
     // A file replaces exactly its own length of the block.
     for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
         const std::uint8_t expected = i < size ? data[i] : before.raw()[i];
-        if (image.raw()[i] != expected) {
-            std::abort();
-        }
+        check(image.raw()[i] == expected);
     }
+    // Every page's code lists as the pages show and edit them: shown, a code typed, Backspace.
+    // Nothing outside the record's count and seven codes may change.
     for (int page = 1; page <= 4; ++page) {
-        for (const std::uint8_t* record : {image.pagePrefix(page), image.pageSuffix(page)}) {
-            const int count = record[0] > SettingsImage::kMaxCodes ? SettingsImage::kMaxCodes
-                                                                   : record[0];
-            unsigned sum = 0;
-            for (int i = 1; i <= count; ++i) {
-                sum += record[i];
-            }
-            if (record + count >= image.raw().data() + SettingsImage::kSize ||
-                sum > 255u * SettingsImage::kMaxCodes) {
-                std::abort();
+        for (const bool prefix : {true, false}) {
+            const SettingsImage loaded = image;
+            std::uint8_t* record = prefix ? image.pagePrefix(page) : image.pageSuffix(page);
+            CodeList list(record);
+            const std::string text = list.displayText();
+            check(list.count() >= 0 && list.count() <= SettingsImage::kMaxCodes);
+            check(list.remaining() >= 0);
+            check(text.size() <= 5u * SettingsImage::kMaxCodes);
+            list.append('A');
+            list.removeLast();
+            list.removeLast();
+            const std::size_t first = static_cast<std::size_t>(record - image.raw().data());
+            for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
+                check((i >= first && i < first + 8) || image.raw()[i] == loaded.raw()[i]);
             }
         }
     }
