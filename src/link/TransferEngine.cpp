@@ -293,10 +293,7 @@ void TransferEngine::readBlockReply() {
         failExchange();
         return;
     }
-    FrameBatch& batch = transfer_.batch;
-    batch.current += 1;
-    batch.result = 1;
-    state_ = SendNext;
+    completeFrame();
 }
 
 void TransferEngine::readAcknowledge() {
@@ -312,6 +309,10 @@ void TransferEngine::readAcknowledge() {
         failExchange();
         return;
     }
+    completeFrame();
+}
+
+void TransferEngine::completeFrame() {
     FrameBatch& batch = transfer_.batch;
     batch.current += 1;
     batch.result = 1;

@@ -102,6 +102,8 @@ private:
 
     // The progress step itself, shared by timer 1 and the keyboard send.
     void stepProgress();
+    // The frame was answered: result 1, on to the next frame.
+    void completeFrame();
     // Close the port, result -1, end code 1.
     void failExchange();
     // Clears reply slot `current`, then reads at most n bytes into it from byte 0. Returns the

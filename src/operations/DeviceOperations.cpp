@@ -64,16 +64,7 @@ void DeviceOperations::programAllViaKeyboard() {
     transfer.mode = KeyboardBatch;
     transfer.port = kKeyboardBatchPort;
     ProgrammingBatch::fillKeyboard(image_, transfer.batch);
-
-    const int endCode = runner_.run(transfer);
-    if (endCode != kEndOk) {
-        return;
-    }
-    if (transfer.batch.result == 1) {
-        messages_.show(kProgrammingOk, kSystemCaption);
-    } else {
-        messages_.show(kKeyboardProgrammingError, kErrorCaption);
-    }
+    runProgramming(transfer, kKeyboardProgrammingError);
 }
 
 void DeviceOperations::programAllViaSerial() {
@@ -90,15 +81,18 @@ void DeviceOperations::programAllViaSerial() {
     transfer.mode = Exchange;
     transfer.port = image_.com_port();
     ProgrammingBatch::fillSerial(image_, transfer.batch);
+    runProgramming(transfer, kSerialProgrammingError);
+}
 
-    const int endCode = runner_.run(transfer);
-    if (endCode != kEndOk) {
+void DeviceOperations::runProgramming(Transfer& transfer, const char* errorText) {
+    // Escape closes the window without a word; every other ending is reported.
+    if (runner_.run(transfer) != kEndOk) {
         return;
     }
     if (transfer.batch.result == 1) {
         messages_.show(kProgrammingOk, kSystemCaption);
     } else {
-        messages_.show(kSerialProgrammingError, kErrorCaption);
+        messages_.show(errorText, kErrorCaption);
     }
 }
 

@@ -6,6 +6,7 @@ class OperatorMessages;
 class PageHost;
 class SettingsImage;
 class TransactionRunner;
+struct Transfer;
 
 // The device commands of the menus: build a frame batch from the settings block, run it as one
 // transaction, and turn the outcome into an operator message and into settings.
@@ -30,6 +31,8 @@ private:
     // The serial port of an RS232-only command, or 0 when com_port names none: port 0 would send
     // the first frame through the keyboard line, which cannot answer.
     int rs232Port() const;
+    // Runs a programming transfer and reports its outcome, with the command's own error text.
+    void runProgramming(Transfer& transfer, const char* errorText);
 
     SettingsImage& image_;
     TransactionRunner& runner_;
