@@ -10,7 +10,7 @@
 // executed for a port the kernel has granted, so a write can never fault.
 //
 // Linux needs no driver of its own for this, so installDriver and removeDriver do nothing.
-class HardwarePortIo : public PortIo {
+class HardwarePortIo final : public PortIo {
 public:
     static constexpr std::uint16_t kKeyboardDataPort = 0x60;
 

@@ -10,7 +10,7 @@
 // (an advisory lock that holds for root and inside this program too, plus the terminal's own
 // exclusive mode), set raw to 9600 8N1 without flow control, DTR and RTS on. Reads never wait;
 // writes wait for the line at most 2000 ms + 50 ms per byte.
-class SerialLink : public SerialPort {
+class SerialLink final : public SerialPort {
 public:
     static constexpr int kWriteBaseMs = 2000;
     static constexpr int kWritePerByteMs = 50;

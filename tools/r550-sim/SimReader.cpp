@@ -3,7 +3,7 @@
 #include <utility>
 
 SimReader::SimReader(SimMemory memory, std::string version, SimFaults faults)
-    : memory_(memory), version_(std::move(version)), faults_(faults) {
+    : memory_(std::move(memory)), version_(std::move(version)), faults_(faults) {
     if (version_.size() > kMaxVersionLength) {
         version_.resize(kMaxVersionLength);
     }
