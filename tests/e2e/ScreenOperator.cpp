@@ -1,0 +1,104 @@
+#include "ScreenOperator.h"
+
+#include <charconv>
+#include <sstream>
+
+namespace {
+
+// Pause between two keys: the menu that a key opens must be showing before the next key.
+constexpr const char* kKeyDelayMs = "150";
+constexpr const char* kTypeDelayMs = "30";
+
+// "WIDTH=560" lines of `xdotool getwindowgeometry --shell`, then the name on the last line.
+bool parseWindow(const std::string& id, const std::string& output, ScreenWindow& window) {
+    std::istringstream lines(output);
+    std::string line;
+    int found = 0;
+    window.id = id;
+    while (std::getline(lines, line)) {
+        const std::size_t equals = line.find('=');
+        const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+        if (key == "X" || key == "Y" || key == "WIDTH" || key == "HEIGHT") {
+            int& field = key == "X"       ? window.x
+                         : key == "Y"     ? window.y
+                         : key == "WIDTH" ? window.width
+                                          : window.height;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), field);
+            if (error == std::errc() && end == value.data() + value.size()) {
+                ++found;
+            }
+        } else if (key != "WINDOW" && key != "SCREEN") {
+            window.name = line;
+        }
+    }
+    return found == 4;
+}
+
+} // namespace
+
+ChildProcess::Capture ScreenOperator::run(const std::vector<std::string>& arguments) const {
+    return ChildProcess::run(arguments, {{"DISPLAY", display_}});
+}
+
+std::vector<ScreenWindow> ScreenOperator::visibleWindows() const {
+    std::vector<ScreenWindow> windows;
+    const ChildProcess::Capture ids = run({"xdotool", "search", "--onlyvisible", "--name", ""});
+    std::istringstream lines(ids.output);
+    std::string id;
+    while (std::getline(lines, id)) {
+        if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        // A window that closed meanwhile makes the query fail; it is simply not listed.
+        const ChildProcess::Capture details =
+            run({"xdotool", "getwindowgeometry", "--shell", id, "getwindowname", id});
+        ScreenWindow window;
+        if (details.exitCode == 0 && parseWindow(id, details.output, window)) {
+            windows.push_back(window);
+        }
+    }
+    return windows;
+}
+
+bool ScreenOperator::focus(const ScreenWindow& window) const {
+    return run({"xdotool", "windowfocus", "--sync", window.id}).exitCode == 0;
+}
+
+bool ScreenOperator::pressKeys(const ScreenWindow& window,
+                               const std::vector<std::string>& keys) const {
+    if (!focus(window)) {
+        return false;
+    }
+    std::vector<std::string> arguments = {"xdotool", "key", "--delay", kKeyDelayMs};
+    arguments.insert(arguments.end(), keys.begin(), keys.end());
+    return run(arguments).exitCode == 0;
+}
+
+bool ScreenOperator::typeText(const ScreenWindow& window, const std::string& text) const {
+    if (!focus(window)) {
+        return false;
+    }
+    return run({"xdotool", "type", "--delay", kTypeDelayMs, text}).exitCode == 0;
+}
+
+std::string ScreenOperator::readText(const ScreenWindow& window, int scale) const {
+    const std::filesystem::path shot = scratch_ / ("window-" + window.id + ".png");
+    const std::filesystem::path large = scratch_ / ("window-" + window.id + "-large.png");
+    if (run({"import", "-window", window.id, shot.string()}).exitCode != 0) {
+        return {};
+    }
+    // Grey and enlarged: the window's small, anti-aliased text reads far more reliably so.
+    const std::string resize = std::to_string(100 * scale) + "%";
+    if (run({"convert", shot.string(), "-colorspace", "Gray", "-resize", resize, large.string()})
+            .exitCode != 0) {
+        return {};
+    }
+    const ChildProcess::Capture text = run({"tesseract", large.string(), "stdout", "--psm", "6"});
+    return text.exitCode == 0 ? text.output : std::string();
+}
+
+bool ScreenOperator::screenshot(const std::filesystem::path& file) const {
+    return run({"import", "-window", "root", file.string()}).exitCode == 0;
+}

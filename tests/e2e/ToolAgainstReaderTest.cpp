@@ -1,0 +1,648 @@
+// The real program, started as an operator starts it, against the reader simulator on a
+// private X display. Everything is observed from outside: windows and their captions, the text
+// the message boxes show, the frames the simulated reader received, its memory, the
+// keyboard-port trace and the settings files written.
+
+#include "ChildProcess.h"
+#include "Poll.h"
+#include "PortTrace.h"
+#include "ReaderSimulator.h"
+#include "ScreenOperator.h"
+#include "VirtualDisplay.h"
+#include "settings/SettingsImage.h"
+#include "support/TempFolder.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kMainCaption = "Tarvik--R550 Programming Tools V1.00";
+// The caption of the transfer window and of the firmware-version box: the program's name.
+constexpr const char* kProgramName = "r550tool";
+// The transfer window has a fixed size; a message box with the same caption never has it.
+constexpr int kTransferWidth = 280;
+constexpr int kTransferHeight = 95;
+
+// Menu commands as the operator reaches them from the keyboard. The Settings menu opens with its
+// first item highlighted; its device commands have no underlined letter.
+const std::vector<std::string> kLoadSettingFile = {"alt+f", "l"};
+const std::vector<std::string> kSaveSettingFile = {"alt+f", "s"};
+const std::vector<std::string> kSaveSettingFileAs = {"alt+f", "a"};
+const std::vector<std::string> kLoadMainSettingFromReader = {"alt+s", "Down", "Down", "Return"};
+const std::vector<std::string> kDetectFirmwareVersion = {"alt+s", "Down", "Down", "Down", "Return"};
+const std::vector<std::string> kResetReader = {"alt+s", "Down", "Down", "Down", "Down", "Return"};
+const std::vector<std::string> kProgramViaKeyboard = {"alt+p", "k"};
+const std::vector<std::string> kProgramViaRs232 = {"alt+p", "r"};
+
+// The six write-block frames of a reader at factory values, as the simulator logs them.
+const std::vector<std::string> kFactoryFrames = {
+    "1B 1D C0 00 09 86 01 0A 05 80 A3 A3 A3 83",
+    "1B 1D C1 10 10 02 43 52 00 00 00 00 00 02 43 52 00 00 00 00 00",
+    "1B 1D C1 20 10 02 54 31 00 00 00 00 00 02 0D 0A 00 00 00 00 00",
+    "1B 1D C1 30 10 02 54 32 00 00 00 00 00 02 0D 0A 00 00 00 00 00",
+    "1B 1D C1 40 10 02 54 33 00 00 00 00 00 02 0D 0A 00 00 00 00 00",
+    "1B 1D C0 10 04 4E 4E 4E 00",
+};
+
+// A reader whose memory differs from the factory in every kind of setting: the byte parameters
+// (buzzer with another bit beside it, delays, 19200 bit/s, the parameter no page shows, track and
+// reader options), and the strings (three characters, one, an empty one, control codes).
+const std::array<std::uint8_t, 20> kPresetBytes = {0x82, 0x05, 0x14, 0x06, 0x81, 0xA1, 0xA3,
+                                                   0xA2, 0x93, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                   0x00, 0x00, 0x4E, 0x4C, 0x4E, 0x01};
+const std::array<std::array<std::uint8_t, 8>, 8> kPresetStrings = {{
+    {0x03, 'A', 'B', 'C'},
+    {0x01, 0x0D},
+    {0x02, 'T', '1'},
+    {0x00},
+    {0x03, '<', '2', '>'},
+    {0x02, 0x0D, 0x0A},
+    {0x03, 0x01, 0x02, 0x03},
+    {0x02, 0x0D, 0x0A},
+}};
+
+constexpr int kFirstByteSlot = SettingsImage::kGeneralFlagsSlot; // 10..18: C0 00..08
+constexpr int kFirstIsoSlot = SettingsImage::kIsoFlagsSlot;      // 20..23: C0 10..13
+constexpr int kFirstStringSlot = SettingsImage::kMsrPrefixSlot;  // 24..31: C1 10..4F
+
+std::string hex(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        char digits[4];
+        std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+        text += (i == 0 ? "" : " ");
+        text += digits;
+    }
+    return text;
+}
+
+// The simulator's memory file for these 20 byte parameters and 64 string bytes.
+std::string memoryText(const std::array<std::uint8_t, 20>& bytes,
+                       const std::array<std::uint8_t, 64>& strings) {
+    return "C0 " + hex(bytes.data(), bytes.size()) + "\nC1 " + hex(strings.data(), strings.size()) +
+           "\n";
+}
+
+std::array<std::uint8_t, 64> presetStringBytes() {
+    std::array<std::uint8_t, 64> strings{};
+    for (std::size_t i = 0; i < 8; ++i) {
+        std::copy(kPresetStrings[i].begin(), kPresetStrings[i].end(), strings.begin() + 8 * i);
+    }
+    return strings;
+}
+
+Bytes readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool writeText(const fs::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+std::string tailOf(const fs::path& file) {
+    const Bytes bytes = readBytes(file);
+    const std::size_t start = bytes.size() > 2000 ? bytes.size() - 2000 : 0;
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end());
+}
+
+std::uint8_t dataByte(const Bytes& file, int slot, int index) {
+    return file.at(SettingsImage::dataOffset(slot) + static_cast<std::size_t>(index));
+}
+
+// What the reader's memory must hold after "via RS232" programmed the settings of `file` into a
+// reader whose byte parameters 0x09..0x0F are zero: every byte the six frames carry.
+std::string memoryProgrammedFrom(const Bytes& file) {
+    std::array<std::uint8_t, 20> bytes{};
+    for (int i = 0; i < 9; ++i) {
+        bytes[static_cast<std::size_t>(i)] = dataByte(file, kFirstByteSlot + i, 0);
+    }
+    for (int i = 0; i < 4; ++i) {
+        bytes[static_cast<std::size_t>(0x10 + i)] = dataByte(file, kFirstIsoSlot + i, 0);
+    }
+    std::array<std::uint8_t, 64> strings{};
+    for (int s = 0; s < 8; ++s) {
+        for (int i = 0; i < 8; ++i) {
+            strings[static_cast<std::size_t>(8 * s + i)] = dataByte(file, kFirstStringSlot + s, i);
+        }
+    }
+    return memoryText(bytes, strings);
+}
+
+// Frame 0 of "via RS232" for the settings of `file`: the nine byte parameters.
+std::string firstWriteFrameOf(const Bytes& file) {
+    std::string frame = "1B 1D C0 00 09";
+    for (int i = 0; i < 9; ++i) {
+        const std::uint8_t value = dataByte(file, kFirstByteSlot + i, 0);
+        frame += " " + hex(&value, 1);
+    }
+    return frame;
+}
+
+// The offsets at which two settings files differ, for a failure message.
+std::vector<std::size_t> differences(const Bytes& a, const Bytes& b) {
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        if (i >= a.size() || i >= b.size() || a[i] != b[i]) {
+            offsets.push_back(i);
+        }
+    }
+    return offsets;
+}
+
+std::string offsetList(const std::vector<std::size_t>& offsets) {
+    std::ostringstream text;
+    for (std::size_t i = 0; i < offsets.size() && i < 20; ++i) {
+        text << (i == 0 ? "" : ", ") << "0x" << std::hex << offsets[i];
+    }
+    if (offsets.size() > 20) {
+        text << ", ...";
+    }
+    return text.str();
+}
+
+// OCR text without spaces and in lower case: "Programming all value ok!" and what tesseract
+// makes of it compare equal, while no two of the tool's messages do.
+std::string normalised(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c)) == 0) {
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
+}
+
+bool onPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class ToolAgainstReader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(folder_.path().empty()) << "no temporary folder";
+        for (const char* program : {"Xvfb", "xdotool", "import", "convert", "tesseract"}) {
+            ASSERT_TRUE(onPath(program))
+                << program << " is missing: scripts/install-deps test installs it";
+        }
+        for (const char* sub : {"ports", "work", "home", "runtime", "scratch"}) {
+            fs::create_directories(folder_.path() / sub);
+        }
+        ::chmod((folder_.path() / "runtime").c_str(), 0700);
+        std::string error;
+        ASSERT_TRUE(display_.start(file("xvfb.log"), error)) << error;
+        screen_.emplace(display_.name(), folder_.path() / "scratch");
+        reader_.emplace(R550_SIM_PROGRAM, folder_.path());
+    }
+
+    void TearDown() override {
+        if (HasFailure()) {
+            keepArtifacts();
+        }
+        tool_.stop();
+        reader_.reset();
+        display_.stop();
+    }
+
+    fs::path file(const std::string& name) const { return folder_.path() / name; }
+    fs::path workFile(const std::string& name) const { return folder_.path() / "work" / name; }
+    fs::path tracePath() const { return file("trace.txt"); }
+
+    testing::AssertionResult startReader(const std::string& name,
+                                         const std::vector<std::string>& switches = {}) {
+        std::string error;
+        if (!reader_->start(name, switches, error)) {
+            return testing::AssertionFailure() << error;
+        }
+        return testing::AssertionSuccess();
+    }
+
+    // The program from the build, with the test's ports folder and the keyboard-port trace, in
+    // a working folder of its own (where it writes "Default.cfg").
+    testing::AssertionResult startTool() {
+        ChildProcess::Options options;
+        options.arguments = {R550_TOOL_PROGRAM};
+        options.environment = {
+            {"DISPLAY", display_.name()},
+            {"R550_PORTS_DIR", (folder_.path() / "ports").string()},
+            {"R550_PORT_IO", "trace:" + tracePath().string()},
+            {"QT_QPA_PLATFORM", "xcb"},
+            {"HOME", (folder_.path() / "home").string()},
+            {"XDG_CONFIG_HOME", (folder_.path() / "home" / ".config").string()},
+            {"XDG_RUNTIME_DIR", (folder_.path() / "runtime").string()},
+            {"WINEPREFIX", ""},
+        };
+        options.workingFolder = folder_.path() / "work";
+        options.outputFile = file("tool.out");
+        std::string error;
+        toolStarted_ = std::chrono::steady_clock::now();
+        if (!tool_.start(options, error)) {
+            return testing::AssertionFailure() << error;
+        }
+        return testing::AssertionSuccess();
+    }
+
+    std::optional<ScreenWindow> findWindow(const std::string& caption, bool transfer) const {
+        for (const ScreenWindow& window : screen_->visibleWindows()) {
+            const bool isTransfer =
+                window.width == kTransferWidth && window.height == kTransferHeight;
+            if (window.name == caption && isTransfer == transfer) {
+                return window;
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<ScreenWindow> transferWindow() const { return findWindow(kProgramName, true); }
+
+    std::string showing() {
+        std::string text = "windows showing:";
+        for (const ScreenWindow& window : screen_->visibleWindows()) {
+            text += " \"" + window.name + "\" " + std::to_string(window.width) + "x" +
+                    std::to_string(window.height) + ";";
+        }
+        text += tool_.running() ? " the tool runs" : " the tool has ended";
+        return text + "; its output: " + tailOf(file("tool.out"));
+    }
+
+    // The main window first shows when the reader detection has ended.
+    testing::AssertionResult waitForMainWindow(std::chrono::seconds limit) {
+        if (!pollUntil(
+                limit, [&] { return (main_ = findWindow(kMainCaption, false)); }, 100ms)) {
+            return testing::AssertionFailure() << "the main window did not show within "
+                                               << limit.count() << " s; " << showing();
+        }
+        return testing::AssertionSuccess();
+    }
+
+    testing::AssertionResult choose(const std::vector<std::string>& keys) {
+        if (!main_ || !screen_->pressKeys(*main_, keys)) {
+            return testing::AssertionFailure()
+                   << "could not type into the main window; " << showing();
+        }
+        return testing::AssertionSuccess();
+    }
+
+    // Waits for the box with exactly this caption, reads its text off the screen, and closes it
+    // with Enter as the operator does.
+    testing::AssertionResult expectMessage(const std::string& caption, const std::string& text,
+                                           std::chrono::seconds limit = 30s) {
+        std::optional<ScreenWindow> box;
+        if (!pollUntil(
+                limit, [&] { return (box = findWindow(caption, false)); }, 100ms)) {
+            return testing::AssertionFailure() << "no message box \"" << caption << "\" within "
+                                               << limit.count() << " s; " << showing();
+        }
+        // A box may be mapped a moment before its text is painted: read it a few times.
+        std::string seen;
+        bool matches = false;
+        for (const int scale : {4, 3, 5, 4}) {
+            seen = screen_->readText(*box, scale);
+            if (normalised(seen).find(normalised(text)) != std::string::npos) {
+                matches = true;
+                break;
+            }
+            std::this_thread::sleep_for(200ms);
+        }
+        screen_->pressKeys(*box, {"Return"});
+        const bool closed = pollUntil(10s, [&] {
+            const std::vector<ScreenWindow> windows = screen_->visibleWindows();
+            return std::none_of(windows.begin(), windows.end(),
+                                [&](const ScreenWindow& w) { return w.id == box->id; });
+        });
+        if (!matches) {
+            return testing::AssertionFailure() << "the box \"" << caption << "\" shows \"" << seen
+                                               << "\" where \"" << text << "\" was expected";
+        }
+        if (!closed) {
+            return testing::AssertionFailure()
+                   << "the box \"" << caption << "\" did not close on Enter; " << showing();
+        }
+        return testing::AssertionSuccess();
+    }
+
+    // Types a full path into the file dialog's name field and confirms it.
+    testing::AssertionResult answerFileDialog(const std::string& caption, const fs::path& chosen) {
+        std::optional<ScreenWindow> dialog;
+        if (!pollUntil(
+                15s, [&] { return (dialog = findWindow(caption, false)); }, 100ms)) {
+            return testing::AssertionFailure()
+                   << "no file dialog \"" << caption << "\" within 15 s; " << showing();
+        }
+        if (!screen_->pressKeys(*dialog, {"ctrl+a"}) ||
+            !screen_->typeText(*dialog, chosen.string()) ||
+            !screen_->pressKeys(*dialog, {"Return"})) {
+            return testing::AssertionFailure() << "could not type into \"" << caption << "\"";
+        }
+        if (!pollUntil(10s, [&] { return !findWindow(caption, false); })) {
+            return testing::AssertionFailure()
+                   << "the file dialog \"" << caption << "\" stayed open; " << showing();
+        }
+        return testing::AssertionSuccess();
+    }
+
+    testing::AssertionResult waitForTransferEnd(std::chrono::seconds limit) {
+        if (!pollUntil(
+                limit, [&] { return !transferWindow(); }, 100ms)) {
+            return testing::AssertionFailure()
+                   << "the transfer window stayed open for " << limit.count() << " s";
+        }
+        return testing::AssertionSuccess();
+    }
+
+    testing::AssertionResult waitForFrames(std::size_t count, std::chrono::seconds limit) {
+        if (!pollUntil(limit, [&] { return reader_->frames().size() >= count; })) {
+            return testing::AssertionFailure()
+                   << "the reader received " << reader_->frames().size() << " frames within "
+                   << limit.count() << " s, not " << count;
+        }
+        return testing::AssertionSuccess();
+    }
+
+    std::vector<PortTrace::Write> trace() const {
+        return PortTrace::read(tracePath()).value_or(std::vector<PortTrace::Write>{});
+    }
+
+    // The temporary folder and a picture of the screen, beside the test program, for a look at
+    // what went wrong.
+    void keepArtifacts() {
+        const fs::path target = fs::path(R550_E2E_ARTIFACTS) /
+                                testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::error_code ignored;
+        fs::remove_all(target, ignored);
+        fs::create_directories(target, ignored);
+        screen_->screenshot(target / "screen.png");
+        fs::copy(folder_.path(), target,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks, ignored);
+        std::printf("end-to-end artifacts kept in %s\n", target.c_str());
+    }
+
+    TempFolder folder_;
+    VirtualDisplay display_;
+    std::optional<ScreenOperator> screen_;
+    std::optional<ReaderSimulator> reader_;
+    ChildProcess tool_;
+    std::optional<ScreenWindow> main_;
+    std::chrono::steady_clock::time_point toolStarted_;
+};
+
+// The keyboard probe as the trace shows it.
+constexpr const char* kProbeBytes = "1b 05 1e";
+
+TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
+    const auto testStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(startReader("factory", {"--version", "V2.07"}));
+    const std::string factoryMemory = reader_->memory();
+    ASSERT_FALSE(factoryMemory.empty());
+    ASSERT_TRUE(startTool());
+    ASSERT_TRUE(waitForMainWindow(60s));
+    std::printf("detection of the reader on COM3: %.1f s\n", secondsSince(toolStarted_));
+
+    // Detection: the keyboard probe went unanswered, COM1 and COM2 do not exist, and COM3 got the
+    // serial probe and nothing else.
+    EXPECT_EQ(PortTrace::bytesOf(trace()), kProbeBytes);
+    EXPECT_FALSE(fs::exists(file("ports/com1")));
+    EXPECT_FALSE(fs::exists(file("ports/com2")));
+    EXPECT_EQ(reader_->frames(), std::vector<std::string>{"1B 00"});
+    const Bytes factoryFile = readBytes(workFile("Default.cfg"));
+    ASSERT_EQ(factoryFile.size(), SettingsImage::kSize) << "Default.cfg at start";
+
+    // "via RS232" reaches COM3, which the detection chose: six acknowledged frames.
+    ASSERT_TRUE(choose(kProgramViaRs232));
+    ASSERT_TRUE(expectMessage("System message", "Programming all value ok!", 60s));
+    std::vector<std::string> expectedFrames = {"1B 00"};
+    expectedFrames.insert(expectedFrames.end(), kFactoryFrames.begin(), kFactoryFrames.end());
+    EXPECT_EQ(reader_->frames(), expectedFrames);
+    EXPECT_EQ(reader_->memory(), factoryMemory);
+
+    // The firmware version is the reader's own text, under the program's name.
+    ASSERT_TRUE(choose(kDetectFirmwareVersion));
+    ASSERT_TRUE(expectMessage(kProgramName, "V2.07"));
+    EXPECT_EQ(reader_->frames().back(), "1B 01");
+
+    // Another reader on the same port, with other settings: read them back and save them.
+    reader_->stop();
+    const fs::path preset = file("preset.txt");
+    ASSERT_TRUE(writeText(preset, memoryText(kPresetBytes, presetStringBytes())));
+    ASSERT_TRUE(startReader("preset", {"--preset", preset.string()}));
+    ASSERT_TRUE(choose(kLoadMainSettingFromReader));
+    ASSERT_TRUE(waitForFrames(3, 30s));
+    EXPECT_EQ(reader_->frames(),
+              (std::vector<std::string>{"1B 1C C0 00 09", "1B 1C C1 10 40", "1B 1C C0 10 04"}));
+    ASSERT_TRUE(waitForTransferEnd(10s));
+    ASSERT_TRUE(choose(kSaveSettingFile));
+    ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
+    const Bytes readBack = readBytes(workFile("Default.cfg"));
+    ASSERT_EQ(readBack.size(), SettingsImage::kSize);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(dataByte(readBack, kFirstByteSlot + i, 0), kPresetBytes[std::size_t(i)])
+            << "byte parameter " << i;
+    }
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(dataByte(readBack, kFirstIsoSlot + i, 0), kPresetBytes[std::size_t(0x10 + i)])
+            << "byte parameter 0x1" << i;
+    }
+    for (int s = 0; s < 8; ++s) {
+        const auto& string = kPresetStrings[std::size_t(s)];
+        for (int i = 0; i <= string[0]; ++i) {
+            EXPECT_EQ(dataByte(readBack, kFirstStringSlot + s, i), string[std::size_t(i)])
+                << "string " << s << ", byte " << i;
+        }
+    }
+    EXPECT_EQ(readBack[SettingsImage::kOperatingModeOffset], SettingsImage::kModeRs232);
+    EXPECT_EQ(readBack[SettingsImage::kComPortOffset], 3);
+    const fs::path restore = file("restore.cfg");
+    fs::copy_file(workFile("Default.cfg"), restore);
+
+    // Reset: the reader is back at its factory values, and so are the settings and Default.cfg.
+    // Only the link settings of this run and the characters behind the shorter factory strings
+    // stay different from the file written at start.
+    ASSERT_TRUE(choose(kResetReader));
+    ASSERT_TRUE(expectMessage("System message", "Reset all to default value ok!"));
+    EXPECT_EQ(reader_->frames().back(), "1B 21 01 FF");
+    EXPECT_TRUE(pollUntil(5s, [&] { return reader_->memory() == factoryMemory; }))
+        << reader_->memory();
+    const Bytes afterReset = readBytes(workFile("Default.cfg"));
+    std::vector<std::size_t> allowed = {SettingsImage::kOperatingModeOffset,
+                                        SettingsImage::kComPortOffset};
+    for (int s = 0; s < 8; ++s) {
+        for (int i = 3; i < SettingsImage::kDataBytes; ++i) {
+            allowed.push_back(SettingsImage::dataOffset(kFirstStringSlot + s) + std::size_t(i));
+        }
+    }
+    std::vector<std::size_t> unexpected;
+    for (const std::size_t offset : differences(afterReset, factoryFile)) {
+        if (std::find(allowed.begin(), allowed.end(), offset) == allowed.end()) {
+            unexpected.push_back(offset);
+        }
+    }
+    EXPECT_TRUE(unexpected.empty()) << "Default.cfg after the reset differs from the factory "
+                                       "file at "
+                                    << offsetList(unexpected);
+    EXPECT_EQ(afterReset.at(SettingsImage::kOperatingModeOffset), SettingsImage::kModeRs232);
+    EXPECT_EQ(afterReset.at(SettingsImage::kComPortOffset), 3);
+
+    // Load the saved settings, save them under a name without extension, program them.
+    ASSERT_TRUE(choose(kLoadSettingFile));
+    ASSERT_TRUE(answerFileDialog("Open", restore));
+    ASSERT_TRUE(expectMessage("System Message", "Load settings file ok!"));
+    ASSERT_TRUE(choose(kSaveSettingFileAs));
+    ASSERT_TRUE(answerFileDialog("Save As", workFile("copy")));
+    ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
+    const Bytes restored = readBytes(restore);
+    const Bytes copy = readBytes(workFile("copy.cfg"));
+    EXPECT_TRUE(copy == restored) << "copy.cfg differs from the loaded file at "
+                                  << offsetList(differences(copy, restored));
+    ASSERT_TRUE(choose(kProgramViaRs232));
+    ASSERT_TRUE(expectMessage("System message", "Programming all value ok!", 60s));
+    const std::string programmed = memoryProgrammedFrom(restored);
+    EXPECT_TRUE(pollUntil(5s, [&] { return reader_->memory() == programmed; }))
+        << "reader memory\n"
+        << reader_->memory() << "expected\n"
+        << programmed;
+
+    // A reader that answers nothing: the first frame goes out, the programming fails.
+    reader_->stop();
+    ASSERT_TRUE(startReader("silent", {"--silent"}));
+    ASSERT_TRUE(choose(kProgramViaRs232));
+    ASSERT_TRUE(expectMessage("Error message", "Programming all value error!"));
+    EXPECT_EQ(reader_->frames(), std::vector<std::string>{firstWriteFrameOf(restored)});
+
+    // Nothing of this went to the keyboard controller.
+    EXPECT_EQ(PortTrace::bytesOf(trace()), kProbeBytes);
+    std::printf("reader on COM3: %.1f s\n", secondsSince(testStart));
+}
+
+TEST_F(ToolAgainstReader, WithoutReaderNothingIsSelectedAndSerialCommandsFail) {
+    ASSERT_TRUE(startTool());
+    ASSERT_TRUE(waitForMainWindow(60s));
+    // The keyboard probe waits more than 10 s for its answer; no port opens after it.
+    const double detection = secondsSince(toolStarted_);
+    std::printf("detection without a reader: %.1f s\n", detection);
+    EXPECT_GT(detection, 10.0);
+    EXPECT_EQ(PortTrace::bytesOf(trace()), kProbeBytes);
+    const Bytes factoryFile = readBytes(workFile("Default.cfg"));
+    ASSERT_EQ(factoryFile.size(), SettingsImage::kSize);
+
+    // The reset turns to RS232, finds no port, says so, and still puts the factory values into
+    // the settings and Default.cfg, with the port still unknown. (It comes first: storing the
+    // Main Settings page, as "via RS232" does, turns the unknown port into 0.)
+    ASSERT_TRUE(choose(kResetReader));
+    ASSERT_TRUE(expectMessage("Error message", "Reset all to default value error!"));
+    const Bytes afterReset = readBytes(workFile("Default.cfg"));
+    ASSERT_EQ(afterReset.size(), SettingsImage::kSize);
+    EXPECT_EQ(afterReset[SettingsImage::kOperatingModeOffset], SettingsImage::kModeRs232);
+    EXPECT_EQ(afterReset[SettingsImage::kComPortOffset], SettingsImage::kUnknown);
+    std::vector<std::size_t> unexpected;
+    for (const std::size_t offset : differences(afterReset, factoryFile)) {
+        if (offset != SettingsImage::kOperatingModeOffset &&
+            offset != SettingsImage::kComPortOffset) {
+            unexpected.push_back(offset);
+        }
+    }
+    EXPECT_TRUE(unexpected.empty())
+        << "Default.cfg after the reset differs from the factory file at "
+        << offsetList(unexpected);
+
+    // Still no port: "via RS232" has none to open.
+    ASSERT_TRUE(choose(kProgramViaRs232));
+    ASSERT_TRUE(expectMessage("Error message", "Programming all value error!"));
+    EXPECT_EQ(PortTrace::bytesOf(trace()), kProbeBytes);
+}
+
+TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
+    // A reader on COM3 as well: the O key ends the search before any serial port is tried.
+    ASSERT_TRUE(startReader("unused"));
+    ASSERT_TRUE(startTool());
+    std::optional<ScreenWindow> detection;
+    ASSERT_TRUE(pollUntil(
+        20s, [&] { return trace().size() == 3 && (detection = transferWindow()).has_value(); }))
+        << "no detection window after the keyboard probe; " << showing();
+    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"}));
+    ASSERT_TRUE(waitForMainWindow(5s));
+    const double detectionTime = secondsSince(toolStarted_);
+    std::printf("detection answered by the O key: %.1f s\n", detectionTime);
+    EXPECT_LT(detectionTime, 10.0);
+    EXPECT_TRUE(reader_->frames().empty());
+
+    // Commands for a reader on RS232 refuse.
+    ASSERT_TRUE(choose(kLoadMainSettingFromReader));
+    ASSERT_TRUE(expectMessage("Error message", "This function only for rs232!"));
+    ASSERT_TRUE(choose(kDetectFirmwareVersion));
+    ASSERT_TRUE(expectMessage("Error message", "This function only for rs232!"));
+
+    // "via Keyboard": the whole factory batch on port 0x60, one byte every 100 ms.
+    ASSERT_TRUE(choose(kProgramViaKeyboard));
+    ASSERT_TRUE(expectMessage("System message", "Programming all value ok!", 60s));
+    const std::vector<PortTrace::Write> all = trace();
+    ASSERT_GE(all.size(), 3u);
+    const std::vector<PortTrace::Write> batch(all.begin() + 3, all.end());
+    ASSERT_EQ(batch.size(), 168u) << PortTrace::bytesOf(batch);
+    const std::string bytes = PortTrace::bytesOf(batch);
+    EXPECT_EQ(bytes.substr(0, 20), "1b 1d c0 00 01 86 47");
+    EXPECT_EQ(bytes.substr(bytes.size() - 5), "1b 30");
+    std::int64_t longest = 0;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        EXPECT_EQ(batch[i].port, 0x60) << "write " << i;
+        if (i > 0) {
+            const std::int64_t gap = batch[i].milliseconds - batch[i - 1].milliseconds;
+            longest = std::max(longest, gap);
+            EXPECT_GE(gap, 95) << "gap before write " << i;
+            EXPECT_LE(gap, 400) << "gap before write " << i;
+        }
+    }
+    const double mean =
+        double(batch.back().milliseconds - batch.front().milliseconds) / double(batch.size() - 1);
+    std::printf("keyboard batch: %zu writes in %.1f s, mean gap %.1f ms, longest %lld ms\n",
+                batch.size(), double(batch.back().milliseconds - batch.front().milliseconds) / 1000,
+                mean, static_cast<long long>(longest));
+    EXPECT_GE(mean, 99.0);
+    EXPECT_LE(mean, 130.0);
+
+    // The reset goes the same way: one frame with its escaped 0xFF and checksum.
+    ASSERT_TRUE(choose(kResetReader));
+    ASSERT_TRUE(expectMessage("System message", "Reset all to default value ok!"));
+    const std::vector<PortTrace::Write> afterReset = trace();
+    ASSERT_EQ(afterReset.size(), all.size() + 6);
+    EXPECT_EQ(PortTrace::bytesOf(
+                  {afterReset.begin() + static_cast<std::ptrdiff_t>(all.size()), afterReset.end()}),
+              "1b 21 01 e0 1f c4");
+    EXPECT_TRUE(reader_->frames().empty());
+}
+
+} // namespace
