@@ -65,6 +65,13 @@ public:
     // The reader goes away, as when its cable is pulled: the slave hangs up.
     void closeMaster() { closeFd(master_); }
 
+    // Drops what the link has not read yet, as a reader's line left quiet for a while would.
+    void discardInput() const {
+        if (watch_ >= 0) {
+            ::tcflush(watch_, TCIFLUSH);
+        }
+    }
+
     // Bytes the link has not read yet.
     int pendingAtSlave() const {
         int n = 0;
