@@ -359,9 +359,13 @@ TEST_F(FaultWindow, FailedSavesKeepThePreviousFile) {
 
     files.saves.push_back(path("gone/kept.cfg"));
     command("32778");
-    EXPECT_EQ(messages.fileErrors, 3);
+    // A name longer than any the system takes.
+    files.saves.push_back(path("kept") + std::string(5000, 'x'));
+    command("32778");
+    EXPECT_EQ(messages.fileErrors, 4);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_FALSE(std::filesystem::exists(path("gone")));
+    EXPECT_FALSE(temporaryLeftBehind());
 
     // With room again, the same save goes through and holds the edit.
     files.saves.push_back(path("kept.cfg"));
