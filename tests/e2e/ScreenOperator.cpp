@@ -62,6 +62,10 @@ std::vector<ScreenWindow> ScreenOperator::visibleWindows() const {
     return windows;
 }
 
+bool ScreenOperator::showsWindowMatching(const std::string& pattern) const {
+    return run({"xdotool", "search", "--onlyvisible", "--name", pattern}).exitCode == 0;
+}
+
 bool ScreenOperator::focus(const ScreenWindow& window) const {
     return run({"xdotool", "windowfocus", "--sync", window.id}).exitCode == 0;
 }

@@ -26,6 +26,9 @@ public:
         : display_(std::move(display)), scratch_(std::move(scratchFolder)) {}
 
     std::vector<ScreenWindow> visibleWindows() const;
+    // Whether a window whose caption matches the extended regular expression (in any case) is
+    // showing: one quick query, for waits that time what they see.
+    bool showsWindowMatching(const std::string& pattern) const;
     bool focus(const ScreenWindow& window) const;
     // Focuses the window, then presses the keys one after the other; names as xdotool has them
     // ("alt+p", "Down", "Return", "o").

@@ -607,7 +607,33 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
     ASSERT_TRUE(expectMessage("Error message", "This function only for rs232!"));
 
     // "via Keyboard": the whole factory batch on port 0x60, one byte every 100 ms.
+    // The box follows the closing 0x30 at once: the send does not pause after its last byte.
+    // The time from the last look at a trace without that byte to the first look at the box
+    // bounds the real gap from above.
     ASSERT_TRUE(choose(kProgramViaKeyboard));
+    std::optional<std::chrono::steady_clock::time_point> incompleteAt;
+    std::optional<std::chrono::steady_clock::time_point> boxAt;
+    ASSERT_TRUE(pollUntil(
+        60s,
+        [&] {
+            const auto before = std::chrono::steady_clock::now();
+            if (trace().size() < 3 + 168) {
+                incompleteAt = before;
+            }
+            if (screen_->showsWindowMatching("^System message$")) {
+                boxAt = std::chrono::steady_clock::now();
+                return true;
+            }
+            return false;
+        },
+        5ms))
+        << "no box after the keyboard programming; " << showing();
+    ASSERT_TRUE(incompleteAt.has_value());
+    const auto boxAfter =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*boxAt - *incompleteAt);
+    std::printf("the box showed at most %lld ms after the last port write\n",
+                static_cast<long long>(boxAfter.count()));
+    EXPECT_LT(boxAfter.count(), 100) << "a pause after the closing byte delays the box";
     ASSERT_TRUE(expectMessage("System message", "Programming all value ok!", 60s));
     const std::vector<PortTrace::Write> all = trace();
     ASSERT_GE(all.size(), 3u);
