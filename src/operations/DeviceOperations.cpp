@@ -168,8 +168,12 @@ void DeviceOperations::resetReaderToFactoryDefault() {
     CommandFrame::factoryReset().putInto(transfer.batch, 0);
     transfer.batch.count = 1;
 
-    const int endCode = runner_.run(transfer);
-    if (endCode == kEndOk) {
+    // Outside keyboard-wedge mode the reset must go to a serial port. com_port 0 names none (a
+    // Main Settings page stored with no port selected): an Exchange on port 0 would send the
+    // frame into the keyboard line, where no answer is possible, and report success.
+    if (transfer.port == kKeyboardLinePort && mode != SettingsImage::kModeKeyboardWedge) {
+        messages_.show(kResetError, kErrorCaption);
+    } else if (runner_.run(transfer) == kEndOk) {
         if (transfer.batch.result == 1) {
             messages_.show(kResetOk, kSystemCaption);
         } else {

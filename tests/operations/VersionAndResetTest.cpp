@@ -192,6 +192,25 @@ TEST(FactoryReset, ReaderNotFoundBecomesRs232AndFails) {
     expectDefaultFileHolds(bench.defaultFile, expected);
 }
 
+TEST(FactoryReset, Rs232WithoutAPortSendsNothingAndFails) {
+    // A Main Settings page stored with no port selected leaves com_port 0; the frame must not
+    // go into the keyboard line and be reported as confirmed.
+    for (const std::uint8_t mode : {SettingsImage::kModeRs232, SettingsImage::kModeNotFound}) {
+        Bench bench;
+        bench.factoryOnSerial(0);
+        bench.image.operating_mode() = mode;
+        bench.operations.resetReaderToFactoryDefault();
+
+        EXPECT_TRUE(bench.runner.received.empty());
+        ASSERT_EQ(bench.messages.shown.size(), 1U);
+        EXPECT_EQ(bench.messages.shown[0].text, "Reset all to default value error!");
+        EXPECT_EQ(bench.messages.shown[0].caption, "Error message");
+        EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeRs232);
+        EXPECT_TRUE(std::filesystem::exists(bench.defaultFile)); // factory values all the same
+        EXPECT_EQ(bench.pages.calls.back(), "returnToMainPage");
+    }
+}
+
 TEST(FactoryReset, UnwritableDefaultFileShowsTheFileError) {
     Bench bench;
     bench.factoryOnSerial();
