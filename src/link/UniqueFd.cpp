@@ -26,3 +26,14 @@ void UniqueFd::reset(int fd) {
     }
     fd_ = fd;
 }
+
+int UniqueFd::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+bool UniqueFd::close() {
+    const int fd = release();
+    return fd < 0 || ::close(fd) == 0;
+}

@@ -16,6 +16,10 @@ public:
     bool valid() const { return fd_ >= 0; }
     // Closes the descriptor held (if any) and takes fd instead.
     void reset(int fd = -1);
+    // Gives the descriptor up without closing it.
+    int release();
+    // Closes now and reports whether the close succeeded: a late write error shows up here.
+    bool close();
 
 private:
     int fd_ = -1;

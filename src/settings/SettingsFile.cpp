@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 
+#include "link/UniqueFd.h"
 #include "settings/SettingsImage.h"
 
 #include <cerrno>
@@ -10,29 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Owns a file descriptor for the length of one file operation.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded (a late write error shows up here).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool writeAll(int fd, const unsigned char* bytes, std::size_t size) {
     std::size_t done = 0;
@@ -99,7 +77,7 @@ int writeSettingsFile(const SettingsImage& image, const std::string& name) {
     if (fd < 0) {
         return 1;
     }
-    FileDescriptor file(fd);
+    UniqueFd file(fd);
     const mode_t mode = exists ? (existing.st_mode & 07777) : newFileMode();
     const bool written = ::fchmod(fd, mode) == 0 &&
                          writeAll(fd, image.raw().data(), image.raw().size()) && ::fsync(fd) == 0;
@@ -114,7 +92,7 @@ int readSettingsFile(SettingsImage& image, const std::string& name) {
     // Without O_NONBLOCK the open of a named pipe waits for a writer, and a device node may
     // wait in its read: either would hold the window for good. Only a plain file holds
     // settings; anything else counts as a file that cannot be opened.
-    FileDescriptor file(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    UniqueFd file(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0) {
         return -1;
     }

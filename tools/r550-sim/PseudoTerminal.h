@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileDescriptor.h"
+#include "link/UniqueFd.h"
 
 #include <string>
 
@@ -19,7 +19,7 @@ public:
     const std::string& slaveName() const { return slaveName_; }
 
 private:
-    FileDescriptor master_;
-    FileDescriptor slave_;
+    UniqueFd master_;
+    UniqueFd slave_;
     std::string slaveName_;
 };

@@ -1,6 +1,6 @@
 #include "SimSession.h"
 
-#include "FileDescriptor.h"
+#include "link/UniqueFd.h"
 
 #include <cerrno>
 #include <chrono>
@@ -55,7 +55,7 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 // it.
 bool writeFileAtomically(const std::string& name, const std::string& text) {
     const std::string temp = name + ".tmp";
-    FileDescriptor file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    UniqueFd file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!file.valid()) {
         return false;
     }

@@ -1,12 +1,12 @@
 // r550-sim: a simulated R550 reader on RS232, served on a pseudo-terminal.
 
 #include "DeviceLink.h"
-#include "FileDescriptor.h"
 #include "PseudoTerminal.h"
 #include "SimMemory.h"
 #include "SimOptions.h"
 #include "SimReader.h"
 #include "SimSession.h"
+#include "link/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -25,7 +25,7 @@ void complain(const std::string& text) {
 }
 
 std::optional<std::string> readWholeFile(const std::string& name) {
-    FileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) {
         return std::nullopt;
     }
@@ -48,7 +48,7 @@ std::optional<std::string> readWholeFile(const std::string& name) {
 
 // SIGTERM, SIGINT and SIGHUP arrive on a descriptor that the serving loop polls, instead of
 // through a handler and a global flag.
-FileDescriptor openStopSignals(std::string& error) {
+UniqueFd openStopSignals(std::string& error) {
     sigset_t stops;
     sigemptyset(&stops);
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
@@ -59,9 +59,9 @@ FileDescriptor openStopSignals(std::string& error) {
     }
     if (::sigprocmask(SIG_BLOCK, &stops, nullptr) != 0) {
         error = std::string("sigprocmask: ") + std::strerror(errno);
-        return FileDescriptor();
+        return UniqueFd();
     }
-    FileDescriptor fd(::signalfd(-1, &stops, SFD_CLOEXEC));
+    UniqueFd fd(::signalfd(-1, &stops, SFD_CLOEXEC));
     if (!fd.valid()) {
         error = std::string("signalfd: ") + std::strerror(errno);
     }
@@ -106,12 +106,12 @@ int main(int argc, char** argv) {
     }
     SimReader reader(*memory, options.version, options.faults);
 
-    const FileDescriptor stopSignals = openStopSignals(error);
+    const UniqueFd stopSignals = openStopSignals(error);
     if (!stopSignals.valid()) {
         complain(error);
         return 1;
     }
-    FileDescriptor log;
+    UniqueFd log;
     if (!options.log.empty()) {
         log.reset(::open(options.log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
         if (!log.valid()) {
