@@ -1,5 +1,6 @@
 #include "link/UniqueFd.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 UniqueFd::~UniqueFd() {
@@ -36,4 +37,20 @@ int UniqueFd::release() {
 bool UniqueFd::close() {
     const int fd = release();
     return fd < 0 || ::close(fd) == 0;
+}
+
+bool UniqueFd::writeAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 // Owns one file descriptor and closes it when it goes out of scope or is reset. Moves, never
 // copies, so a descriptor has exactly one owner.
 class UniqueFd {
@@ -20,6 +22,9 @@ public:
     int release();
     // Closes now and reports whether the close succeeded: a late write error shows up here.
     bool close();
+    // Writes all `size` bytes to fd, resuming after partial writes and interrupted calls. False
+    // when the descriptor refuses any of them (a full disk, a closed peer).
+    static bool writeAll(int fd, const void* data, std::size_t size);
 
 private:
     int fd_ = -1;

@@ -12,21 +12,6 @@
 
 namespace {
 
-bool writeAll(int fd, const unsigned char* bytes, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::string folderOf(const std::string& name) {
     const std::size_t slash = name.rfind('/');
     if (slash == std::string::npos) {
@@ -80,7 +65,8 @@ int writeSettingsFile(const SettingsImage& image, const std::string& name) {
     UniqueFd file(fd);
     const mode_t mode = exists ? (existing.st_mode & 07777) : newFileMode();
     const bool written = ::fchmod(fd, mode) == 0 &&
-                         writeAll(fd, image.raw().data(), image.raw().size()) && ::fsync(fd) == 0;
+                         UniqueFd::writeAll(fd, image.raw().data(), image.raw().size()) &&
+                         ::fsync(fd) == 0;
     if (!file.close() || !written || ::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return 1;

@@ -35,22 +35,6 @@ std::string withErrno(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-bool writeAll(int fd, const void* data, std::size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Written beside the final name and renamed over it, so a reader of the file never sees half of
 // it.
 bool writeFileAtomically(const std::string& name, const std::string& text) {
@@ -59,7 +43,7 @@ bool writeFileAtomically(const std::string& name, const std::string& text) {
     if (!file.valid()) {
         return false;
     }
-    if (!writeAll(file.get(), text.data(), text.size()) || !file.close() ||
+    if (!UniqueFd::writeAll(file.get(), text.data(), text.size()) || !file.close() ||
         ::rename(temp.c_str(), name.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
@@ -131,7 +115,7 @@ bool SimSession::receive() {
     if (log_ >= 0) {
         for (const std::vector<std::uint8_t>& frame : outcome.frames) {
             const std::string line = SimReader::logLine(frame);
-            if (!writeAll(log_, line.data(), line.size())) {
+            if (!UniqueFd::writeAll(log_, line.data(), line.size())) {
                 complain("cannot write the log " + options_.log);
             }
         }
