@@ -175,14 +175,10 @@ TEST(ProgrammingViaSerial, ReaderInTheKeyboardLineIsRefusedWithoutATransaction) 
     EXPECT_EQ(bench.messages.shown[0].caption, "Error message");
 }
 
-TEST(ProgrammingOutcome, KeyboardMessages) {
-    const std::vector<Outcome> outcomes = {
-        {1, 1, "Programming all value ok!", "System message"},
-        {1, -1, "Programming all default value error!", "Error message"}, // CANCEL
-        {1, 0, "Programming all default value error!", "Error message"},
-        {2, 1, nullptr, nullptr}, // Escape
-        {2, -1, nullptr, nullptr},
-    };
+// Runs one programming command for each outcome of its transfer: the message it shows, and a
+// block that a programming run leaves unchanged whatever the outcome.
+void expectProgrammingOutcomes(void (DeviceOperations::*command)(),
+                               const std::vector<Outcome>& outcomes) {
     for (const Outcome& o : outcomes) {
         SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
         Bench bench;
@@ -190,31 +186,34 @@ TEST(ProgrammingOutcome, KeyboardMessages) {
         bench.runner.endCode = o.endCode;
         bench.runner.result = o.result;
         const SettingsImage before = bench.image;
-        bench.operations.programAllViaKeyboard();
+        (bench.operations.*command)();
         expectOutcome(bench.messages, o);
         EXPECT_EQ(bench.image.raw(), before.raw());
     }
 }
 
+TEST(ProgrammingOutcome, KeyboardMessages) {
+    expectProgrammingOutcomes(
+        &DeviceOperations::programAllViaKeyboard,
+        {
+            {1, 1, "Programming all value ok!", "System message"},
+            {1, -1, "Programming all default value error!", "Error message"}, // CANCEL
+            {1, 0, "Programming all default value error!", "Error message"},
+            {2, 1, nullptr, nullptr}, // Escape
+            {2, -1, nullptr, nullptr},
+        });
+}
+
 TEST(ProgrammingOutcome, SerialMessages) {
-    const std::vector<Outcome> outcomes = {
-        {1, 1, "Programming all value ok!", "System message"},
-        {1, -1, "Programming all value error!", "Error message"}, // no port, no ack, CANCEL
-        {1, 0, "Programming all value error!", "Error message"},
-        {2, 1, nullptr, nullptr},
-        {2, -1, nullptr, nullptr},
-    };
-    for (const Outcome& o : outcomes) {
-        SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
-        Bench bench;
-        bench.factoryOnSerial();
-        bench.runner.endCode = o.endCode;
-        bench.runner.result = o.result;
-        const SettingsImage before = bench.image;
-        bench.operations.programAllViaSerial();
-        expectOutcome(bench.messages, o);
-        EXPECT_EQ(bench.image.raw(), before.raw());
-    }
+    expectProgrammingOutcomes(
+        &DeviceOperations::programAllViaSerial,
+        {
+            {1, 1, "Programming all value ok!", "System message"},
+            {1, -1, "Programming all value error!", "Error message"}, // no port, no ack, CANCEL
+            {1, 0, "Programming all value error!", "Error message"},
+            {2, 1, nullptr, nullptr},
+            {2, -1, nullptr, nullptr},
+        });
 }
 
 TEST(ProgrammingPages, AreStoredBeforeTheFramesAreBuilt) {

@@ -14,13 +14,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Bench = OperationsBench<ScriptedRunner>;
 
-// Every byte of the block different from its neighbours, so that a stray write shows.
-void fillWithPattern(SettingsImage& image) {
-    for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
-        image.raw()[i] = static_cast<std::uint8_t>(0x30 + (i * 7) % 0xC0);
-    }
-    image.operating_mode() = SettingsImage::kModeRs232;
-    image.com_port() = 5;
+// The patterned block of an RS232 reader at COM5.
+void fillWithPattern(Bench& bench) {
+    bench.fillWithPattern();
+    bench.image.operating_mode() = SettingsImage::kModeRs232;
+    bench.image.com_port() = 5;
 }
 
 // Replies of a reader that holds the factory values.
@@ -129,7 +127,7 @@ TEST(ReadBackOutcome, FailureAndEscapeLeaveTheImage) {
     for (const Outcome& o : outcomes) {
         SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
         Bench bench;
-        fillWithPattern(bench.image);
+        fillWithPattern(bench);
         bench.runner.endCode = o.endCode;
         bench.runner.result = o.result;
         answerWithFactoryValues(bench.runner);
@@ -144,7 +142,7 @@ TEST(ReadBackOutcome, FailureAndEscapeLeaveTheImage) {
 
 TEST(ReadBackOutcome, SuccessWritesExactlyTheNamedBytesAndShowsTheMainPage) {
     Bench bench;
-    fillWithPattern(bench.image);
+    fillWithPattern(bench);
     answerWithFactoryValues(bench.runner);
     SettingsImage expected = bench.image;
     bench.operations.loadMainSettingsFromReader();
@@ -167,7 +165,7 @@ TEST(ReadBackOutcome, SuccessWritesExactlyTheNamedBytesAndShowsTheMainPage) {
 
 TEST(ReadBackStrings, LengthDecidesWhatIsCopied) {
     Bench bench;
-    fillWithPattern(bench.image);
+    fillWithPattern(bench);
     answerWithFactoryValues(bench.runner);
     bench.runner.replies[1] = {
         0x02, 0x0D, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, // CR LF

@@ -17,12 +17,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Bench = OperationsBench<ScriptedRunner>;
 
-void fillWithPattern(SettingsImage& image) {
-    for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
-        image.raw()[i] = static_cast<std::uint8_t>(0x30 + (i * 7) % 0xC0);
-    }
-}
-
 TEST(FirmwareVersion, AsksComPortAndShowsTheText) {
     Bench bench;
     bench.factoryOnSerial(4);
@@ -126,7 +120,7 @@ TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
     for (const Outcome& o : outcomes) {
         SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
         Bench bench;
-        fillWithPattern(bench.image);
+        bench.fillWithPattern();
         bench.image.operating_mode() = SettingsImage::kModeRs232;
         bench.image.com_port() = 6;
         bench.runner.endCode = o.endCode;
@@ -150,7 +144,7 @@ TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
 
 TEST(FactoryReset, UnknownReaderDoesNothing) {
     Bench bench;
-    fillWithPattern(bench.image);
+    bench.fillWithPattern();
     bench.image.operating_mode() = SettingsImage::kUnknown;
     const SettingsImage before = bench.image;
     bench.operations.resetReaderToFactoryDefault();

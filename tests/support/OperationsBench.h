@@ -27,6 +27,13 @@ template <typename Runner> struct OperationsBench {
           defaultFile((folder.path() / "Default.cfg").string()),
           operations(image, runner, messages, pages, kApplicationName, defaultFile) {}
 
+    // Every byte of the block different from its neighbours, so that a stray write shows.
+    void fillWithPattern() {
+        for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
+            image.raw()[i] = static_cast<std::uint8_t>(0x30 + (i * 7) % 0xC0);
+        }
+    }
+
     // Factory values on an RS232 reader at COM3, as after a start that found it there.
     void factoryOnSerial(std::uint8_t comPort = 3) {
         writeFactoryValues(image);
