@@ -132,16 +132,4 @@ std::vector<std::uint8_t> batchEntry(const std::uint8_t* entry, int length) {
     return out;
 }
 
-std::vector<std::uint8_t> batch(const FrameBatch& batch) {
-    std::vector<std::uint8_t> out{Command::kEscape, Command::kWriteBlock};
-    for (int i = 0; i < batch.usableCount(); ++i) {
-        const auto entry =
-            batchEntry(batch.frames[static_cast<std::size_t>(i)].data(), batch.usableLength(i));
-        out.insert(out.end(), entry.begin(), entry.end());
-    }
-    out.push_back(Command::kEscape);
-    out.push_back(Command::kBatchClose);
-    return out;
-}
-
 } // namespace KeyboardSequence

@@ -71,6 +71,4 @@ std::vector<std::uint8_t> probe();
 std::vector<std::uint8_t> singleFrame(const std::uint8_t* frame, int length);
 // One batch entry: its bytes escaped, then its escaped checksum.
 std::vector<std::uint8_t> batchEntry(const std::uint8_t* entry, int length);
-// 0x1B 0x1D, every entry of the batch, 0x1B 0x30.
-std::vector<std::uint8_t> batch(const FrameBatch& batch);
 } // namespace KeyboardSequence

@@ -3,6 +3,13 @@
 #include <array>
 #include <cstdint>
 
+// The outcome of a transaction as its batch records it.
+enum class TransferResult : std::int32_t {
+    Unknown = 0, // nothing is known yet
+    Success = 1,
+    Failure = -1, // failed or cancelled
+};
+
 // The record of one transaction: the frames to send, the replies received, and the outcome.
 // Slot i of `frames` holds frame i from byte 0; only its first lengths[i] bytes are sent.
 struct FrameBatch {
@@ -18,7 +25,7 @@ struct FrameBatch {
     std::array<Slot, kMaxFrames> replies{};
     std::int32_t count = 0;
     std::int32_t current = 0;
-    std::int32_t result = 0;
+    TransferResult result = TransferResult::Unknown;
     std::array<std::int32_t, kMaxFrames> lengths{};
     std::array<std::int32_t, kReplyLengthSlots> replyLengths{};
 

@@ -16,31 +16,32 @@ void KeyboardPortLink::checkDriver() {
 }
 
 void KeyboardPortLink::begin() {
-    initialised_ = io_.initialize();
+    io_.initialize();
 }
 
 void KeyboardPortLink::end() {
     io_.shutdown();
-    initialised_ = false;
 }
 
-void KeyboardPortLink::writeByte(std::uint8_t value, bool pause) {
-    io_.writePort(kPort, value);
+PortAccess KeyboardPortLink::requestAccess() {
+    return io_.requestAccess();
+}
+
+bool KeyboardPortLink::writeByte(std::uint8_t value, bool pause) {
+    const bool written = io_.writePort(kPort, value);
     if (pause) {
         clock_.sleepMilliseconds(kPauseMs);
     }
+    return written;
 }
 
-void KeyboardPortLink::writeEncoded(std::uint8_t value) {
-    std::vector<std::uint8_t> bytes;
-    encode(value, bytes);
-    writeAllPaused(bytes);
-}
-
-void KeyboardPortLink::writeAllPaused(const std::vector<std::uint8_t>& bytes) {
+bool KeyboardPortLink::writeAllPaused(const std::vector<std::uint8_t>& bytes) {
     for (const std::uint8_t byte : bytes) {
-        writeByte(byte, true);
+        if (!writeByte(byte, true)) {
+            return false;
+        }
     }
+    return true;
 }
 
 void KeyboardPortLink::sendProbe() {
@@ -52,24 +53,25 @@ void KeyboardPortLink::sendProbe() {
     end();
 }
 
-void KeyboardPortLink::sendFrame(const FrameBatch& batch) {
+bool KeyboardPortLink::sendFrame(const FrameBatch& batch) {
     begin();
-    writeAllPaused(KeyboardSequence::singleFrame(batch.frames[0].data(), batch.usableLength(0)));
+    const bool sent = writeAllPaused(
+        KeyboardSequence::singleFrame(batch.frames[0].data(), batch.usableLength(0)));
     end();
+    return sent;
 }
 
-void KeyboardPortLink::sendBatch(const FrameBatch& batch, const std::function<void()>& afterEntry) {
+bool KeyboardPortLink::sendBatch(const FrameBatch& batch, const std::function<void()>& afterEntry) {
     begin();
-    writeByte(Command::kEscape, true);
-    writeByte(Command::kWriteBlock, true);
-    for (int i = 0; i < batch.usableCount(); ++i) {
-        writeAllPaused(KeyboardSequence::batchEntry(
+    bool sent = writeByte(Command::kEscape, true) && writeByte(Command::kWriteBlock, true);
+    for (int i = 0; sent && i < batch.usableCount(); ++i) {
+        sent = writeAllPaused(KeyboardSequence::batchEntry(
             batch.frames[static_cast<std::size_t>(i)].data(), batch.usableLength(i)));
-        if (afterEntry) {
+        if (sent && afterEntry) {
             afterEntry();
         }
     }
-    writeByte(Command::kEscape, true);
-    writeByte(Command::kBatchClose, false);
+    sent = sent && writeByte(Command::kEscape, true) && writeByte(Command::kBatchClose, false);
     end();
+    return sent;
 }

@@ -3,12 +3,16 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,6 +45,23 @@ int pollOnce(int fd, short events, int timeoutMs, short& revents) {
     return ready;
 }
 
+// The name of the group that owns path, or its number when it has no name; empty when the path
+// cannot be examined.
+std::string owningGroup(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    std::vector<char> buffer(4096);
+    group entry{};
+    group* found = nullptr;
+    if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->gr_name != nullptr) {
+        return found->gr_name;
+    }
+    return std::to_string(info.st_gid);
+}
+
 } // namespace
 
 SerialLink::SerialLink() : SerialLink(PortMap::fromEnvironment()) {}
@@ -51,10 +72,8 @@ SerialLink::~SerialLink() {
     close();
 }
 
-SerialError SerialLink::errorFromErrno(int error) {
+FailureKind SerialLink::failureFromErrno(int error) {
     switch (error) {
-    case 0:
-        return SerialError::None;
     case ENOENT:
     case ENOTDIR:
     case ENODEV:
@@ -62,43 +81,51 @@ SerialError SerialLink::errorFromErrno(int error) {
     case ELOOP:
     // A /dev/ttyS node without a UART behind it fails its open with EIO.
     case EIO:
-        return SerialError::NoSuchPort;
+        return FailureKind::NoSuchPort;
     case EBUSY:
     case EWOULDBLOCK:
-        return SerialError::InUse;
+        return FailureKind::InUse;
     case EACCES:
     case EPERM:
     case EROFS:
-        return SerialError::NoPermission;
+        return FailureKind::NoPermission;
     case ENOTTY:
     case EINVAL:
     case EISDIR:
-        return SerialError::NotSerial;
+        return FailureKind::NotSerial;
     default:
-        return SerialError::Other;
+        return FailureKind::OpenFailed;
     }
 }
 
 bool SerialLink::fail(int error) {
-    fd_.reset();
-    lastErrno_ = error;
-    lastError_ = errorFromErrno(error);
-    if (lastError_ == SerialError::None) {
-        lastError_ = SerialError::Other;
+    release();
+    failure_ = Failure{};
+    failure_.kind = failureFromErrno(error);
+    failure_.port = portNumber_;
+    failure_.device = device_;
+    failure_.systemError = error;
+    if (failure_.kind == FailureKind::NoSuchPort) {
+        for (const std::filesystem::path& place : map_.candidates(portNumber_)) {
+            failure_.tried.push_back(place.string());
+        }
+    } else if (failure_.kind == FailureKind::NoPermission) {
+        failure_.group = owningGroup(device_);
     }
     return false;
 }
 
 bool SerialLink::open(int portNumber) {
     close();
-    lost_ = false;
-    lastError_ = SerialError::None;
-    lastErrno_ = 0;
+    failure_ = Failure{};
+    portNumber_ = portNumber;
+    device_.clear();
 
     const std::optional<std::filesystem::path> device = map_.resolve(portNumber);
     if (!device) {
         return fail(ENOENT);
     }
+    device_ = device->string();
     // Non-blocking, so that neither the open (waiting for carrier) nor any later read or write
     // can hold the window.
     fd_.reset(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -110,7 +137,9 @@ bool SerialLink::open(int portNumber) {
     if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
         return fail(errno);
     }
-    if (::ioctl(fd_.get(), TIOCEXCL) != 0 && !isUnsupportedRequest(errno)) {
+    if (::ioctl(fd_.get(), TIOCEXCL) == 0) {
+        exclusive_ = true;
+    } else if (!isUnsupportedRequest(errno)) {
         return fail(errno);
     }
     if (!setLineSettings()) {
@@ -160,44 +189,48 @@ bool SerialLink::setLineSettings() {
 }
 
 void SerialLink::markLost(int error) {
-    lost_ = true;
-    lastError_ = SerialError::DeviceLost;
-    lastErrno_ = error;
+    failure_ = Failure{};
+    failure_.kind = FailureKind::Unplugged;
+    failure_.port = portNumber_;
+    failure_.device = device_;
+    failure_.systemError = error;
 }
 
-int SerialLink::read(std::uint8_t* buffer, int n) {
+ReadResult SerialLink::read(std::uint8_t* buffer, int n) {
     if (!fd_.valid() || buffer == nullptr || n <= 0) {
-        return 0;
+        return {};
     }
     short revents = 0;
     const int ready = pollOnce(fd_.get(), POLLIN, 0, revents);
     if (ready <= 0) {
-        return 0;
+        return {};
     }
     // Bytes that arrived before a hang-up are still handed out.
     if ((revents & POLLIN) != 0) {
         const ssize_t got = ::read(fd_.get(), buffer, static_cast<std::size_t>(n));
         if (got > 0) {
-            return static_cast<int>(got);
+            return {ReadStatus::Data, static_cast<int>(got)};
         }
         if (got < 0 && isGoneError(errno)) {
             markLost(errno);
-            return 0;
+            return {ReadStatus::Gone, 0};
         }
     }
     if ((revents & kGoneEvents) != 0) {
         markLost(EIO);
+        return {ReadStatus::Gone, 0};
     }
-    return 0;
+    return {};
 }
 
-int SerialLink::write(const std::uint8_t* bytes, int n) {
+WriteResult SerialLink::write(const std::uint8_t* bytes, int n) {
     if (!fd_.valid() || bytes == nullptr || n <= 0) {
-        return 0;
+        return {WriteStatus::Stalled, 0};
     }
     const std::int64_t deadline =
         steadyMilliseconds() + kWriteBaseMs + static_cast<std::int64_t>(kWritePerByteMs) * n;
     int written = 0;
+    WriteStatus status = WriteStatus::Stalled;
     while (written < n) {
         const ssize_t put =
             ::write(fd_.get(), bytes + written, static_cast<std::size_t>(n - written));
@@ -211,6 +244,7 @@ int SerialLink::write(const std::uint8_t* bytes, int n) {
         if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             if (isGoneError(errno)) {
                 markLost(errno);
+                status = WriteStatus::Gone;
             }
             break;
         }
@@ -225,6 +259,7 @@ int SerialLink::write(const std::uint8_t* bytes, int n) {
         }
         if ((revents & kGoneEvents) != 0) {
             markLost(EIO);
+            status = WriteStatus::Gone;
             break;
         }
         if (ready == 0) {
@@ -234,15 +269,27 @@ int SerialLink::write(const std::uint8_t* bytes, int n) {
             break;
         }
     }
-    return written;
+    if (written == n) {
+        status = WriteStatus::Complete;
+    }
+    return {status, written};
 }
 
 bool SerialLink::close() {
     if (!fd_.valid()) {
         return false;
     }
-    // A pseudo-terminal keeps the exclusive flag after the last close otherwise.
-    ::ioctl(fd_.get(), TIOCNXCL);
-    fd_.reset();
+    release();
     return true;
+}
+
+void SerialLink::release() {
+    // A pseudo-terminal keeps the exclusive flag after the last close otherwise; an open that
+    // failed after taking it gives it up as well. A flag this link did not set (another holder's)
+    // stays.
+    if (fd_.valid() && exclusive_) {
+        ::ioctl(fd_.get(), TIOCNXCL);
+    }
+    exclusive_ = false;
+    fd_.reset();
 }

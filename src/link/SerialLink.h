@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "link/PortMap.h"
 #include "link/SerialPort.h"
-#include "link/UniqueFd.h"
 
 #include <cstdint>
 
@@ -23,26 +23,26 @@ public:
 
     // An open link is closed first, so a second open never leaks the first port.
     bool open(int portNumber) override;
-    int write(const std::uint8_t* bytes, int n) override;
-    int read(std::uint8_t* buffer, int n) override;
+    WriteResult write(const std::uint8_t* bytes, int n) override;
+    ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return fd_.valid(); }
-    bool lost() const override { return lost_; }
-    SerialError lastError() const override { return lastError_; }
-    // The errno behind lastError(), for diagnosis; 0 when there was none.
-    int lastErrno() const { return lastErrno_; }
+    Failure lastFailure() const override { return failure_; }
 
-    // The one place an OS error becomes a SerialError.
-    static SerialError errorFromErrno(int error);
+    // The one place an OS error of an open becomes the reason the operator is told.
+    static FailureKind failureFromErrno(int error);
 
 private:
     bool fail(int error);
     bool setLineSettings();
     void markLost(int error);
+    // Closes the descriptor, giving up the terminal's exclusive mode first.
+    void release();
 
     PortMap map_;
     UniqueFd fd_;
-    bool lost_ = false;
-    SerialError lastError_ = SerialError::None;
-    int lastErrno_ = 0;
+    bool exclusive_ = false; // this link put the terminal in exclusive mode
+    int portNumber_ = 0;
+    std::string device_;
+    Failure failure_;
 };

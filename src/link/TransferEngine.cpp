@@ -3,7 +3,10 @@
 #include "link/Clock.h"
 #include "link/CommandFrame.h"
 #include "link/KeyboardPortLink.h"
+#include "link/PortIo.h"
 #include "link/SerialPort.h"
+
+#include <utility>
 
 namespace {
 
@@ -33,33 +36,37 @@ TransferEngine::~TransferEngine() {
 
 void TransferEngine::start() {
     finished_ = false;
-    endCode_ = 0;
+    endCode_ = EndCode::Running;
     progress_ = 0;
     workPeriodMs_ = 0;
+    transfer_.failure = Failure{};
+    received_.clear();
     keyboard_.checkDriver();
     FrameBatch& batch = transfer_.batch;
     batch.current = 0;
-    state_ = 0;
+    exchangeStep_ = ExchangeStep::SendNext;
+    detectStep_ = DetectStep::SendProbe;
     probeIndex_ = -1;
 
     switch (transfer_.mode) {
-    case AutoDetect:
-    case KeyboardBatch:
+    case TransferMode::AutoDetect:
+    case TransferMode::KeyboardBatch:
         probeIndex_ = kKeyboardCandidate;
-        batch.result = 0;
+        batch.result = TransferResult::Unknown;
         workPeriodMs_ = kFastWorkPeriodMs;
         break;
-    case Exchange:
-        if (transfer_.port == 0) {
-            batch.result = 0;
+    case TransferMode::Exchange:
+        if (transfer_.port == Transfer::kKeyboardLine) {
+            batch.result = TransferResult::Unknown;
             workPeriodMs_ = kFastWorkPeriodMs;
-        } else if (transfer_.port > 0 && serial_.open(transfer_.port)) {
-            batch.result = 0;
+        } else if (transfer_.port < 0) {
+            // "No reader found": nothing can be sent.
+            failExchange(FailureKind::NoPortSelected);
+        } else if (serial_.open(transfer_.port)) {
+            batch.result = TransferResult::Unknown;
             workPeriodMs_ = kSerialWorkPeriodMs;
         } else {
-            // -1 ("no reader found") or a port that does not open: nothing can be sent.
-            batch.result = -1;
-            finish(kEndOk);
+            failFromPort();
         }
         break;
     default:
@@ -73,17 +80,17 @@ void TransferEngine::workTick() {
         return;
     }
     switch (transfer_.mode) {
-    case AutoDetect:
-        detectStep();
+    case TransferMode::AutoDetect:
+        runDetectStep();
         break;
-    case Exchange:
-        if (transfer_.port == 0) {
+    case TransferMode::Exchange:
+        if (transfer_.port == Transfer::kKeyboardLine) {
             sendKeyboardFrame();
         } else {
-            exchangeStep();
+            runExchangeStep();
         }
         break;
-    case KeyboardBatch:
+    case TransferMode::KeyboardBatch:
         sendKeyboardBatch();
         break;
     default:
@@ -112,9 +119,10 @@ void TransferEngine::keyDown(int key) {
     }
     // A reader in the keyboard line answers the keyboard probe by typing O. The rule holds in
     // the wait of every candidate, so an O typed while a serial port is probed also counts.
-    if (transfer_.mode == AutoDetect && state_ == AwaitProbeAnswer && upperCased(key) == kKeyO) {
-        state_ = Found;
-        transfer_.port = 0;
+    if (transfer_.mode == TransferMode::AutoDetect && detectStep_ == DetectStep::AwaitProbeAnswer &&
+        upperCased(key) == kKeyO) {
+        detectStep_ = DetectStep::Found;
+        transfer_.port = Transfer::kKeyboardLine;
         if (serial_.isOpen()) {
             serial_.close();
         }
@@ -125,18 +133,33 @@ void TransferEngine::cancel() {
     if (finished_) {
         return;
     }
-    transfer_.batch.result = -1;
-    finish(kEndOk);
+    transfer_.batch.result = TransferResult::Failure;
+    finish(EndCode::Ended);
 }
 
 void TransferEngine::escape() {
     if (finished_) {
         return;
     }
-    finish(kEndEscape);
+    finish(EndCode::Escape);
 }
 
-void TransferEngine::finish(int endCode) {
+void TransferEngine::timeOut(int waitedMs) {
+    if (finished_ || transfer_.mode != TransferMode::Exchange ||
+        transfer_.port == Transfer::kKeyboardLine) {
+        return;
+    }
+    if (exchangeStep_ == ExchangeStep::SendNext) {
+        return;
+    }
+    Failure failure;
+    failure.kind =
+        exchangeStep_ == ExchangeStep::AwaitEcho ? FailureKind::NoAnswer : FailureKind::NoReply;
+    failure.waitedMs = waitedMs;
+    failExchange(std::move(failure));
+}
+
+void TransferEngine::finish(EndCode endCode) {
     if (serial_.isOpen()) {
         serial_.close();
     }
@@ -147,52 +170,88 @@ void TransferEngine::finish(int endCode) {
 
 // --- keyboard-controller port -------------------------------------------------------------
 
+bool TransferEngine::keyboardAccessGranted() {
+    switch (keyboard_.requestAccess()) {
+    case PortAccess::Granted:
+        return true;
+    case PortAccess::Pending:
+        // The operator is still authenticating; the window stays responsive meanwhile.
+        return false;
+    case PortAccess::Denied:
+        failExchange(FailureKind::NoKeyboardAccess);
+        return false;
+    case PortAccess::Refused:
+        failExchange(FailureKind::KeyboardAccessRefused);
+        return false;
+    case PortAccess::Lost:
+        break;
+    }
+    failExchange(FailureKind::KeyboardHelperLost);
+    return false;
+}
+
+void TransferEngine::failKeyboardSend() {
+    // A byte that did not reach the port: the helper went away, or the access was taken back.
+    failExchange(keyboard_.requestAccess() == PortAccess::Lost ? FailureKind::KeyboardHelperLost
+                                                               : FailureKind::NoKeyboardAccess);
+}
+
 void TransferEngine::sendKeyboardBatch() {
+    if (!keyboardAccessGranted()) {
+        return;
+    }
     workPeriodMs_ = 0;
-    transfer_.batch.result = 0;
+    transfer_.batch.result = TransferResult::Unknown;
     // The send holds the thread for its whole length, so no timer tick moves the bar meanwhile:
     // step it after every slot as a tick would.
-    keyboard_.sendBatch(transfer_.batch, [this] { stepProgress(); });
-    transfer_.batch.result = 1;
-    finish(kEndOk);
+    if (!keyboard_.sendBatch(transfer_.batch, [this] { stepProgress(); })) {
+        failKeyboardSend();
+        return;
+    }
+    transfer_.batch.result = TransferResult::Success;
+    finish(EndCode::Ended);
 }
 
 void TransferEngine::sendKeyboardFrame() {
-    runningChecksum_ = 0;
+    if (!keyboardAccessGranted()) {
+        return;
+    }
     workPeriodMs_ = 0;
-    keyboard_.sendFrame(transfer_.batch);
-    transfer_.batch.result = 1;
-    finish(kEndOk);
+    if (!keyboard_.sendFrame(transfer_.batch)) {
+        failKeyboardSend();
+        return;
+    }
+    transfer_.batch.result = TransferResult::Success;
+    finish(EndCode::Ended);
 }
 
 // --- serial exchange ----------------------------------------------------------------------
 
-void TransferEngine::exchangeStep() {
+void TransferEngine::runExchangeStep() {
     const FrameBatch& batch = transfer_.batch;
-    if (state_ != SendNext && (batch.current < 0 || batch.current >= batch.usableCount())) {
-        failExchange();
+    if (exchangeStep_ != ExchangeStep::SendNext &&
+        (batch.current < 0 || batch.current >= batch.usableCount())) {
+        failUnexpected();
         return;
     }
-    switch (state_) {
-    case SendNext:
+    switch (exchangeStep_) {
+    case ExchangeStep::SendNext:
         sendNext();
         break;
-    case AwaitEcho:
+    case ExchangeStep::AwaitEcho:
         awaitEcho();
         break;
-    case AwaitCommandEcho:
+    case ExchangeStep::AwaitCommandEcho:
         awaitCommandEcho();
         break;
-    case ReadCountedReply:
+    case ExchangeStep::ReadCountedReply:
         readCountedReply();
         break;
-    case ReadBlockReply:
+    case ExchangeStep::ReadBlockReply:
         readBlockReply();
         break;
-    case ReadAcknowledge:
+    case ExchangeStep::ReadAcknowledge:
         readAcknowledge();
-        break;
-    default:
         break;
     }
 }
@@ -201,112 +260,130 @@ void TransferEngine::sendNext() {
     FrameBatch& batch = transfer_.batch;
     if (batch.current < 0 || batch.current >= batch.usableCount()) {
         // Every frame is done (or there was none): result keeps the value of the last frame.
-        finish(kEndOk);
+        finish(EndCode::Ended);
         return;
     }
+    received_.clear();
     // Whatever is still waiting (late bytes of an earlier reply) must not pass for an echo.
-    serial_.read(batch.replies[at(FrameBatch::kDrainSlot)].data(), FrameBatch::kSlotSize);
-    if (serial_.lost()) {
-        failExchange();
+    if (serial_.read(batch.replies[at(FrameBatch::kDrainSlot)].data(), FrameBatch::kSlotSize)
+            .gone()) {
+        failFromPort();
         return;
     }
     const int length = batch.usableLength(batch.current);
-    const int written = serial_.write(currentFrame().data(), length);
+    const WriteResult written = serial_.write(currentFrame().data(), length);
     // A frame that did not go out whole can never be answered whole; the reader may echo its
     // first bytes and then wait for the rest, which would hold the window until CANCEL.
-    if (serial_.lost() || written != length) {
-        failExchange();
+    if (written.status == WriteStatus::Gone) {
+        failFromPort();
         return;
     }
-    state_ = AwaitEcho;
+    if (written.count != length) {
+        Failure failure;
+        failure.kind = FailureKind::WriteStalled;
+        failExchange(std::move(failure));
+        return;
+    }
+    exchangeStep_ = ExchangeStep::AwaitEcho;
 }
 
 void TransferEngine::awaitEcho() {
     // The echo must be there by the first tick after the write.
-    if (readReply(1) == 0 || currentReply()[0] != currentFrame()[0]) {
-        failExchange();
+    const ReadResult read = readReply(1);
+    if (read.count == 0) {
+        failSilent(read, FailureKind::NoAnswer);
         return;
     }
-    state_ = AwaitCommandEcho;
+    if (currentReply()[0] != currentFrame()[0]) {
+        failUnexpected();
+        return;
+    }
+    exchangeStep_ = ExchangeStep::AwaitCommandEcho;
 }
 
 void TransferEngine::awaitCommandEcho() {
-    if (readReply(1) == 0) {
-        if (serial_.lost()) {
-            failExchange();
+    const ReadResult read = readReply(1);
+    if (read.count == 0) {
+        if (read.gone()) {
+            failFromPort();
         }
         return;
     }
     const std::uint8_t code = currentReply()[0];
     if (code != currentFrame()[1]) {
-        failExchange();
+        failUnexpected();
         return;
     }
     switch (classifyReply(code)) {
     case ReplyKind::Block:
-        state_ = ReadBlockReply;
+        exchangeStep_ = ExchangeStep::ReadBlockReply;
         break;
     case ReplyKind::Acknowledgement:
-        state_ = ReadAcknowledge;
+        exchangeStep_ = ExchangeStep::ReadAcknowledge;
         break;
     case ReplyKind::Counted:
-        state_ = ReadCountedReply;
+        exchangeStep_ = ExchangeStep::ReadCountedReply;
         break;
     }
 }
 
 void TransferEngine::readCountedReply() {
-    if (readReply(1) == 0) {
-        if (serial_.lost()) {
-            failExchange();
+    const ReadResult header = readReply(1);
+    if (header.count == 0) {
+        if (header.gone()) {
+            failFromPort();
         }
         return;
     }
     const int announced = currentReply()[0];
     recordReplyLength(announced);
     // N = 0 reads nothing and fails like a reply whose data never came.
-    if (readReply(announced) == 0) {
-        failExchange();
+    const ReadResult data = readReply(announced);
+    if (data.count == 0) {
+        failSilent(data, FailureKind::NoReply);
         return;
     }
     // A counted reply ends the transaction, whatever frames follow.
-    transfer_.batch.result = 1;
-    finish(kEndOk);
+    transfer_.batch.result = TransferResult::Success;
+    finish(EndCode::Ended);
 }
 
 void TransferEngine::readBlockReply() {
-    if (readReply(3) == 0) {
-        failExchange();
+    const ReadResult header = readReply(3);
+    if (header.count == 0) {
+        failSilent(header, FailureKind::NoReply);
         return;
     }
     // A header of 1 or 2 bytes leaves byte 2 at 0 and so fails here unless 0 was asked for.
     const int announced = currentReply()[2];
     recordReplyLength(announced);
     if (announced != currentFrame()[4]) {
-        failExchange();
+        failUnexpected();
         return;
     }
     // The data must have arrived whole by the tick that reads the header: at 9600 bit/s a block
     // takes well under one tick. A block cut short would leave zeros in its reply slot that pass
     // for settings (a read-back would write them into the block), so it fails the exchange.
-    if (readReply(announced) != announced || serial_.lost()) {
-        failExchange();
+    const ReadResult data = readReply(announced);
+    if (data.count != announced) {
+        failSilent(data, FailureKind::NoReply);
         return;
     }
     completeFrame();
 }
 
 void TransferEngine::readAcknowledge() {
-    if (readReply(4) == 0) {
-        if (serial_.lost()) {
-            failExchange();
+    const ReadResult read = readReply(4);
+    if (read.count == 0) {
+        if (read.gone()) {
+            failFromPort();
         }
         return;
     }
     // An acknowledgement read before it was complete has zeros in bytes 2 and 3 and fails.
     const FrameBatch::Slot& reply = currentReply();
     if (reply[2] != kAckFirst || reply[3] != kAckSecond) {
-        failExchange();
+        failUnexpected();
         return;
     }
     completeFrame();
@@ -315,22 +392,61 @@ void TransferEngine::readAcknowledge() {
 void TransferEngine::completeFrame() {
     FrameBatch& batch = transfer_.batch;
     batch.current += 1;
-    batch.result = 1;
-    state_ = SendNext;
+    batch.result = TransferResult::Success;
+    exchangeStep_ = ExchangeStep::SendNext;
 }
 
-void TransferEngine::failExchange() {
-    transfer_.batch.result = -1;
-    finish(kEndOk);
+void TransferEngine::failExchange(Failure failure) {
+    if (failure.port == 0 && transfer_.port > 0) {
+        failure.port = transfer_.port;
+    }
+    transfer_.failure = std::move(failure);
+    transfer_.batch.result = TransferResult::Failure;
+    finish(EndCode::Ended);
 }
 
-int TransferEngine::readReply(int n) {
+void TransferEngine::failExchange(FailureKind kind) {
+    Failure failure;
+    failure.kind = kind;
+    failExchange(std::move(failure));
+}
+
+void TransferEngine::failFromPort() {
+    Failure failure = serial_.lastFailure();
+    if (!failure.failed()) {
+        failure.kind = FailureKind::Unplugged;
+    }
+    failExchange(std::move(failure));
+}
+
+void TransferEngine::failUnexpected() {
+    Failure failure;
+    failure.kind = FailureKind::UnexpectedAnswer;
+    failure.received = received_;
+    failExchange(std::move(failure));
+}
+
+void TransferEngine::failSilent(const ReadResult& read, FailureKind silence) {
+    if (read.gone()) {
+        failFromPort();
+        return;
+    }
+    Failure failure;
+    failure.kind = silence;
+    failure.waitedMs = workPeriodMs_;
+    failExchange(std::move(failure));
+}
+
+ReadResult TransferEngine::readReply(int n) {
     FrameBatch::Slot& reply = currentReply();
     reply.fill(0);
     if (n <= 0) {
-        return 0;
+        return {};
     }
-    return serial_.read(reply.data(), n < FrameBatch::kSlotSize ? n : FrameBatch::kSlotSize);
+    const ReadResult read =
+        serial_.read(reply.data(), n < FrameBatch::kSlotSize ? n : FrameBatch::kSlotSize);
+    received_.insert(received_.end(), reply.begin(), reply.begin() + read.count);
+    return read;
 }
 
 void TransferEngine::recordReplyLength(int length) {
@@ -351,38 +467,34 @@ FrameBatch::Slot& TransferEngine::currentReply() {
 
 // --- auto-detect --------------------------------------------------------------------------
 
-void TransferEngine::detectStep() {
-    switch (state_) {
-    case SendProbe:
+void TransferEngine::runDetectStep() {
+    switch (detectStep_) {
+    case DetectStep::SendProbe:
         sendProbe();
         break;
-    case AwaitProbeAnswer:
+    case DetectStep::AwaitProbeAnswer:
         awaitProbeAnswer();
         break;
-    case Found:
-        finish(kEndOk);
-        break;
-    default:
+    case DetectStep::Found:
+        finish(EndCode::Ended);
         break;
     }
 }
 
 void TransferEngine::sendProbe() {
     FrameBatch& batch = transfer_.batch;
-    FrameBatch::Slot& frame = batch.frames[0];
     if (probeIndex_ == kKeyboardCandidate) {
-        frame.fill(0);
-        frame[0] = Command::kEscape;
-        frame[1] = Command::kKeyboardProbe;
-        frame[2] = checksum(frame.data(), 2);
+        // The slot keeps the probe with its checksum, as the keyboard line sends it.
+        CommandFrame::keyboardProbe().putInto(batch, 0);
+        batch.frames[0][2] = checksum(batch.frames[0].data(), 2);
         keyboard_.sendProbe();
         probeStart_ = clock_.nowSeconds();
-        state_ = AwaitProbeAnswer;
+        detectStep_ = DetectStep::AwaitProbeAnswer;
         return;
     }
     if (probeIndex_ < 1 || probeIndex_ > kLastSerialCandidate) {
-        transfer_.port = -1;
-        finish(kEndOk);
+        transfer_.port = Transfer::kNoPort;
+        finish(EndCode::Ended);
         return;
     }
     if (!serial_.open(probeIndex_)) {
@@ -390,35 +502,33 @@ void TransferEngine::sendProbe() {
         probeIndex_ += 1;
         return;
     }
-    frame[0] = Command::kEscape;
-    frame[1] = Command::kSerialProbe;
-    batch.lengths[0] = 2;
-    serial_.write(frame.data(), 2);
-    if (serial_.lost()) {
+    CommandFrame::serialProbe().putInto(batch, 0);
+    if (serial_.write(batch.frames[0].data(), batch.usableLength(0)).status == WriteStatus::Gone) {
         nextCandidate();
         return;
     }
     probeStart_ = clock_.nowSeconds();
-    state_ = AwaitProbeAnswer;
+    detectStep_ = DetectStep::AwaitProbeAnswer;
 }
 
 void TransferEngine::awaitProbeAnswer() {
     if (probeIndex_ == kKeyboardCandidate) {
         if (elapsedSeconds() > kKeyboardProbeLimitSeconds) {
             probeIndex_ += 1;
-            state_ = SendProbe;
+            detectStep_ = DetectStep::SendProbe;
         }
         return;
     }
     FrameBatch& batch = transfer_.batch;
     // Any byte at all is a reader's answer.
-    if (serial_.read(batch.replies[0].data(), batch.usableLength(0)) > 0) {
+    const ReadResult read = serial_.read(batch.replies[0].data(), batch.usableLength(0));
+    if (read.count > 0) {
         transfer_.port = probeIndex_;
         serial_.close();
-        state_ = Found;
+        detectStep_ = DetectStep::Found;
         return;
     }
-    if (serial_.lost() || elapsedSeconds() > kSerialProbeLimitSeconds) {
+    if (read.gone() || elapsedSeconds() > kSerialProbeLimitSeconds) {
         nextCandidate();
     }
 }
@@ -428,7 +538,7 @@ void TransferEngine::nextCandidate() {
         serial_.close();
     }
     probeIndex_ += 1;
-    state_ = SendProbe;
+    detectStep_ = DetectStep::SendProbe;
 }
 
 std::int64_t TransferEngine::elapsedSeconds() const {

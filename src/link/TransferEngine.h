@@ -1,13 +1,31 @@
 #pragma once
 
+#include "link/SerialPort.h"
 #include "link/Transfer.h"
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class Clock;
 class KeyboardPortLink;
-class SerialPort;
+
+// Steps of the serial exchange (there is no step 4).
+enum class ExchangeStep : std::int32_t {
+    SendNext = 0,
+    AwaitEcho = 1,
+    AwaitCommandEcho = 2,
+    ReadCountedReply = 3,
+    ReadBlockReply = 5,
+    ReadAcknowledge = 6,
+};
+
+// Steps of the auto-detect.
+enum class DetectStep : std::int32_t {
+    SendProbe = 0,
+    AwaitProbeAnswer = 1,
+    Found = 2,
+};
 
 // The transaction state machines of the transfer window, without the window: the window owns
 // two timers and forwards their ticks, key-downs and buttons here. Everything runs one tick at a
@@ -15,10 +33,6 @@ class SerialPort;
 // microseconds.
 class TransferEngine {
 public:
-    // End codes of a run: every ending of the transaction, and the Escape key.
-    static constexpr int kEndOk = 1;
-    static constexpr int kEndEscape = 2;
-
     static constexpr int kProgressPeriodMs = 100;
     static constexpr int kProgressPauseMs = 25;
     static constexpr int kProgressMaximum = 100;
@@ -30,28 +44,12 @@ public:
     static constexpr std::int32_t kKeyboardCandidate = 0;
     static constexpr std::int32_t kLastSerialCandidate = 9;
 
-    // Steps of the serial exchange (there is no step 4).
-    enum ExchangeState : std::int32_t {
-        SendNext = 0,
-        AwaitEcho = 1,
-        AwaitCommandEcho = 2,
-        ReadCountedReply = 3,
-        ReadBlockReply = 5,
-        ReadAcknowledge = 6,
-    };
-    // Steps of the auto-detect.
-    enum DetectState : std::int32_t {
-        SendProbe = 0,
-        AwaitProbeAnswer = 1,
-        Found = 2,
-    };
-
     TransferEngine(Clock& clock, SerialPort& serial, KeyboardPortLink& keyboard);
     ~TransferEngine();
     TransferEngine(const TransferEngine&) = delete;
     TransferEngine& operator=(const TransferEngine&) = delete;
 
-    // Inputs before start(), outputs after the end.
+    // Inputs before start(), outputs after the end (transfer().failure tells why a run failed).
     Transfer& transfer() { return transfer_; }
     const Transfer& transfer() const { return transfer_; }
 
@@ -64,20 +62,22 @@ public:
     void progressTick();
     // A key-down bound for the window, before its own key handling (the O-key rule).
     void keyDown(int key);
-    // CANCEL button or Enter: result -1, end code 1.
+    // CANCEL button or Enter: result Failure, end code Ended.
     void cancel();
-    // Escape: end code 2, result unchanged.
+    // Escape: end code Escape, result unchanged.
     void escape();
+    // The reply being waited for did not come within waitedMs (a driver that gives every wait a
+    // limit): the exchange fails with NoReply. Does nothing outside a wait for a reply.
+    void timeOut(int waitedMs);
 
     bool finished() const { return finished_; }
-    int endCode() const { return endCode_; }
+    EndCode endCode() const { return endCode_; }
     // Period of timer 2 while it runs, 0 while it is stopped.
     int workPeriodMs() const { return workPeriodMs_; }
     int progress() const { return progress_; }
-    std::int32_t state() const { return state_; }
+    ExchangeStep exchangeStep() const { return exchangeStep_; }
+    DetectStep detectStep() const { return detectStep_; }
     std::int32_t probeIndex() const { return probeIndex_; }
-    std::int64_t probeStart() const { return probeStart_; }
-    std::int32_t runningChecksum() const { return runningChecksum_; }
 
     // Called after every progress step (also the steps inside a keyboard send), so that the
     // window can show the bar while a send holds the thread.
@@ -86,46 +86,58 @@ public:
     }
 
 private:
+    // A keyboard-line send waits for access to the port; false while it is still being asked
+    // for, and after the run failed for want of it.
+    bool keyboardAccessGranted();
+    void failKeyboardSend();
     void sendKeyboardBatch();
     void sendKeyboardFrame();
-    void exchangeStep();
+    void runExchangeStep();
     void sendNext();
     void awaitEcho();
     void awaitCommandEcho();
     void readCountedReply();
     void readBlockReply();
     void readAcknowledge();
-    void detectStep();
+    void runDetectStep();
     void sendProbe();
     void awaitProbeAnswer();
     void nextCandidate();
 
     // The progress step itself, shared by timer 1 and the keyboard send.
     void stepProgress();
-    // The frame was answered: result 1, on to the next frame.
+    // The frame was answered: result Success, on to the next frame.
     void completeFrame();
-    // Close the port, result -1, end code 1.
-    void failExchange();
-    // Clears reply slot `current`, then reads at most n bytes into it from byte 0. Returns the
-    // byte count (0 also when the device is gone; serial_.lost() tells the two apart).
-    int readReply(int n);
+    // Close the port, result Failure with its reason, end code Ended.
+    void failExchange(Failure failure);
+    void failExchange(FailureKind kind);
+    // The port's own account of why it failed (open refused, device gone).
+    void failFromPort();
+    // The reader answered, but not as the protocol wants.
+    void failUnexpected();
+    // A read in a wait that came up empty: the device is gone, or nothing has come yet.
+    void failSilent(const ReadResult& read, FailureKind silence);
+    // Clears reply slot `current`, then reads at most n bytes into it from byte 0.
+    ReadResult readReply(int n);
     void recordReplyLength(int length);
     FrameBatch::Slot& currentFrame();
     FrameBatch::Slot& currentReply();
     std::int64_t elapsedSeconds() const;
-    void finish(int endCode);
+    void finish(EndCode endCode);
 
     Clock& clock_;
     SerialPort& serial_;
     KeyboardPortLink& keyboard_;
     Transfer transfer_;
-    std::int32_t state_ = 0;
+    ExchangeStep exchangeStep_ = ExchangeStep::SendNext;
+    DetectStep detectStep_ = DetectStep::SendProbe;
     std::int32_t probeIndex_ = -1;
-    std::int32_t runningChecksum_ = 0;
     std::int64_t probeStart_ = 0;
     int progress_ = 0;
     int workPeriodMs_ = 0;
     bool finished_ = false;
-    int endCode_ = 0;
+    EndCode endCode_ = EndCode::Running;
+    // The bytes received for the current frame, for the report of an unexpected answer.
+    std::vector<std::uint8_t> received_;
     std::function<void(int)> progressListener_;
 };

@@ -3,8 +3,6 @@
 #include "link/CommandFrame.h"
 #include "link/Transfer.h"
 #include "operations/MainSettingsReadBack.h"
-#include "operations/OperatorMessages.h"
-#include "operations/PageHost.h"
 #include "operations/ProgrammingBatch.h"
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
@@ -13,179 +11,179 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <utility>
 
 namespace {
 
-constexpr int kEndOk = 1;
-
-const char* const kSystemCaption = "System message";
-const char* const kErrorCaption = "Error message";
-const char* const kProgrammingOk = "Programming all value ok!";
-const char* const kKeyboardProgrammingError = "Programming all default value error!";
-const char* const kSerialProgrammingError = "Programming all value error!";
-const char* const kRs232Only = "This function only for rs232!";
-const char* const kLoadError = "Load Error";
-const char* const kResetOk = "Reset all to default value ok!";
-const char* const kResetError = "Reset all to default value error!";
-
 // The keyboard batch always goes to port 0x60; the window has always handed it port 1.
-constexpr int kKeyboardBatchPort = 1;
-// Exchange on this port sends slot 0 through the keyboard-controller port.
-constexpr int kKeyboardLinePort = 0;
+constexpr std::int32_t kKeyboardBatchPort = 1;
+
+Outcome failed(FailureKind kind, int port = 0) {
+    Outcome outcome;
+    outcome.status = OutcomeStatus::Failed;
+    outcome.failure.kind = kind;
+    outcome.failure.port = port;
+    return outcome;
+}
+
+// com_port values that name no serial port: 0 (the reader sits in the keyboard line, or no port
+// was selected on the page) and 0xFF (never found). An Exchange on port 0 would send the first
+// frame into the keyboard line, which cannot answer, and report success.
+bool namesSerialPort(std::uint8_t comPort) {
+    return comPort != 0 && comPort != SettingsImage::kUnknown;
+}
 
 } // namespace
 
-DeviceOperations::DeviceOperations(SettingsImage& image, TransactionRunner& runner,
-                                   OperatorMessages& messages, PageHost& pages,
-                                   std::string applicationName, std::string defaultFile)
-    : image_(image), runner_(runner), messages_(messages), pages_(pages),
-      applicationName_(std::move(applicationName)), defaultFile_(std::move(defaultFile)) {}
+DeviceOperations::DeviceOperations(TransactionRunner& runner) : runner_(runner) {}
 
-bool DeviceOperations::passesRs232Guard() {
-    const std::uint8_t mode = image_.operating_mode();
+Outcome DeviceOperations::run(Transfer& transfer) {
+    Outcome outcome;
+    if (runner_.run(transfer) == EndCode::Escape) {
+        outcome.status = OutcomeStatus::Dismissed;
+        return outcome;
+    }
+    if (transfer.batch.result == TransferResult::Success) {
+        outcome.status = OutcomeStatus::Done;
+    } else if (transfer.failure.failed()) {
+        outcome.status = OutcomeStatus::Failed;
+        outcome.failure = transfer.failure;
+    } else {
+        outcome.status = OutcomeStatus::Cancelled;
+    }
+    return outcome;
+}
+
+bool DeviceOperations::checkRs232(const SettingsImage& image, Outcome& outcome) {
+    const std::uint8_t mode = image.operating_mode();
     if (mode == SettingsImage::kModeKeyboardWedge || mode == SettingsImage::kUnknown) {
-        messages_.show(kRs232Only, kErrorCaption);
+        outcome = failed(FailureKind::NotRs232);
+        return false;
+    }
+    // Any other mode (RS232, "not found", or a value from a file) goes to the port the block
+    // names.
+    if (!namesSerialPort(image.com_port())) {
+        outcome = failed(FailureKind::NoPortSelected);
         return false;
     }
     return true;
 }
 
-int DeviceOperations::rs232Port() const {
-    // Any mode that passed the guard (RS232, "not found", or a value from a file) goes to the
-    // serial port the block names.
-    return image_.com_port();
-}
-
-void DeviceOperations::programAllViaKeyboard() {
-    pages_.storePages();
-
+Outcome DeviceOperations::detectReader(SettingsImage& image) {
+    image.operating_mode() = SettingsImage::kUnknown;
+    image.com_port() = SettingsImage::kUnknown;
     Transfer transfer;
-    transfer.mode = KeyboardBatch;
-    transfer.port = kKeyboardBatchPort;
-    ProgrammingBatch::fillKeyboard(image_, transfer.batch);
-    runProgramming(transfer, kKeyboardProgrammingError);
-}
-
-void DeviceOperations::programAllViaSerial() {
-    pages_.storePages();
-
-    // com_port 0 means the reader was found in the keyboard line; an Exchange there would send
-    // only the first of the six frames and still report success.
-    if (image_.com_port() == kKeyboardLinePort) {
-        messages_.show(kSerialProgrammingError, kErrorCaption);
-        return;
+    transfer.mode = TransferMode::AutoDetect;
+    transfer.port = Transfer::kNoPort;
+    Outcome outcome;
+    if (runner_.run(transfer) == EndCode::Escape) {
+        outcome.status = OutcomeStatus::Dismissed;
+        return outcome;
     }
-
-    Transfer transfer;
-    transfer.mode = Exchange;
-    transfer.port = image_.com_port();
-    ProgrammingBatch::fillSerial(image_, transfer.batch);
-    runProgramming(transfer, kSerialProgrammingError);
-}
-
-void DeviceOperations::runProgramming(Transfer& transfer, const char* errorText) {
-    // Escape closes the window without a word; every other ending is reported.
-    if (runner_.run(transfer) != kEndOk) {
-        return;
-    }
-    if (transfer.batch.result == 1) {
-        messages_.show(kProgrammingOk, kSystemCaption);
+    const std::int32_t port = transfer.port;
+    outcome.imageChanged = true;
+    if (port == Transfer::kKeyboardLine) {
+        image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+        image.com_port() = 0;
+    } else if (port >= 1 && port <= 9) {
+        image.operating_mode() = SettingsImage::kModeRs232;
+        image.com_port() = static_cast<std::uint8_t>(port);
     } else {
-        messages_.show(errorText, kErrorCaption);
+        image.operating_mode() = SettingsImage::kModeNotFound;
     }
+    if (port >= 0 && port <= 9) {
+        outcome.status = OutcomeStatus::Done;
+        outcome.detectedPort = port;
+    } else {
+        // No reader answered, or CANCEL: the search ends with none.
+        outcome.status = OutcomeStatus::Failed;
+        outcome.failure.kind = FailureKind::NoAnswer;
+    }
+    return outcome;
 }
 
-void DeviceOperations::loadMainSettingsFromReader() {
-    if (!passesRs232Guard()) {
-        return;
-    }
-    const int port = rs232Port();
-    if (port == kKeyboardLinePort) {
-        // The keyboard line cannot answer a read block; an Exchange there would report success
-        // with empty replies and wipe the settings.
-        messages_.show(kLoadError, applicationName_);
-        return;
-    }
-
+Outcome DeviceOperations::programViaKeyboard(const SettingsImage& image) {
     Transfer transfer;
-    transfer.mode = Exchange;
-    transfer.port = port;
+    transfer.mode = TransferMode::KeyboardBatch;
+    transfer.port = kKeyboardBatchPort;
+    ProgrammingBatch::fillKeyboard(image, transfer.batch);
+    return run(transfer);
+}
+
+Outcome DeviceOperations::programViaSerial(const SettingsImage& image) {
+    if (!namesSerialPort(image.com_port())) {
+        return failed(FailureKind::NoPortSelected);
+    }
+    Transfer transfer;
+    transfer.mode = TransferMode::Exchange;
+    transfer.port = image.com_port();
+    ProgrammingBatch::fillSerial(image, transfer.batch);
+    return run(transfer);
+}
+
+Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
+    Outcome outcome;
+    if (!checkRs232(image, outcome)) {
+        return outcome;
+    }
+    Transfer transfer;
+    transfer.mode = TransferMode::Exchange;
+    transfer.port = image.com_port();
     MainSettingsReadBack::fill(transfer.batch);
-
-    const int endCode = runner_.run(transfer);
-    if (endCode != kEndOk) {
-        return;
+    outcome = run(transfer);
+    if (outcome.done()) {
+        MainSettingsReadBack::apply(transfer.batch, image);
+        outcome.imageChanged = true;
     }
-    if (transfer.batch.result != 1) {
-        messages_.show(kLoadError, applicationName_);
-        return;
-    }
-    MainSettingsReadBack::apply(transfer.batch, image_);
-    pages_.returnToMainPage();
+    return outcome;
 }
 
-void DeviceOperations::detectFirmwareVersion() {
-    if (!passesRs232Guard()) {
-        return;
+Outcome DeviceOperations::firmwareVersion(const SettingsImage& image) {
+    Outcome outcome;
+    if (!checkRs232(image, outcome)) {
+        return outcome;
     }
-    const int port = rs232Port();
-    if (port == kKeyboardLinePort) {
-        return; // a failed query shows nothing
-    }
-
     Transfer transfer;
-    transfer.mode = Exchange;
-    transfer.port = port;
+    transfer.mode = TransferMode::Exchange;
+    transfer.port = image.com_port();
     CommandFrame::firmwareVersion().putInto(transfer.batch, 0);
     transfer.batch.count = 1;
-
-    const int endCode = runner_.run(transfer);
-    if (endCode != kEndOk || transfer.batch.result != 1) {
-        return;
+    outcome = run(transfer);
+    if (outcome.done()) {
+        // The text ends at its first zero byte; a reply that fills the whole slot has none, so
+        // the slot's end bounds it.
+        const auto& reply = transfer.batch.replies[0];
+        const auto end = std::find(reply.begin(), reply.end(), std::uint8_t{0});
+        outcome.versionText.assign(reply.begin(), end);
     }
-    // The text ends at its first zero byte; a reply that fills the whole slot has none, so the
-    // slot's end bounds it.
-    const auto& reply = transfer.batch.replies[0];
-    const auto end = std::find(reply.begin(), reply.end(), std::uint8_t{0});
-    messages_.show(std::string(reply.begin(), end), applicationName_);
+    return outcome;
 }
 
-void DeviceOperations::resetReaderToFactoryDefault() {
-    const std::uint8_t mode = image_.operating_mode();
+Outcome DeviceOperations::resetReader(SettingsImage& image, const std::string& defaultFile) {
+    const std::uint8_t mode = image.operating_mode();
     if (mode == SettingsImage::kUnknown) {
-        return;
+        return {};
     }
 
     Transfer transfer;
-    transfer.mode = Exchange;
-    if (mode == SettingsImage::kModeKeyboardWedge) {
-        transfer.port = kKeyboardLinePort;
+    transfer.mode = TransferMode::Exchange;
+    const bool keyboardLine = mode == SettingsImage::kModeKeyboardWedge;
+    if (keyboardLine) {
+        transfer.port = Transfer::kKeyboardLine;
     } else {
-        transfer.port = image_.com_port();
-        image_.operating_mode() = SettingsImage::kModeRs232;
+        transfer.port = image.com_port();
+        image.operating_mode() = SettingsImage::kModeRs232;
     }
     CommandFrame::factoryReset().putInto(transfer.batch, 0);
     transfer.batch.count = 1;
 
-    // Outside keyboard-wedge mode the reset must go to a serial port. com_port 0 names none (a
-    // Main Settings page stored with no port selected): an Exchange on port 0 would send the
-    // frame into the keyboard line, where no answer is possible, and report success.
-    if (transfer.port == kKeyboardLinePort && mode != SettingsImage::kModeKeyboardWedge) {
-        messages_.show(kResetError, kErrorCaption);
-    } else if (runner_.run(transfer) == kEndOk) {
-        if (transfer.batch.result == 1) {
-            messages_.show(kResetOk, kSystemCaption);
-        } else {
-            messages_.show(kResetError, kErrorCaption);
-        }
-    }
+    // Outside keyboard-wedge mode the reset must go to a serial port.
+    Outcome outcome = !keyboardLine && !namesSerialPort(image.com_port())
+                          ? failed(FailureKind::NoPortSelected)
+                          : run(transfer);
 
     // The block returns to the factory values whether or not the reader confirmed, so that the
     // pages never show settings the reader may no longer hold.
-    if (applyFactoryDefaults(
-            image_, [this] { pages_.refreshPages(); }, defaultFile_) != 0) {
-        messages_.showFileError();
-    }
-    pages_.returnToMainPage();
+    outcome.defaultFileWritten = applyFactoryDefaults(image, defaultFile) == 0;
+    outcome.imageChanged = true;
+    return outcome;
 }

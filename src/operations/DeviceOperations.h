@@ -1,43 +1,41 @@
 #pragma once
 
+#include "operations/Outcome.h"
+
 #include <string>
 
-class OperatorMessages;
-class PageHost;
 class SettingsImage;
 class TransactionRunner;
 struct Transfer;
 
-// The device commands of the menus: build a frame batch from the settings block, run it as one
-// transaction, and turn the outcome into an operator message and into settings.
+// The device commands: each builds a frame batch from the settings block, runs it as one
+// transaction and hands back how it ended. None shows anything: the window turns the outcome
+// into its messages, r550ctl into lines of text. Commands that change the block say so.
 class DeviceOperations {
 public:
-    // applicationName is the caption of "Load Error" and of the firmware version text;
-    // defaultFile is where the factory values are written after a reset.
-    DeviceOperations(SettingsImage& image, TransactionRunner& runner, OperatorMessages& messages,
-                     PageHost& pages, std::string applicationName,
-                     std::string defaultFile = "Default.cfg");
+    explicit DeviceOperations(TransactionRunner& runner);
 
-    void programAllViaKeyboard();       // "via &Keyboard", command 32780
-    void programAllViaSerial();         // "via &RS232", command 32781
-    void loadMainSettingsFromReader();  // command 32782
-    void detectFirmwareVersion();       // command 32783
-    void resetReaderToFactoryDefault(); // command 32784
+    // The search at start: the keyboard line, then COM1..COM9. Sets operating_mode and com_port
+    // to what was found (0xFF both while searching; left so after Escape).
+    Outcome detectReader(SettingsImage& image);
+    // "via &Keyboard": the 21 settings records through the keyboard controller.
+    Outcome programViaKeyboard(const SettingsImage& image);
+    // "via &RS232": six write blocks to the port com_port names.
+    Outcome programViaSerial(const SettingsImage& image);
+    // The reader's main settings into the block (RS232 only).
+    Outcome loadMainSettings(SettingsImage& image);
+    // The reader's firmware version text (RS232 only).
+    Outcome firmwareVersion(const SettingsImage& image);
+    // The factory reset: in the keyboard line, or on com_port. Whatever the reader says, the
+    // block then returns to the factory values and `defaultFile` is rewritten with them.
+    Outcome resetReader(SettingsImage& image, const std::string& defaultFile);
 
 private:
-    // The check of the commands that work over RS232 only: false, after the refusal message,
-    // when the reader sits in the keyboard line or was never found.
-    bool passesRs232Guard();
-    // The serial port of an RS232-only command, or 0 when com_port names none: port 0 would send
-    // the first frame through the keyboard line, which cannot answer.
-    int rs232Port() const;
-    // Runs a programming transfer and reports its outcome, with the command's own error text.
-    void runProgramming(Transfer& transfer, const char* errorText);
+    // The serial port of an RS232-only command; fails the outcome when the block names none.
+    // False when the command must not run.
+    static bool checkRs232(const SettingsImage& image, Outcome& outcome);
+    // Runs the transfer and turns its ending into an outcome.
+    Outcome run(Transfer& transfer);
 
-    SettingsImage& image_;
     TransactionRunner& runner_;
-    OperatorMessages& messages_;
-    PageHost& pages_;
-    std::string applicationName_;
-    std::string defaultFile_;
 };

@@ -2,6 +2,7 @@
 
 #include "link/CommandFrame.h"
 #include "link/FrameBatch.h"
+#include "operations/ReaderMemoryMap.h"
 #include "settings/SettingsImage.h"
 
 #include <array>
@@ -9,26 +10,25 @@
 
 namespace {
 
-constexpr std::uint8_t kByteGroup = 0xC0;
-constexpr std::uint8_t kStringGroup = 0xC1;
-constexpr int kStringBytes = 8; // the length byte and seven codes, as the reader stores them
+using ReaderMemoryMap::kStringBytes;
 
 // Slots that the keyboard batch sends, in order.
 constexpr std::array<int, ProgrammingBatch::kKeyboardEntries> kKeyboardSlots{
     10, 11, 12, 13, 14, 15, 16, 17, 18, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
 
 bool isStringSlot(int slot) {
-    return slot >= SettingsImage::kMsrPrefixSlot;
+    return slot >= ReaderMemoryMap::kFirstStringSlot;
 }
 
-// Data byte 0 of `count` consecutive byte-parameter slots from `firstSlot`.
-template <std::size_t N>
-std::array<std::uint8_t, N> byteParameters(const SettingsImage& image, int firstSlot) {
-    std::array<std::uint8_t, N> values{};
-    for (std::size_t i = 0; i < N; ++i) {
-        values[i] = image.data(firstSlot + static_cast<int>(i))[0];
+// The write block of a run of byte parameters, into slot `index` of the batch.
+void putByteParameters(const SettingsImage& image, const ReaderMemoryMap::ByteParameters& run,
+                       FrameBatch& batch, int index) {
+    std::array<std::uint8_t, SettingsImage::kSlots> values{};
+    for (int i = 0; i < run.count; ++i) {
+        values[static_cast<std::size_t>(i)] = image.data(run.firstSlot + i)[0];
     }
-    return values;
+    CommandFrame::writeBlock(ReaderMemoryMap::kByteGroup, run.subCode, values.data(), run.count)
+        .putInto(batch, index);
 }
 
 // The eight bytes of two consecutive string slots, one after the other.
@@ -64,21 +64,18 @@ void ProgrammingBatch::fillKeyboard(const SettingsImage& image, FrameBatch& batc
 }
 
 void ProgrammingBatch::fillSerial(const SettingsImage& image, FrameBatch& batch) {
-    const auto low = byteParameters<9>(image, SettingsImage::kGeneralFlagsSlot);
-    CommandFrame::writeBlock(kByteGroup, 0x00, low.data(), static_cast<int>(low.size()))
-        .putInto(batch, 0);
+    putByteParameters(image, ReaderMemoryMap::kLowParameters, batch, 0);
 
-    for (int pair = 0; pair < 4; ++pair) {
-        const auto strings = stringPair(image, SettingsImage::kMsrPrefixSlot + 2 * pair);
-        const auto subCode = static_cast<std::uint8_t>(0x10 + 0x10 * pair);
-        CommandFrame::writeBlock(kStringGroup, subCode, strings.data(),
+    for (int pair = 0; pair < ReaderMemoryMap::kStrings / 2; ++pair) {
+        const auto strings = stringPair(image, ReaderMemoryMap::kFirstStringSlot + 2 * pair);
+        const auto subCode = static_cast<std::uint8_t>(ReaderMemoryMap::kFirstStringSubCode +
+                                                       2 * kStringBytes * pair);
+        CommandFrame::writeBlock(ReaderMemoryMap::kStringGroup, subCode, strings.data(),
                                  static_cast<int>(strings.size()))
             .putInto(batch, 1 + pair);
     }
 
-    const auto high = byteParameters<4>(image, SettingsImage::kIsoFlagsSlot);
-    CommandFrame::writeBlock(kByteGroup, 0x10, high.data(), static_cast<int>(high.size()))
-        .putInto(batch, 5);
+    putByteParameters(image, ReaderMemoryMap::kHighParameters, batch, 5);
 
     batch.count = kSerialFrames;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-struct Transfer;
+#include "link/Transfer.h"
 
-// Runs a prepared transfer to its end and returns the end code (1 for every ending of the
-// transaction, 2 for Escape). The window shows a TransferDialog; tests tick a TransferEngine.
+// Runs a prepared transfer to its end and tells how its window ended. The window shows a
+// TransferDialog; r550ctl and the tests tick a TransferEngine.
 class TransactionRunner {
 public:
     virtual ~TransactionRunner() = default;
-    virtual int run(Transfer& transfer) = 0;
+    virtual EndCode run(Transfer& transfer) = 0;
 };

@@ -59,11 +59,7 @@ void writeFactoryValues(SettingsImage& image) {
     }
 }
 
-int applyFactoryDefaults(SettingsImage& image, const std::function<void()>& refreshPages,
-                         const std::string& file) {
+int applyFactoryDefaults(SettingsImage& image, const std::string& file) {
     writeFactoryValues(image);
-    if (refreshPages) {
-        refreshPages();
-    }
     return writeSettingsFile(image, file);
 }

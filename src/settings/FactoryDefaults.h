@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 class SettingsImage;
@@ -10,10 +9,9 @@ inline constexpr const char* kDefaultSettingsFile = "Default.cfg";
 
 // Puts the factory values into the block: the header bytes, then group, sub-code and factory data
 // of slots 10..18 and 20..31. Every other byte keeps its value (operating_mode, com_port, slot 19,
-// the unused data bytes of each record). Then runs refreshPages, so the window shows the new
-// values, and writes the block to `file`. Returns the result of that write (0 or 1).
-int applyFactoryDefaults(SettingsImage& image, const std::function<void()>& refreshPages,
-                         const std::string& file = kDefaultSettingsFile);
+// the unused data bytes of each record). Then writes the block to `file`. Returns the result of
+// that write (0 or 1). The caller shows the new values.
+int applyFactoryDefaults(SettingsImage& image, const std::string& file = kDefaultSettingsFile);
 
-// Only the first two steps: the values, without refresh or file. Used by the simulator too.
+// Only the values, without the file. Used by the simulator too.
 void writeFactoryValues(SettingsImage& image);

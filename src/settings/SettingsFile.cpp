@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "settings/SettingsImage.h"
 
 #include <cerrno>

@@ -14,7 +14,7 @@
 DialogTransactionRunner::DialogTransactionRunner(std::int64_t programStartMs, QWidget* parent)
     : programStartMs_(programStartMs), parent_(parent) {}
 
-int DialogTransactionRunner::run(Transfer& transfer) {
+EndCode DialogTransactionRunner::run(Transfer& transfer) {
     SerialLink serial;
     std::unique_ptr<PortIo> io = makePortIo(std::getenv("R550_PORT_IO"), clock_, programStartMs_);
     if (!io) {
@@ -23,10 +23,10 @@ int DialogTransactionRunner::run(Transfer& transfer) {
     KeyboardPortLink keyboard(*io, clock_);
     TransferEngine engine(clock_, serial, keyboard);
     engine.transfer() = transfer;
-    int endCode = 0;
+    EndCode endCode = EndCode::Running;
     {
         TransferDialog dialog(engine, parent_);
-        endCode = dialog.exec();
+        endCode = static_cast<EndCode>(dialog.exec());
     }
     transfer = engine.transfer();
     return endCode;

@@ -19,7 +19,7 @@ public:
     // The window the transfer dialog is centred on; it may be created after the runner.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
-    int run(Transfer& transfer) override;
+    EndCode run(Transfer& transfer) override;
 
 private:
     SteadyClock clock_;

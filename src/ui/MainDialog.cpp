@@ -1,7 +1,6 @@
 #include "ui/MainDialog.h"
 
 #include "link/Transfer.h"
-#include "operations/OperatorMessages.h"
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
@@ -9,6 +8,7 @@
 #include "ui/FileChooser.h"
 #include "ui/MainSettingsPage.h"
 #include "ui/MsrPages.h"
+#include "ui/OperatorMessages.h"
 
 #include <functional>
 #include <utility>
@@ -44,8 +44,8 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       image_(image), runner_(runner), messages_(messages), files_(files),
-      applicationName_(std::move(applicationName)),
-      operations_(image_, runner_, messages_, *this, applicationName_) {
+      applicationName_(std::move(applicationName)), operations_(runner_),
+      reports_(messages_, applicationName_) {
     setWindowTitle(QString::fromLatin1(kCaption));
     // Arial where it is installed; otherwise the font system picks its nearest match.
     setFont(QFont(QStringLiteral("Arial"), 9));
@@ -121,23 +121,15 @@ void MainDialog::buildMenu() {
          "Load Main Setting From R550 (RS232 Only)",
          "32782",
          {},
-         [this] { operations_.loadMainSettingsFromReader(); }},
+         [this] { loadMainSettings(); }},
         {settings,
          "Detect Firmwave Version (RS232 Only)",
          "32783",
          {},
-         [this] { operations_.detectFirmwareVersion(); }},
-        {settings,
-         "Reset R550 To Factory Default",
-         "32784",
-         {},
-         [this] { operations_.resetReaderToFactoryDefault(); }},
-        {programming,
-         "via &Keyboard",
-         "32780",
-         {},
-         [this] { operations_.programAllViaKeyboard(); }},
-        {programming, "via &RS232", "32781", {}, [this] { operations_.programAllViaSerial(); }},
+         [this] { detectFirmwareVersion(); }},
+        {settings, "Reset R550 To Factory Default", "32784", {}, [this] { resetReader(); }},
+        {programming, "via &Keyboard", "32780", {}, [this] { programViaKeyboard(); }},
+        {programming, "via &RS232", "32781", {}, [this] { programViaSerial(); }},
     };
 
     for (const Command& command : commands) {
@@ -184,8 +176,9 @@ void MainDialog::initialise() {
     buildTree();
     // The MSR page controls were created, hidden, with the window.
 
-    if (applyFactoryDefaults(
-            image_, [this] { refreshPages(); }, kDefaultSettingsFile) != 0) {
+    const int written = applyFactoryDefaults(image_, kDefaultSettingsFile);
+    refreshPages();
+    if (written != 0) {
         messages_.showFileError();
     }
     // An older "Default.cfg" that could not be rewritten replaces the factory values here.
@@ -198,29 +191,56 @@ void MainDialog::initialise() {
 }
 
 void MainDialog::detectReader() {
-    image_.operating_mode() = SettingsImage::kUnknown;
-    image_.com_port() = SettingsImage::kUnknown;
-    Transfer transfer;
-    transfer.mode = TransferMode::AutoDetect;
-    transfer.port = -1;
-    if (runner_.run(transfer) != 1) {
+    const Outcome outcome = operations_.detectReader(image_);
+    if (outcome.status == OutcomeStatus::Dismissed) {
         return; // Escape: the page keeps what "Default.cfg" gave it
     }
-    const std::int32_t port = transfer.port;
-    if (port == 0) {
-        image_.operating_mode() = SettingsImage::kModeKeyboardWedge;
-        image_.com_port() = 0;
-        programViaKeyboard_->setCheckable(true);
-        programViaKeyboard_->setChecked(true);
-    } else if (port >= 1 && port <= 9) {
-        image_.operating_mode() = SettingsImage::kModeRs232;
-        image_.com_port() = static_cast<std::uint8_t>(port);
-        programViaRs232_->setCheckable(true);
-        programViaRs232_->setChecked(true);
-    } else {
-        image_.operating_mode() = SettingsImage::kModeNotFound;
+    QAction* found = nullptr;
+    if (outcome.detectedPort == Transfer::kKeyboardLine) {
+        found = programViaKeyboard_;
+    } else if (outcome.detectedPort > 0) {
+        found = programViaRs232_;
+    }
+    if (found != nullptr) {
+        found->setCheckable(true);
+        found->setChecked(true);
     }
     loadPage(0);
+}
+
+void MainDialog::programViaKeyboard() {
+    storePages();
+    reports_.programming(operations_.programViaKeyboard(image_), CommandReports::Link::Keyboard);
+}
+
+void MainDialog::programViaSerial() {
+    storePages();
+    reports_.programming(operations_.programViaSerial(image_), CommandReports::Link::Serial);
+}
+
+void MainDialog::loadMainSettings() {
+    const Outcome outcome = operations_.loadMainSettings(image_);
+    reports_.readBack(outcome);
+    if (outcome.imageChanged) {
+        returnToMainPage();
+    }
+}
+
+void MainDialog::detectFirmwareVersion() {
+    reports_.firmwareVersion(operations_.firmwareVersion(image_));
+}
+
+void MainDialog::resetReader() {
+    const Outcome outcome = operations_.resetReader(image_, kDefaultSettingsFile);
+    if (outcome.status == OutcomeStatus::NotRun) {
+        return;
+    }
+    reports_.reset(outcome);
+    refreshPages();
+    if (!outcome.defaultFileWritten) {
+        messages_.showFileError();
+    }
+    returnToMainPage();
 }
 
 void MainDialog::loadPage(int page) {

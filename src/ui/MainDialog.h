@@ -1,7 +1,7 @@
 #pragma once
 
 #include "operations/DeviceOperations.h"
-#include "operations/PageHost.h"
+#include "ui/CommandReports.h"
 
 #include <memory>
 #include <string>
@@ -23,7 +23,7 @@ class TransactionRunner;
 
 // The program's one window: the menu, the navigation tree and the pages, which edit the settings
 // block. Closing it, however it is closed, ends the program.
-class MainDialog : public QDialog, public PageHost {
+class MainDialog : public QDialog {
     Q_OBJECT
 
 public:
@@ -39,10 +39,13 @@ public:
     // the window is shown.
     void initialise();
 
-    // PageHost, for the device commands.
-    void storePages() override;
-    void refreshPages() override;
-    void returnToMainPage() override;
+    // Store the MSR Main Settings and Main Settings pages, and the track or ISO page being shown.
+    void storePages();
+    // Reload the MSR Main Settings page and then the Main Settings page from the image.
+    void refreshPages();
+    // Page index 0, reload the Main Settings and MSR Main Settings pages, hide every other page
+    // and show the Main Settings page, as the "Main Setting" menu command does.
+    void returnToMainPage();
 
     void loadPage(int page);
     void selectPage(int page);
@@ -70,11 +73,16 @@ private:
     void onTreeSelectionChanged();
 
     // Menu commands.
-    void loadSettingFile();   // 32776
-    void saveSettingFile();   // 32777
-    void saveSettingFileAs(); // 32778
-    void showMainSetting();   // 32786
-    void showMsrSetting();    // 32775
+    void loadSettingFile();       // 32776
+    void saveSettingFile();       // 32777
+    void saveSettingFileAs();     // 32778
+    void showMainSetting();       // 32786
+    void showMsrSetting();        // 32775
+    void programViaKeyboard();    // 32780
+    void programViaSerial();      // 32781
+    void loadMainSettings();      // 32782
+    void detectFirmwareVersion(); // 32783
+    void resetReader();           // 32784
 
     SettingsImage& image_;
     TransactionRunner& runner_;
@@ -82,6 +90,7 @@ private:
     FileChooser& files_;
     std::string applicationName_;
     DeviceOperations operations_;
+    CommandReports reports_;
 
     int currentPage_ = 0;
     std::string currentSettingsFile_ = "Default.cfg";

@@ -2,15 +2,26 @@
 
 #include <utility>
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QString>
 
 namespace {
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
-             const std::string& caption) {
-    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok, parent);
+             const std::string& caption, const std::string& detail = {}) {
+    // The text may come from the reader (its firmware version): bytes, one character each, and
+    // never markup, so "<b>V1</b>" shows as those characters.
+    QMessageBox box(icon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    if (!detail.empty()) {
+        box.setInformativeText(QString::fromUtf8(detail));
+        // The reason names device paths, which are the system's and not ours to interpret.
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            label->setTextFormat(Qt::PlainText);
+        }
+    }
     box.exec();
 }
 
@@ -19,8 +30,9 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
 MessageBoxMessages::MessageBoxMessages(std::string applicationName)
     : applicationName_(std::move(applicationName)) {}
 
-void MessageBoxMessages::show(const std::string& text, const std::string& caption) {
-    showBox(window_, QMessageBox::NoIcon, text, caption);
+void MessageBoxMessages::show(const std::string& text, const std::string& caption,
+                              const std::string& detail) {
+    showBox(window_, QMessageBox::NoIcon, text, caption, detail);
 }
 
 void MessageBoxMessages::showFileError() {

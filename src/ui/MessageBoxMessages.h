@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/OperatorMessages.h"
+#include "ui/OperatorMessages.h"
 
 #include <string>
 
@@ -16,7 +16,8 @@ public:
     // The window the boxes belong to; until it is set they have no parent.
     void setParentWindow(QWidget* window) { window_ = window; }
 
-    void show(const std::string& text, const std::string& caption) override;
+    void show(const std::string& text, const std::string& caption,
+              const std::string& detail = {}) override;
     void showFileError() override;
 
 private:

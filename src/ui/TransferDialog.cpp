@@ -18,6 +18,16 @@ constexpr int kWidth = 280;
 constexpr int kHeight = 95;
 constexpr int kButtonWidth = 130;
 
+// The key code the engine is given for a key-down. A reader in the keyboard line types the key
+// in the place of O whatever layout the desktop uses; with a Cyrillic or Greek layout that key
+// gives another character, so the physical key (its XKB key code, the same under X11 and
+// Wayland) counts as O too.
+constexpr quint32 kPhysicalKeyO = 32;
+
+int engineKey(const QKeyEvent& event) {
+    return event.nativeScanCode() == kPhysicalKeyO ? Qt::Key_O : event.key();
+}
+
 } // namespace
 
 TransferDialog::TransferDialog(TransferEngine& engine, QWidget* parent)
@@ -75,8 +85,8 @@ int TransferDialog::exec() {
     engine_.start();
     if (engine_.finished()) {
         // The run ended before any tick (the serial port did not open): no window.
-        setResult(engine_.endCode());
-        return engine_.endCode();
+        setResult(static_cast<int>(engine_.endCode()));
+        return static_cast<int>(engine_.endCode());
     }
     showProgress(engine_.progress(), false);
     progressTimer_->start(TransferEngine::kProgressPeriodMs);
@@ -90,7 +100,7 @@ int TransferDialog::exec() {
         // port is released and no outcome is claimed.
         engine_.escape();
     }
-    return engine_.endCode();
+    return static_cast<int>(engine_.endCode());
 }
 
 void TransferDialog::accept() {
@@ -111,7 +121,7 @@ bool TransferDialog::eventFilter(QObject* watched, QEvent* event) {
         if ((widget == this || isAncestorOf(widget)) && !isPropagated(event, widget)) {
             lastKey_ = event;
             lastKeyReceiver_ = widget;
-            engine_.keyDown(static_cast<QKeyEvent*>(event)->key());
+            engine_.keyDown(engineKey(*static_cast<QKeyEvent*>(event)));
             endIfFinished();
         }
     }
@@ -149,7 +159,7 @@ void TransferDialog::endIfFinished() {
         return;
     }
     stopTimers();
-    done(engine_.endCode());
+    done(static_cast<int>(engine_.endCode()));
 }
 
 void TransferDialog::stopTimers() {

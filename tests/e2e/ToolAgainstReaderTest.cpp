@@ -186,6 +186,8 @@ std::string offsetList(const std::vector<std::size_t>& offsets) {
 
 // OCR text without spaces and in lower case: "Programming all value ok!" and what tesseract
 // makes of it compare equal, while no two of the tool's messages do.
+using Texts = std::vector<std::string>;
+
 std::string normalised(const std::string& text) {
     std::string out;
     for (const char c : text) {
@@ -322,6 +324,18 @@ protected:
     // with Enter as the operator does.
     testing::AssertionResult expectMessage(const std::string& caption, const std::string& text,
                                            std::chrono::seconds limit = 30s) {
+        return expectMessage(caption, std::vector<std::string>{text}, limit);
+    }
+
+    // The same for a box that shows every one of these texts (a message and the reason under
+    // it).
+    testing::AssertionResult expectMessage(const std::string& caption,
+                                           const std::vector<std::string>& texts,
+                                           std::chrono::seconds limit = 30s) {
+        std::string text;
+        for (const std::string& part : texts) {
+            text += (text.empty() ? "" : " | ") + part;
+        }
         std::optional<ScreenWindow> box;
         if (!pollUntil(
                 limit, [&] { return (box = findWindow(caption, false)); }, 100ms)) {
@@ -333,8 +347,10 @@ protected:
         bool matches = false;
         for (const int scale : {4, 3, 5, 4}) {
             seen = screen_->readText(*box, scale);
-            if (normalised(seen).find(normalised(text)) != std::string::npos) {
-                matches = true;
+            matches = std::all_of(texts.begin(), texts.end(), [&](const std::string& part) {
+                return normalised(seen).find(normalised(part)) != std::string::npos;
+            });
+            if (matches) {
                 break;
             }
             std::this_thread::sleep_for(200ms);
@@ -536,11 +552,29 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
         << reader_->memory() << "expected\n"
         << programmed;
 
+    // Another program holds COM3: the message says so under the error.
+    {
+        ChildProcess holder;
+        std::string error;
+        const fs::path held = folder_.path() / "ports" / "com3";
+        ASSERT_TRUE(holder.start(
+            {{"flock", "--exclusive", held.string(), "sleep", "60"}, {}, {}, {}}, error))
+            << error;
+        ASSERT_TRUE(pollUntil(5s, [&] {
+            return ChildProcess::run({"flock", "--exclusive", "--nonblock", held.string(), "true"})
+                       .exitCode != 0;
+        }));
+        ASSERT_TRUE(choose(kProgramViaRs232));
+        ASSERT_TRUE(expectMessage("Error message", Texts{"Programming all value error!", "COM3",
+                                                         "is in use by another program"}));
+    }
+
     // A reader that answers nothing: the first frame goes out, the programming fails.
     reader_->stop();
     ASSERT_TRUE(startReader("silent", {"--silent"}));
     ASSERT_TRUE(choose(kProgramViaRs232));
-    ASSERT_TRUE(expectMessage("Error message", "Programming all value error!"));
+    ASSERT_TRUE(expectMessage(
+        "Error message", Texts{"Programming all value error!", "did not answer within 0.5 s"}));
     EXPECT_EQ(reader_->frames(), std::vector<std::string>{firstWriteFrameOf(restored)});
 
     // Nothing of this went to the keyboard controller.

@@ -45,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeClock clock;
     RecordingPortIo io(clock);
     KeyboardPortLink keyboard(io, clock);
+    // Access to the keyboard controller: given at once or after a few asks, or never.
+    constexpr PortAccess kAnswers[] = {PortAccess::Granted, PortAccess::Denied, PortAccess::Refused,
+                                       PortAccess::Lost};
+    io.access = kAnswers[in.byte() % 4];
+    io.pendingRequests = in.byte() % 4;
     FakeSerialPort serial;
     const std::uint8_t openable = in.byte();
     for (int port = 1; port <= 9; ++port) {
@@ -56,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         TransferEngine engine(clock, serial, keyboard);
         Transfer& transfer = engine.transfer();
-        transfer.mode = in.byte() % 5; // 0 and 4 are unsupported modes
+        transfer.mode = TransferMode{in.byte() % 5}; // 0 and 4 are unsupported modes
         transfer.port = static_cast<std::int8_t>(in.byte()) % 12;
-        if (transfer.mode == AutoDetect) {
+        if (transfer.mode == TransferMode::AutoDetect) {
             transfer.port = -1; // what every caller of a detection sets
         }
         // Batches of any shape, also outside the arrays' bounds.
@@ -132,21 +137,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (engine.finished()) {
             check(!serial.isOpen());
-            check(engine.endCode() == TransferEngine::kEndOk ||
-                  engine.endCode() == TransferEngine::kEndEscape);
-            check(transfer.batch.result >= -1 && transfer.batch.result <= 1);
-            if (transfer.mode == AutoDetect && engine.endCode() == TransferEngine::kEndOk) {
+            check(engine.endCode() == EndCode::Ended || engine.endCode() == EndCode::Escape);
+            check(transfer.batch.result == TransferResult::Unknown ||
+                  transfer.batch.result == TransferResult::Success ||
+                  transfer.batch.result == TransferResult::Failure);
+            // A failure with a reason never claims success.
+            check(!transfer.failure.failed() || transfer.batch.result == TransferResult::Failure);
+            if (transfer.mode == TransferMode::AutoDetect && engine.endCode() == EndCode::Ended) {
                 check(transfer.port >= -1 && transfer.port <= 9);
             }
         } else {
             // After 75 s of silence only these may still wait: an unsupported mode, and the
             // serial exchange in the steps that wait for the reader without a time limit.
-            const bool unsupported = transfer.mode != AutoDetect && transfer.mode != Exchange &&
-                                     transfer.mode != KeyboardBatch;
-            const bool waitingExchange =
-                transfer.mode == Exchange && (engine.state() == TransferEngine::AwaitCommandEcho ||
-                                              engine.state() == TransferEngine::ReadCountedReply ||
-                                              engine.state() == TransferEngine::ReadAcknowledge);
+            const bool unsupported = transfer.mode != TransferMode::AutoDetect &&
+                                     transfer.mode != TransferMode::Exchange &&
+                                     transfer.mode != TransferMode::KeyboardBatch;
+            const bool waitingExchange = transfer.mode == TransferMode::Exchange &&
+                                         (engine.exchangeStep() == ExchangeStep::AwaitCommandEcho ||
+                                          engine.exchangeStep() == ExchangeStep::ReadCountedReply ||
+                                          engine.exchangeStep() == ExchangeStep::ReadAcknowledge);
             check(unsupported || waitingExchange);
         }
     }

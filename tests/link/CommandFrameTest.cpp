@@ -68,7 +68,7 @@ TEST(KeyboardSequence, ChecksumAndEscaping) {
     EXPECT_EQ(entrySequence({}), (Bytes{0x00}));
 }
 
-TEST(KeyboardSequence, ResetFrameAndBatches) {
+TEST(KeyboardSequence, ResetFrameAndBatchEntries) {
     const CommandFrame reset = CommandFrame::factoryReset();
     EXPECT_EQ(KeyboardSequence::singleFrame(reset.bytes(), reset.length()),
               (Bytes{0x1B, 0x21, 0x01, 0xE0, 0x1F, 0xC4}));
@@ -77,26 +77,4 @@ TEST(KeyboardSequence, ResetFrameAndBatches) {
     EXPECT_EQ(KeyboardSequence::singleFrame(one.data(), 0), (Bytes{0x1B, 0x1B}));
 
     EXPECT_EQ(entrySequence({0xC0, 0x00, 0x01, 0x86}), (Bytes{0xC0, 0x00, 0x01, 0x86, 0x47}));
-    FrameBatch batch;
-    EXPECT_EQ(KeyboardSequence::batch(batch), (Bytes{0x1B, 0x1D, 0x1B, 0x30}));
-    batch.frames[0][0] = 0xC0;
-    batch.frames[0][1] = 0x00;
-    batch.frames[0][2] = 0x01;
-    batch.frames[0][3] = 0x86;
-    batch.lengths[0] = 4;
-    batch.count = 1;
-    EXPECT_EQ(KeyboardSequence::batch(batch),
-              (Bytes{0x1B, 0x1D, 0xC0, 0x00, 0x01, 0x86, 0x47, 0x1B, 0x30}));
-}
-
-TEST(KeyboardSequence, NoBatchReadsOutsideItsArrays) {
-    FrameBatch batch;
-    batch.count = 1000;
-    batch.lengths.fill(100000);
-    batch.lengths[3] = -5;
-    // 25 entries of 255 bytes at most; entry 3 contributes only its checksum.
-    const Bytes sequence = KeyboardSequence::batch(batch);
-    EXPECT_EQ(sequence.size(), 4u + 24u * 256u + 1u);
-    batch.count = -3;
-    EXPECT_EQ(KeyboardSequence::batch(batch), (Bytes{0x1B, 0x1D, 0x1B, 0x30}));
 }

@@ -80,6 +80,43 @@ TEST_F(KeyboardLinkTest, BatchIsPacedPerWriteAndEndsWithoutPause) {
     }
 }
 
+TEST_F(KeyboardLinkTest, EmptyBatchIsOpenedAndClosed) {
+    FrameBatch batch;
+    batch.frames[0] = {0xC0, 0x00, 0x01, 0x86};
+    batch.lengths[0] = 4;
+    EXPECT_TRUE(link.sendBatch(batch, {}));
+    EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0x1B, 0x30}));
+    io.writes.clear();
+    batch.count = 1;
+    EXPECT_TRUE(link.sendBatch(batch, {}));
+    EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0xC0, 0x00, 0x01, 0x86, 0x47, 0x1B, 0x30}));
+}
+
+TEST_F(KeyboardLinkTest, NoBatchReadsOutsideItsArrays) {
+    FrameBatch batch;
+    batch.count = 1000;
+    batch.lengths.fill(100000);
+    batch.lengths[3] = -5;
+    // 25 entries of 255 bytes at most; entry 3 contributes only its checksum.
+    EXPECT_TRUE(link.sendBatch(batch, {}));
+    EXPECT_EQ(io.writes.size(), 4u + 24u * 256u + 1u);
+    io.writes.clear();
+    batch.count = -3;
+    EXPECT_TRUE(link.sendBatch(batch, {}));
+    EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0x1B, 0x30}));
+}
+
+TEST_F(KeyboardLinkTest, ASendStopsAtTheFirstByteThatDoesNotReachThePort) {
+    FrameBatch batch;
+    batch.frames[0] = {0xC0, 0x00, 0x01, 0x86};
+    batch.lengths[0] = 4;
+    batch.count = 1;
+    io.failWritesAfter = 3;
+    EXPECT_FALSE(link.sendBatch(batch, {}));
+    EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0xC0}));
+    EXPECT_EQ(io.calls.back(), "shutdown");
+}
+
 TEST(KeyboardLink, DriverCheckInstallsAndRemovesOnlyWhenInitialisationFails) {
     FakeClock clock;
     RecordingPortIo working(clock, true);

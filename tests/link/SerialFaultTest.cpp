@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,14 +76,14 @@ TEST(SerialFaults, ReaderGoneMidExchangeFailsAtTheNextTick) {
         bool programming;    // six write blocks, else one version query
         bool sendBeforeGone; // the next frame goes out before the reader goes
         std::ptrdiff_t replyBytes;
-        std::int32_t stateWhenGone;
+        ExchangeStep stepWhenGone;
     };
     const Case cases[] = {
-        {"before the second frame goes out", true, false, 0, TransferEngine::SendNext},
-        {"before the second frame's echo", true, true, 0, TransferEngine::AwaitEcho},
-        {"after the echo of ESC", true, true, 1, TransferEngine::AwaitCommandEcho},
-        {"after the command echo", true, true, 2, TransferEngine::ReadAcknowledge},
-        {"before the length of a counted reply", false, true, 2, TransferEngine::ReadCountedReply},
+        {"before the second frame goes out", true, false, 0, ExchangeStep::SendNext},
+        {"before the second frame's echo", true, true, 0, ExchangeStep::AwaitEcho},
+        {"after the echo of ESC", true, true, 1, ExchangeStep::AwaitCommandEcho},
+        {"after the command echo", true, true, 2, ExchangeStep::ReadAcknowledge},
+        {"before the length of a counted reply", false, true, 2, ExchangeStep::ReadCountedReply},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,7 +92,7 @@ TEST(SerialFaults, ReaderGoneMidExchangeFailsAtTheNextTick) {
         const int descriptorsBefore = openDescriptorCount();
 
         Transfer& transfer = b.engine.transfer();
-        transfer.mode = Exchange;
+        transfer.mode = TransferMode::Exchange;
         transfer.port = kReaderPort;
         if (c.programming) {
             SettingsImage image;
@@ -116,7 +117,7 @@ TEST(SerialFaults, ReaderGoneMidExchangeFailsAtTheNextTick) {
             }
             ASSERT_FALSE(b.engine.finished());
             ASSERT_EQ(transfer.batch.current, 1);
-            ASSERT_EQ(transfer.batch.result, 1);
+            ASSERT_EQ(transfer.batch.result, TransferResult::Success);
         }
         const int index = transfer.batch.current;
         if (c.sendBeforeGone) {
@@ -132,16 +133,17 @@ TEST(SerialFaults, ReaderGoneMidExchangeFailsAtTheNextTick) {
             }
         }
         ASSERT_FALSE(b.engine.finished());
-        ASSERT_EQ(b.engine.state(), c.stateWhenGone);
+        ASSERT_EQ(b.engine.exchangeStep(), c.stepWhenGone);
 
         b.pty.closeMaster();
         b.tick();
         EXPECT_TRUE(b.engine.finished());
-        EXPECT_EQ(b.engine.endCode(), TransferEngine::kEndOk);
-        EXPECT_EQ(transfer.batch.result, -1);
+        EXPECT_EQ(b.engine.endCode(), EndCode::Ended);
+        EXPECT_EQ(transfer.batch.result, TransferResult::Failure);
         EXPECT_EQ(transfer.batch.current, index);
         EXPECT_FALSE(b.link.isOpen());
-        EXPECT_EQ(b.link.lastError(), SerialError::DeviceLost);
+        EXPECT_EQ(transfer.failure.kind, FailureKind::Unplugged);
+        EXPECT_EQ(transfer.failure.port, kReaderPort);
         EXPECT_EQ(openDescriptorCount(), descriptorsBefore - 1) << "only the reader's side went";
 
         // The port is gone for good: opening it again fails at once instead of hanging.
@@ -159,7 +161,7 @@ TEST(SerialFaults, ReaderGoneDuringItsProbeIsSkippedAtOnce) {
     ReaderBench b;
     ASSERT_TRUE(b.ready());
     const int descriptorsBefore = openDescriptorCount();
-    b.engine.transfer().mode = AutoDetect;
+    b.engine.transfer().mode = TransferMode::AutoDetect;
     b.engine.transfer().port = -1;
     b.engine.start();
     b.tick(); // the keyboard probe
@@ -170,7 +172,7 @@ TEST(SerialFaults, ReaderGoneDuringItsProbeIsSkippedAtOnce) {
     }
     b.tick(); // COM3 opens and the probe goes out
     ASSERT_EQ(b.engine.probeIndex(), kReaderPort);
-    ASSERT_EQ(b.engine.state(), TransferEngine::AwaitProbeAnswer);
+    ASSERT_EQ(b.engine.detectStep(), DetectStep::AwaitProbeAnswer);
     ASSERT_EQ(b.pty.receive(2), (Bytes{0x1B, 0x00}));
     ASSERT_TRUE(b.link.isOpen());
 
@@ -200,7 +202,7 @@ TEST(SerialFaults, RepliesAsLongAsASlotStayInsideIt) {
     std::size_t frameLength = 0;
     bool answered = false;
     bench.runner.hook = [&](TransferEngine& engine, std::int64_t) {
-        if (answered || engine.state() != TransferEngine::AwaitEcho) {
+        if (answered || engine.exchangeStep() != ExchangeStep::AwaitEcho) {
             return;
         }
         answered = true;
@@ -212,24 +214,81 @@ TEST(SerialFaults, RepliesAsLongAsASlotStayInsideIt) {
     reply = {0x1B, 0x01, 0xFF};
     reply.insert(reply.end(), text.begin(), text.end());
     frameLength = 2;
-    bench.operations.detectFirmwareVersion();
+    bench.firmwareVersion();
     ASSERT_TRUE(answered);
-    ASSERT_EQ(bench.messages.shown.size(), 1U);
-    EXPECT_EQ(bench.messages.shown[0].text, text);
-    EXPECT_EQ(bench.messages.shown[0].caption, "r550tool");
+    ASSERT_TRUE(bench.outcome.done());
+    EXPECT_EQ(bench.outcome.versionText, text);
     EXPECT_FALSE(bench.runner.hitLimit());
 
-    bench.messages.shown.clear();
     const SettingsImage before = bench.image;
     reply = {0x1B, 0x1C, 0xC0, 0x00, 0xFF};
     reply.insert(reply.end(), 255, 0x5A);
     frameLength = 5;
     answered = false;
-    bench.operations.loadMainSettingsFromReader();
+    bench.loadMainSettings();
     ASSERT_TRUE(answered);
-    ASSERT_EQ(bench.messages.shown.size(), 1U);
-    EXPECT_EQ(bench.messages.shown[0].text, "Load Error");
+    expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::UnexpectedAnswer);
     EXPECT_EQ(bench.image.raw(), before.raw());
     EXPECT_FALSE(bench.runner.hitLimit());
+    EXPECT_FALSE(b.link.isOpen());
+}
+
+// The reasons a real port gives: held by another descriptor, no device at all, a file that is
+// no terminal, a reader that stays silent, and one that acknowledges wrongly.
+TEST(SerialFaults, EachFailureNamesItsReason) {
+    ReaderBench b;
+    ASSERT_TRUE(b.ready());
+    const auto runVersionQuery = [&b](int port) -> const Transfer& {
+        Transfer& transfer = b.engine.transfer();
+        transfer = Transfer{};
+        transfer.mode = TransferMode::Exchange;
+        transfer.port = port;
+        CommandFrame::firmwareVersion().putInto(transfer.batch, 0);
+        transfer.batch.count = 1;
+        b.engine.start();
+        for (int i = 0; i < 4 && !b.engine.finished(); ++i) {
+            b.tick();
+        }
+        return transfer;
+    };
+    const std::string device = (b.ports.path() / "com3").string();
+
+    {
+        SerialLink holder(b.map());
+        ASSERT_TRUE(holder.open(kReaderPort));
+        const Transfer& held = runVersionQuery(kReaderPort);
+        EXPECT_EQ(held.failure.kind, FailureKind::InUse);
+        EXPECT_EQ(held.failure.device, device);
+    }
+    const Transfer& missing = runVersionQuery(2);
+    EXPECT_EQ(missing.failure.kind, FailureKind::NoSuchPort);
+    EXPECT_EQ(missing.failure.tried,
+              (std::vector<std::string>{(b.ports.path() / "com2").string()}));
+
+    { std::ofstream(b.ports.path() / "com4") << "not a port"; }
+    EXPECT_EQ(runVersionQuery(4).failure.kind, FailureKind::NotSerial);
+
+    const Transfer& silent = runVersionQuery(kReaderPort);
+    EXPECT_EQ(silent.failure.kind, FailureKind::NoAnswer);
+    EXPECT_EQ(silent.failure.waitedMs, TransferEngine::kSerialWorkPeriodMs);
+
+    // A write block answered with a wrong acknowledgement: its bytes come with the reason.
+    Transfer& transfer = b.engine.transfer();
+    transfer = Transfer{};
+    transfer.mode = TransferMode::Exchange;
+    transfer.port = kReaderPort;
+    SettingsImage image;
+    writeFactoryValues(image);
+    ProgrammingBatch::fillSerial(image, transfer.batch);
+    b.engine.start();
+    b.tick();
+    ASSERT_EQ(b.pty.receive(static_cast<std::size_t>(transfer.batch.lengths[0])).size(),
+              static_cast<std::size_t>(transfer.batch.lengths[0]));
+    ASSERT_TRUE(b.pty.send({0x1B, 0x1D, 0x00, 0x00, 0x00, 0xAA}));
+    for (int i = 0; i < 3 && !b.engine.finished(); ++i) {
+        b.tick();
+    }
+    EXPECT_EQ(transfer.failure.kind, FailureKind::UnexpectedAnswer);
+    EXPECT_EQ(transfer.failure.received, (Bytes{0x1B, 0x1D, 0x00, 0x00, 0x00, 0xAA}));
     EXPECT_FALSE(b.link.isOpen());
 }

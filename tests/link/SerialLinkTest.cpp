@@ -103,7 +103,7 @@ struct SerialLinkTest : ::testing::Test {
         const std::int64_t until = nowMs() + 1000;
         while (got.size() < count && nowMs() < until) {
             std::array<std::uint8_t, 64> chunk{};
-            const int n = link.read(chunk.data(), static_cast<int>(chunk.size()));
+            const int n = link.read(chunk.data(), static_cast<int>(chunk.size())).count;
             got.insert(got.end(), chunk.begin(), chunk.begin() + n);
             if (n == 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -125,7 +125,7 @@ TEST_F(SerialLinkTest, PortWithoutDeviceFailsAtOnce) {
         EXPECT_FALSE(link.open(port)) << port;
         EXPECT_LT(nowMs() - before, 100) << port;
         EXPECT_FALSE(link.isOpen());
-        EXPECT_EQ(link.lastError(), SerialError::NoSuchPort) << port;
+        EXPECT_EQ(link.lastFailure().kind, FailureKind::NoSuchPort) << port;
     }
 }
 
@@ -134,7 +134,7 @@ TEST_F(SerialLinkTest, PortIsExclusiveUntilClosed) {
     {
         SerialLink second(map());
         EXPECT_FALSE(second.open(3));
-        EXPECT_EQ(second.lastError(), SerialError::InUse);
+        EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
         EXPECT_FALSE(second.isOpen());
     }
     EXPECT_TRUE(link.close());
@@ -164,32 +164,31 @@ TEST_F(SerialLinkTest, ReadNeverWaits) {
     ASSERT_TRUE(link.open(3));
     std::array<std::uint8_t, 4> buffer{0xEE, 0xEE, 0xEE, 0xEE};
     const std::int64_t before = nowMs();
-    EXPECT_EQ(link.read(buffer.data(), 4), 0);
+    EXPECT_EQ(link.read(buffer.data(), 4).status, ReadStatus::Nothing);
     EXPECT_LT(nowMs() - before, 50);
-    EXPECT_FALSE(link.lost());
 
     ASSERT_TRUE(pty.send({0x1B, 0x21}));
     const std::int64_t until = nowMs() + 1000;
-    int n = 0;
-    while (n == 0 && nowMs() < until) {
-        n = link.read(buffer.data(), 4);
+    ReadResult read;
+    while (read.count == 0 && nowMs() < until) {
+        read = link.read(buffer.data(), 4);
     }
-    EXPECT_EQ(n, 2);
+    EXPECT_EQ(read.status, ReadStatus::Data);
+    EXPECT_EQ(read.count, 2);
     EXPECT_EQ(buffer, (std::array<std::uint8_t, 4>{0x1B, 0x21, 0xEE, 0xEE}));
-    EXPECT_FALSE(link.lost());
 }
 
 TEST_F(SerialLinkTest, ClosedLinkTransfersNothing) {
     std::array<std::uint8_t, 2> buffer{0xEE, 0xEE};
     const std::array<std::uint8_t, 2> frame{0x1B, 0x05};
-    EXPECT_EQ(link.read(buffer.data(), 2), 0);
-    EXPECT_EQ(link.write(frame.data(), 2), 0);
+    EXPECT_EQ(link.read(buffer.data(), 2).count, 0);
+    EXPECT_EQ(link.write(frame.data(), 2).count, 0);
     EXPECT_FALSE(link.close());
 
     ASSERT_TRUE(link.open(3));
     ASSERT_TRUE(link.close());
-    EXPECT_EQ(link.read(buffer.data(), 2), 0);
-    EXPECT_EQ(link.write(frame.data(), 2), 0);
+    EXPECT_EQ(link.read(buffer.data(), 2).count, 0);
+    EXPECT_EQ(link.write(frame.data(), 2).count, 0);
     EXPECT_EQ(buffer, (std::array<std::uint8_t, 2>{0xEE, 0xEE}));
 }
 
@@ -218,8 +217,7 @@ TEST_F(SerialLinkTest, BytesTravelUnchangedBothWays) {
     // Line ends, flow-control characters, the interrupt character and 0xFF must all pass as
     // they are.
     const Bytes frame{0x1B, 0x21, 0x0D, 0x0A, 0x11, 0x13, 0x03, 0x00, 0x7F, 0xFF};
-    EXPECT_EQ(link.write(frame.data(), static_cast<int>(frame.size())),
-              static_cast<int>(frame.size()));
+    EXPECT_TRUE(link.write(frame.data(), static_cast<int>(frame.size())).complete());
     EXPECT_EQ(pty.receive(frame.size()), frame);
 
     const Bytes reply{0x1B, 0x21, 0x0D, 0x11, 0x13, 0x03, 0x04, 0x01, 0xAA};
@@ -232,15 +230,13 @@ TEST_F(SerialLinkTest, BytesTravelUnchangedBothWays) {
 TEST_F(SerialLinkTest, DeviceGoingAwayIsToldApartFromSilence) {
     ASSERT_TRUE(link.open(3));
     std::array<std::uint8_t, 4> buffer{};
-    EXPECT_EQ(link.read(buffer.data(), 4), 0);
-    EXPECT_FALSE(link.lost());
+    EXPECT_EQ(link.read(buffer.data(), 4).status, ReadStatus::Nothing);
 
     pty.closeMaster();
-    EXPECT_EQ(link.read(buffer.data(), 4), 0);
-    EXPECT_TRUE(link.lost());
-    EXPECT_EQ(link.lastError(), SerialError::DeviceLost);
+    EXPECT_EQ(link.read(buffer.data(), 4).status, ReadStatus::Gone);
+    EXPECT_EQ(link.lastFailure().kind, FailureKind::Unplugged);
     const std::array<std::uint8_t, 2> frame{0x1B, 0x05};
-    EXPECT_EQ(link.write(frame.data(), 2), 0);
+    EXPECT_EQ(link.write(frame.data(), 2).status, WriteStatus::Gone);
     EXPECT_TRUE(link.close());
 }
 
@@ -251,19 +247,19 @@ TEST_F(SerialLinkTest, DevicesThatAreNoTerminalAreRefused) {
 
     const int before = openDescriptorCount();
     EXPECT_FALSE(link.open(5));
-    EXPECT_EQ(link.lastError(), SerialError::NotSerial);
-    EXPECT_EQ(link.lastErrno(), ENOTTY);
+    EXPECT_EQ(link.lastFailure().kind, FailureKind::NotSerial);
+    EXPECT_EQ(link.lastFailure().systemError, ENOTTY);
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(openDescriptorCount(), before);
     // The lock went with the descriptor: the same file is refused for the same reason again.
     SerialLink second(map());
     EXPECT_FALSE(second.open(5));
-    EXPECT_EQ(second.lastError(), SerialError::NotSerial);
+    EXPECT_EQ(second.lastFailure().kind, FailureKind::NotSerial);
 
     EXPECT_FALSE(link.open(6));
-    EXPECT_EQ(link.lastError(), SerialError::NotSerial);
+    EXPECT_EQ(link.lastFailure().kind, FailureKind::NotSerial);
     EXPECT_FALSE(link.open(7));
-    EXPECT_EQ(link.lastError(), SerialError::NoSuchPort);
+    EXPECT_EQ(link.lastFailure().kind, FailureKind::NoSuchPort);
     EXPECT_EQ(openDescriptorCount(), before);
 }
 
@@ -280,9 +276,10 @@ TEST_F(SerialLinkTest, WriteGivesUpWhenTheLineDoesNotMove) {
 
     const std::array<std::uint8_t, 2> frame{0x1B, 0x05};
     const std::int64_t before = nowMs();
-    EXPECT_EQ(link.write(frame.data(), 2), 0);
+    const WriteResult written = link.write(frame.data(), 2);
+    EXPECT_EQ(written.status, WriteStatus::Stalled);
+    EXPECT_EQ(written.count, 0);
     const std::int64_t took = nowMs() - before;
     EXPECT_GE(took, SerialLink::kWriteBaseMs + 2 * SerialLink::kWritePerByteMs - 10);
     EXPECT_LT(took, SerialLink::kWriteBaseMs + 1000);
-    EXPECT_FALSE(link.lost());
 }

@@ -48,7 +48,7 @@ bool zeroFrom(const FrameBatch::Slot& slot, std::size_t from) {
 
 Transfer serialTransfer(int port, const std::vector<CommandFrame>& frames) {
     Transfer t;
-    t.mode = Exchange;
+    t.mode = TransferMode::Exchange;
     t.port = port;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         frames[i].putInto(t.batch, static_cast<int>(i));
@@ -114,8 +114,8 @@ TEST_F(EngineTest, SilentReaderFailsAtTheFirstTickAfterTheWrite) {
     EXPECT_FALSE(engine.finished());
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.endCode(), 1);
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
     EXPECT_FALSE(serial.isOpen());
     EXPECT_EQ(engine.workPeriodMs(), 0);
 }
@@ -124,14 +124,14 @@ TEST_F(EngineTest, PortThatCannotBeUsedEndsAtStart) {
     // -1 is "no reader found": nothing is even tried.
     begin(serialTransfer(-1, {CommandFrame::firmwareVersion()}));
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.endCode(), 1);
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
     EXPECT_TRUE(serial.openAttempts.empty());
 
     // A port with no device behind it: one open attempt, then the same ending, no tick.
     begin(serialTransfer(7, {CommandFrame::firmwareVersion()}));
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
     EXPECT_EQ(serial.openAttempts, (std::vector<int>{7}));
     EXPECT_EQ(engine.workPeriodMs(), 0);
     engine.workTick();
@@ -147,8 +147,8 @@ TEST_F(EngineTest, CountedReplyEndsTheBatchAndLaterFramesAreNeverSent) {
     // Send, echo, command echo, counted reply.
     EXPECT_EQ(ticksToEnd(), 4);
     const FrameBatch& batch = engine.transfer().batch;
-    EXPECT_EQ(batch.result, 1);
-    EXPECT_EQ(engine.endCode(), 1);
+    EXPECT_EQ(batch.result, TransferResult::Success);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
     EXPECT_EQ(serial.writes.size(), 1u);
     EXPECT_EQ(slotPrefix(batch.replies[0], 4), (Bytes{'R', '5', '5', '0'}));
     EXPECT_TRUE(zeroFrom(batch.replies[0], 4));
@@ -164,7 +164,7 @@ TEST_F(EngineTest, BatchWithoutFramesEndsAtTheFirstTickWithResultZero) {
         begin(t);
         tick();
         EXPECT_TRUE(engine.finished()) << count;
-        EXPECT_EQ(engine.transfer().batch.result, 0) << count;
+        EXPECT_EQ(engine.transfer().batch.result, TransferResult::Unknown) << count;
         EXPECT_TRUE(serial.writes.empty()) << count;
         EXPECT_FALSE(serial.isOpen()) << count;
     }
@@ -174,8 +174,8 @@ TEST_F(RunnerTest, WriteBlocksAreAcknowledgedOneAfterAnother) {
     serial.allowPort(3);
     answerLikeReader(serial);
     Transfer t = serialTransfer(3, {writeBlock(), writeBlock(), writeBlock()});
-    EXPECT_EQ(runner.run(t), 1);
-    EXPECT_EQ(t.batch.result, 1);
+    EXPECT_EQ(runner.run(t), EndCode::Ended);
+    EXPECT_EQ(t.batch.result, TransferResult::Success);
     EXPECT_EQ(t.batch.current, 3);
     ASSERT_EQ(serial.writes.size(), 3u);
     for (const auto& w : serial.writes) {
@@ -197,8 +197,8 @@ TEST_F(RunnerTest, BlockReplyLandsFromByteZeroWithTheRestCleared) {
         1, {CommandFrame::readBlock(kGroup, 0x00, 3), CommandFrame::readBlock(kGroup, 0x10, 0)});
     t.batch.replies[0].fill(0xEE);
     t.batch.replies[1].fill(0xEE);
-    EXPECT_EQ(runner.run(t), 1);
-    EXPECT_EQ(t.batch.result, 1);
+    EXPECT_EQ(runner.run(t), EndCode::Ended);
+    EXPECT_EQ(t.batch.result, TransferResult::Success);
     EXPECT_EQ(slotPrefix(t.batch.replies[0], 3), (Bytes{0xA1, 0xA2, 0xA3}));
     EXPECT_TRUE(zeroFrom(t.batch.replies[0], 3));
     EXPECT_EQ(t.batch.replyLengths[0], 3);
@@ -238,13 +238,13 @@ TEST_F(RunnerTest, MalformedRepliesFailAndOddButValidOnesPass) {
         port.onWrite = [reply](FakeSerialPort& p, const Bytes&) { p.queueRead(reply); };
         EngineTransactionRunner run(runner.clock(), port, runner.portIo());
         Transfer t;
-        t.mode = Exchange;
+        t.mode = TransferMode::Exchange;
         t.port = 1;
         std::copy(c.frame.begin(), c.frame.end(), t.batch.frames[0].begin());
         t.batch.lengths[0] = static_cast<std::int32_t>(c.frame.size());
         t.batch.count = 1;
-        EXPECT_EQ(run.run(t), 1) << c.name;
-        EXPECT_EQ(t.batch.result, c.result) << c.name;
+        EXPECT_EQ(run.run(t), EndCode::Ended) << c.name;
+        EXPECT_EQ(static_cast<int>(t.batch.result), c.result) << c.name;
         EXPECT_FALSE(run.hitLimit()) << c.name;
         EXPECT_FALSE(port.isOpen()) << c.name;
     }
@@ -253,15 +253,15 @@ TEST_F(RunnerTest, MalformedRepliesFailAndOddButValidOnesPass) {
 TEST_F(RunnerTest, StallAfterTheFirstEchoByteWaitsUntilCancel) {
     serial.allowPort(1);
     serial.queueReadAfterWrite(1, {0x1B});
-    std::int32_t stateAtCancel = -1;
+    ExchangeStep stateAtCancel = ExchangeStep::SendNext;
     runner.hook = EngineTransactionRunner::at(120'000, [&](TransferEngine& engine) {
-        stateAtCancel = engine.state();
+        stateAtCancel = engine.exchangeStep();
         engine.cancel();
     });
     Transfer t = serialTransfer(1, {writeBlock()});
-    EXPECT_EQ(runner.run(t), 1);
-    EXPECT_EQ(stateAtCancel, TransferEngine::AwaitCommandEcho);
-    EXPECT_EQ(t.batch.result, -1);
+    EXPECT_EQ(runner.run(t), EndCode::Ended);
+    EXPECT_EQ(stateAtCancel, ExchangeStep::AwaitCommandEcho);
+    EXPECT_EQ(t.batch.result, TransferResult::Failure);
     EXPECT_FALSE(runner.hitLimit());
     EXPECT_FALSE(serial.isOpen());
 }
@@ -273,8 +273,8 @@ TEST_F(RunnerTest, EscapeLeavesResultAndReleasesThePort) {
     serial.queueReadAfterWrite(2, {0x1B, 0x1D});
     runner.hook = EngineTransactionRunner::at(30'000, [](TransferEngine& e) { e.escape(); });
     Transfer t = serialTransfer(1, {writeBlock(), writeBlock()});
-    EXPECT_EQ(runner.run(t), 2);
-    EXPECT_EQ(t.batch.result, 1);
+    EXPECT_EQ(runner.run(t), EndCode::Escape);
+    EXPECT_EQ(t.batch.result, TransferResult::Success);
     EXPECT_FALSE(serial.isOpen());
     EXPECT_EQ(serial.closes, 1);
 }
@@ -286,8 +286,8 @@ TEST_F(RunnerTest, StrayBytesAreDrainedIntoSlotTwentyBeforeEachFrame) {
     serial.queueReadAfterWrite(1, {0x1B, 0x1C, 0x00, 0x00, 0x02, 0x31, 0x32, 0x55, 0x66});
     serial.queueReadAfterWrite(2, FakeSerialPort::acknowledgement(bytesOf(writeBlock())));
     Transfer t = serialTransfer(1, {CommandFrame::readBlock(kGroup, 0x00, 2), writeBlock()});
-    EXPECT_EQ(runner.run(t), 1);
-    EXPECT_EQ(t.batch.result, 1);
+    EXPECT_EQ(runner.run(t), EndCode::Ended);
+    EXPECT_EQ(t.batch.result, TransferResult::Success);
     EXPECT_EQ(slotPrefix(t.batch.replies[0], 2), (Bytes{0x31, 0x32}));
     EXPECT_EQ(slotPrefix(t.batch.replies[20], 2), (Bytes{0x55, 0x66}));
     // Each write is preceded by a drain read of up to 255 bytes.
@@ -311,7 +311,7 @@ TEST_F(EngineTest, LostDeviceFailsTheExchangeAtOnce) {
         serial.loseDevice();
         tick();
         EXPECT_TRUE(engine.finished());
-        EXPECT_EQ(engine.transfer().batch.result, -1);
+        EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
         EXPECT_FALSE(serial.isOpen());
     }
 }
@@ -322,7 +322,7 @@ TEST_F(EngineTest, LostDeviceBeforeTheWriteFailsWithoutWaiting) {
     serial.loseDevice();
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
     EXPECT_TRUE(serial.writes.empty());
 }
 
@@ -333,7 +333,7 @@ TEST_F(EngineTest, ShortWriteFailsTheExchange) {
     begin(serialTransfer(1, {writeBlock()}));
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
     ASSERT_EQ(serial.writes.size(), 1u);
     EXPECT_EQ(serial.writes[0].bytes.size(), 5u);
 }
@@ -356,15 +356,15 @@ TEST_F(RunnerTest, OversizedBatchStaysInsideTheArrays) {
     serial.allowPort(1);
     answerLikeReader(serial, {0x41}, {0x10, 0x20});
     Transfer t;
-    t.mode = Exchange;
+    t.mode = TransferMode::Exchange;
     t.port = 1;
     // Read blocks at every index: frames 5 and later announce lengths too.
     for (int i = 0; i < FrameBatch::kMaxFrames; ++i) {
         CommandFrame::readBlock(kGroup, static_cast<std::uint8_t>(i), 2).putInto(t.batch, i);
     }
     t.batch.count = 40;
-    EXPECT_EQ(runner.run(t), 1);
-    EXPECT_EQ(t.batch.result, 1);
+    EXPECT_EQ(runner.run(t), EndCode::Ended);
+    EXPECT_EQ(t.batch.result, TransferResult::Success);
     EXPECT_EQ(serial.writes.size(), 25u);
     EXPECT_EQ(t.batch.current, 25);
     for (int length : t.batch.replyLengths) {
@@ -389,7 +389,7 @@ TEST_F(EngineTest, FrameLengthsAreClampedToTheSlot) {
     EXPECT_EQ(serial.writes.size(), 1u); // nothing to write
     tick();
     EXPECT_TRUE(engine.finished()); // and so nothing echoed
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
 }
 
 TEST_F(EngineTest, CurrentMovedOutsideTheBatchFailsInsteadOfReadingBeyondIt) {
@@ -399,14 +399,14 @@ TEST_F(EngineTest, CurrentMovedOutsideTheBatchFailsInsteadOfReadingBeyondIt) {
     engine.transfer().batch.current = 30;
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
 }
 
 // --- keyboard-controller port -------------------------------------------------------------
 
 TEST_F(EngineTest, ExchangeOnPortZeroSendsSlotZeroOnly) {
     Transfer t;
-    t.mode = Exchange;
+    t.mode = TransferMode::Exchange;
     t.port = 0;
     CommandFrame::factoryReset().putInto(t.batch, 0);
     writeBlock().putInto(t.batch, 1);
@@ -418,8 +418,8 @@ TEST_F(EngineTest, ExchangeOnPortZeroSendsSlotZeroOnly) {
     EXPECT_EQ(io.calls, (std::vector<std::string>{"initialize", "shutdown"}));
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.endCode(), 1);
-    EXPECT_EQ(engine.transfer().batch.result, 1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Success);
     EXPECT_EQ(io.values(), (Bytes{0x1B, 0x21, 0x01, 0xE0, 0x1F, 0xC4}));
     for (const auto& w : io.writes) {
         EXPECT_EQ(w.port, 0x60);
@@ -430,7 +430,7 @@ TEST_F(EngineTest, ExchangeOnPortZeroSendsSlotZeroOnly) {
 
 TEST_F(EngineTest, KeyboardBatchSendsEveryByteAndStepsTheBarPerSlot) {
     Transfer t;
-    t.mode = KeyboardBatch;
+    t.mode = TransferMode::KeyboardBatch;
     const Bytes entries[2] = {{0xC0, 0x00, 0x01, 0x86}, {0xC0, 0x01, 0x01, 0xFF}};
     for (int i = 0; i < 2; ++i) {
         auto& slot = t.batch.frames[static_cast<std::size_t>(i)];
@@ -446,10 +446,10 @@ TEST_F(EngineTest, KeyboardBatchSendsEveryByteAndStepsTheBarPerSlot) {
     });
     begin(t);
     EXPECT_EQ(engine.workPeriodMs(), 100);
-    EXPECT_EQ(engine.transfer().batch.result, 0);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Unknown);
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.transfer().batch.result, 1);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Success);
     // 0xFF is escaped; the checksum 0x3F of the second entry is not.
     EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0xC0, 0x00, 0x01, 0x86, 0x47, 0xC0, 0x01, 0x01, 0xE0,
                                   0x1F, 0x3F, 0x1B, 0x30}));
@@ -461,7 +461,7 @@ TEST_F(EngineTest, KeyboardBatchSendsEveryByteAndStepsTheBarPerSlot) {
 
 TEST_F(EngineTest, KeyboardBatchWithTooManySlotsSendsTwentyFive) {
     Transfer t;
-    t.mode = KeyboardBatch;
+    t.mode = TransferMode::KeyboardBatch;
     for (std::size_t i = 0; i < FrameBatch::kMaxFrames; ++i) {
         t.batch.frames[i][0] = 0x01;
         t.batch.lengths[i] = 1;
@@ -487,7 +487,7 @@ TEST_F(EngineTest, AutoDetectFindsComThreeAfterTheKeyboardWait) {
         }
     };
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     begin(t);
     EXPECT_EQ(engine.workPeriodMs(), 100);
     tick();
@@ -504,7 +504,7 @@ TEST_F(EngineTest, AutoDetectFindsComThreeAfterTheKeyboardWait) {
         }
     }
     EXPECT_EQ(engine.transfer().port, 3);
-    EXPECT_EQ(engine.endCode(), 1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
     ASSERT_EQ(attempts.size(), 3u);
     const std::int64_t keyboardWait = attempts[0].second - probeSentMs;
     EXPECT_GT(keyboardWait, 10'000);
@@ -525,27 +525,27 @@ TEST_F(EngineTest, AutoDetectFindsComThreeAfterTheKeyboardWait) {
 
 TEST_F(EngineTest, LetterOInAProbeWaitMeansTheKeyboardLine) {
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     begin(t);
     engine.keyDown('O'); // before the probe: state 0, no effect
     tick();
-    EXPECT_EQ(engine.state(), TransferEngine::AwaitProbeAnswer);
+    EXPECT_EQ(engine.detectStep(), DetectStep::AwaitProbeAnswer);
     engine.keyDown('X');
-    EXPECT_EQ(engine.state(), TransferEngine::AwaitProbeAnswer);
+    EXPECT_EQ(engine.detectStep(), DetectStep::AwaitProbeAnswer);
     engine.keyDown('o');
-    EXPECT_EQ(engine.state(), TransferEngine::Found);
+    EXPECT_EQ(engine.detectStep(), DetectStep::Found);
     EXPECT_EQ(engine.transfer().port, 0);
     EXPECT_FALSE(engine.finished());
     tick();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.endCode(), 1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
     EXPECT_EQ(engine.transfer().port, 0);
 }
 
 TEST_F(EngineTest, LetterODuringASerialProbeClosesThePort) {
     serial.allowPort(1);
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     begin(t);
     while (!serial.isOpen() && clock.nowMilliseconds() < 2'000'000) {
         tick();
@@ -564,7 +564,7 @@ TEST_F(EngineTest, LetterOOutsideAutoDetectChangesNothing) {
     tick();
     engine.keyDown('O');
     EXPECT_EQ(engine.transfer().port, 2);
-    EXPECT_EQ(engine.state(), TransferEngine::AwaitEcho);
+    EXPECT_EQ(engine.exchangeStep(), ExchangeStep::AwaitEcho);
     EXPECT_TRUE(serial.isOpen());
 }
 
@@ -572,7 +572,7 @@ TEST_F(EngineTest, LostPortDuringAProbeMovesOnAtOnce) {
     serial.allowPort(1);
     serial.allowPort(2);
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     begin(t);
     while (!serial.isOpen() && clock.nowMilliseconds() < 2'000'000) {
         tick();
@@ -600,14 +600,14 @@ TEST_F(RunnerTest, NoReaderAnywhereProbesEveryPortThatOpensForFiveSeconds) {
         }
     };
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     t.port = -1;
     const auto realStart = std::chrono::steady_clock::now();
-    const int code = runner.run(t);
+    const EndCode code = runner.run(t);
     const auto realMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - realStart)
             .count();
-    EXPECT_EQ(code, 1);
+    EXPECT_EQ(code, EndCode::Ended);
     EXPECT_EQ(t.port, -1);
     EXPECT_EQ(serial.opens, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     ASSERT_EQ(probeLengths.size(), 9u);
@@ -627,9 +627,9 @@ TEST_F(RunnerTest, NoReaderAnywhereProbesEveryPortThatOpensForFiveSeconds) {
 
 TEST_F(RunnerTest, NoSerialPortAtAllGivesMinusOneAfterTheKeyboardWait) {
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     t.port = -1;
-    EXPECT_EQ(runner.run(t), 1);
+    EXPECT_EQ(runner.run(t), EndCode::Ended);
     EXPECT_EQ(t.port, -1);
     EXPECT_EQ(serial.openAttempts, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_GT(runner.lastElapsedMs(), 10'000);
@@ -640,9 +640,9 @@ TEST_F(RunnerTest, EscapeDuringAutoDetectKeepsPortAndReleasesTheProbe) {
     serial.allowPort(1);
     runner.hook = EngineTransactionRunner::at(12'000, [](TransferEngine& e) { e.escape(); });
     Transfer t;
-    t.mode = AutoDetect;
+    t.mode = TransferMode::AutoDetect;
     t.port = -1;
-    EXPECT_EQ(runner.run(t), 2);
+    EXPECT_EQ(runner.run(t), EndCode::Escape);
     EXPECT_EQ(t.port, -1);
     EXPECT_EQ(serial.opens, (std::vector<int>{1}));
     EXPECT_FALSE(serial.isOpen());
@@ -652,13 +652,13 @@ TEST_F(RunnerTest, EscapeDuringAutoDetectKeepsPortAndReleasesTheProbe) {
 
 TEST_F(EngineTest, UnsupportedModeMovesTheBarUntilCancel) {
     Transfer t;
-    t.mode = 7;
-    t.batch.result = 5;
+    t.mode = TransferMode{7};
+    t.batch.result = TransferResult{5};
     std::vector<int> seen;
     engine.setProgressListener([&](int v) { seen.push_back(v); });
     begin(t);
     EXPECT_EQ(engine.workPeriodMs(), 0);
-    EXPECT_EQ(engine.transfer().batch.result, 5);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult{5});
     engine.workTick();
     for (int i = 0; i < 102; ++i) {
         engine.progressTick();
@@ -672,11 +672,11 @@ TEST_F(EngineTest, UnsupportedModeMovesTheBarUntilCancel) {
     EXPECT_EQ(clock.slept(), 102 * 25);
     engine.cancel();
     EXPECT_TRUE(engine.finished());
-    EXPECT_EQ(engine.endCode(), 1);
-    EXPECT_EQ(engine.transfer().batch.result, -1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
+    EXPECT_EQ(engine.transfer().batch.result, TransferResult::Failure);
     // Nothing moves once the run has ended.
     engine.escape();
     engine.progressTick();
-    EXPECT_EQ(engine.endCode(), 1);
+    EXPECT_EQ(engine.endCode(), EndCode::Ended);
     EXPECT_EQ(seen.size(), 102u);
 }

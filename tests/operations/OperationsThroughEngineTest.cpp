@@ -1,6 +1,7 @@
 // The device commands run through the real transfer engine, against a scripted reader on the
 // fake serial port and recording port I/O for the keyboard line.
 #include "link/KeyboardPortLink.h"
+#include "link/PortIo.h"
 #include "link/TransferEngine.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -96,9 +98,9 @@ TEST(SerialThroughEngine, ProgrammingSendsSixAcknowledgedFrames) {
     bench.factoryOnSerial(3);
     bench.runner.serial().allowPort(3);
     ScriptedReader reader(bench.runner.serial());
-    bench.operations.programAllViaSerial();
+    bench.programViaSerial();
 
-    expectOutcome(bench.messages, {1, 1, "Programming all value ok!", "System message"});
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
     const std::vector<Bytes> frames = writtenFrames(bench.runner.serial());
     ASSERT_EQ(frames.size(), 6U);
     EXPECT_EQ(frames[0], (Bytes{0x1B, 0x1D, 0xC0, 0x00, 0x09, 0x86, 0x01, 0x0A, 0x05, 0x80, 0xA3,
@@ -126,8 +128,8 @@ TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
     std::copy(prefix.begin(), prefix.end(), source.image.track_prefix(3));
     source.runner.serial().allowPort(3);
     ScriptedReader reader(source.runner.serial());
-    source.operations.programAllViaSerial();
-    ASSERT_EQ(source.messages.shown.size(), 1U);
+    source.programViaSerial();
+    ASSERT_TRUE(source.outcome.done());
 
     // A second block, all factory, with a string that is longer than what the reader holds.
     Bench target;
@@ -145,21 +147,36 @@ TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
     expected.msr_suffix()[0] = 0x02;
     expected.msr_suffix()[1] = 'C';
     expected.msr_suffix()[2] = 'R';
-    target.operations.loadMainSettingsFromReader();
+    target.loadMainSettings();
 
-    EXPECT_TRUE(target.messages.shown.empty());
+    expectOutcome(target.outcome, OutcomeStatus::Done);
     EXPECT_EQ(target.image.raw(), expected.raw());
-    EXPECT_EQ(target.pages.calls, (std::vector<std::string>{"returnToMainPage"}));
     ASSERT_EQ(reader.frames.size(), 9U);
     EXPECT_EQ(reader.frames[7], (Bytes{0x1B, 0x1C, 0xC1, 0x10, 0x40}));
 }
 
-TEST(SerialThroughEngine, FailuresGiveEachCommandsMessage) {
-    // No reader was ever found: COM255 does not open.
+TEST(SerialThroughEngine, FailuresCarryTheirReason) {
+    // COM2 has no device.
     Bench noPort;
-    noPort.factoryOnSerial(0xFF);
-    noPort.operations.programAllViaSerial();
-    expectOutcome(noPort.messages, {1, -1, "Programming all value error!", "Error message"});
+    noPort.factoryOnSerial(2);
+    noPort.programViaSerial();
+    expectOutcome(noPort.outcome, OutcomeStatus::Failed, FailureKind::NoSuchPort);
+    EXPECT_EQ(noPort.outcome.failure.port, 2);
+    EXPECT_EQ(noPort.outcome.failure.tried, (std::vector<std::string>{"/dev/fake2"}));
+
+    // Another program holds COM3; this user may not open COM4.
+    Bench held;
+    held.factoryOnSerial(3);
+    held.runner.serial().holdPort(3);
+    held.programViaSerial();
+    expectOutcome(held.outcome, OutcomeStatus::Failed, FailureKind::InUse);
+    EXPECT_EQ(held.outcome.failure.device, "/dev/fake3");
+    Bench denied;
+    denied.factoryOnSerial(4);
+    denied.runner.serial().denyPort(4);
+    denied.programViaSerial();
+    expectOutcome(denied.outcome, OutcomeStatus::Failed, FailureKind::NoPermission);
+    EXPECT_EQ(denied.outcome.failure.group, "dialout");
 
     // A reader that answers a read block with the wrong length.
     Bench wrongLength;
@@ -168,17 +185,48 @@ TEST(SerialThroughEngine, FailuresGiveEachCommandsMessage) {
     ScriptedReader reader(wrongLength.runner.serial());
     reader.wrongBlockLength = true;
     const SettingsImage before = wrongLength.image;
-    wrongLength.operations.loadMainSettingsFromReader();
-    expectOutcome(wrongLength.messages, {1, -1, "Load Error", "r550tool"});
+    wrongLength.loadMainSettings();
+    expectOutcome(wrongLength.outcome, OutcomeStatus::Failed, FailureKind::UnexpectedAnswer);
+    // The echo, the two unexamined bytes and the wrong length 8.
+    EXPECT_EQ(wrongLength.outcome.failure.received, (Bytes{0x1B, 0x1C, 0x00, 0x00, 0x08}));
     EXPECT_EQ(wrongLength.image.raw(), before.raw());
 
-    // Silent reader: the version query shows nothing.
+    // Silent reader: no echo by the first tick after the write.
     Bench silent;
     silent.factoryOnSerial(4);
     silent.runner.serial().allowPort(4);
-    silent.operations.detectFirmwareVersion();
-    EXPECT_EQ(silent.runner.lastEndCode(), 1);
-    EXPECT_TRUE(silent.messages.shown.empty());
+    silent.firmwareVersion();
+    EXPECT_EQ(silent.runner.lastEndCode(), EndCode::Ended);
+    expectOutcome(silent.outcome, OutcomeStatus::Failed, FailureKind::NoAnswer);
+    EXPECT_EQ(silent.outcome.failure.waitedMs, 500);
+    EXPECT_EQ(silent.outcome.failure.port, 4);
+
+    // A wrong acknowledgement.
+    Bench wrongAck;
+    wrongAck.factoryOnSerial(5);
+    wrongAck.runner.serial().allowPort(5);
+    wrongAck.runner.serial().onWrite = [](FakeSerialPort& port, const Bytes& frame) {
+        port.queueRead({frame[0], frame[1], 0x00, 0x00, 0x01, 0xAB});
+    };
+    wrongAck.programViaSerial();
+    expectOutcome(wrongAck.outcome, OutcomeStatus::Failed, FailureKind::UnexpectedAnswer);
+    EXPECT_EQ(wrongAck.outcome.failure.received, (Bytes{0x1B, 0x1D, 0x00, 0x00, 0x01, 0xAB}));
+
+    // Unplugged after the first frame was acknowledged.
+    Bench unplugged;
+    unplugged.factoryOnSerial(6);
+    unplugged.runner.serial().allowPort(6);
+    unplugged.runner.serial().onWrite = [frames = 0](FakeSerialPort& port,
+                                                     const Bytes& frame) mutable {
+        if (++frames == 1) {
+            port.queueRead(FakeSerialPort::acknowledgement(frame));
+        } else {
+            port.loseDevice();
+        }
+    };
+    unplugged.programViaSerial();
+    expectOutcome(unplugged.outcome, OutcomeStatus::Failed, FailureKind::Unplugged);
+    EXPECT_EQ(unplugged.outcome.failure.port, 6);
 }
 
 TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
@@ -189,8 +237,8 @@ TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
     stalled.stallAfterEcho = true;
     cancelled.runner.hook =
         EngineTransactionRunner::at(5000, [](TransferEngine& e) { e.cancel(); });
-    cancelled.operations.loadMainSettingsFromReader();
-    expectOutcome(cancelled.messages, {1, -1, "Load Error", "r550tool"});
+    cancelled.loadMainSettings();
+    expectOutcome(cancelled.outcome, OutcomeStatus::Cancelled);
     EXPECT_FALSE(cancelled.runner.serial().isOpen());
 
     Bench escaped;
@@ -199,9 +247,9 @@ TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
     ScriptedReader stalledToo(escaped.runner.serial());
     stalledToo.stallAfterEcho = true;
     escaped.runner.hook = EngineTransactionRunner::at(5000, [](TransferEngine& e) { e.escape(); });
-    escaped.operations.programAllViaSerial();
-    EXPECT_EQ(escaped.runner.lastEndCode(), 2);
-    EXPECT_TRUE(escaped.messages.shown.empty());
+    escaped.programViaSerial();
+    EXPECT_EQ(escaped.runner.lastEndCode(), EndCode::Escape);
+    expectOutcome(escaped.outcome, OutcomeStatus::Dismissed);
     EXPECT_FALSE(escaped.runner.serial().isOpen());
 }
 
@@ -210,8 +258,9 @@ TEST(SerialThroughEngine, VersionTextIsShown) {
     bench.factoryOnSerial(1);
     bench.runner.serial().allowPort(1);
     ScriptedReader reader(bench.runner.serial());
-    bench.operations.detectFirmwareVersion();
-    expectOutcome(bench.messages, {1, 1, "V1.00", "r550tool"});
+    bench.firmwareVersion();
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
+    EXPECT_EQ(bench.outcome.versionText, "V1.00");
     EXPECT_EQ(reader.frames, (std::vector<Bytes>{{0x1B, 0x01}}));
 }
 
@@ -221,18 +270,19 @@ TEST(SerialThroughEngine, ResetConfirmedAndUnconfirmed) {
     confirmed.image.msr_flags() = 0x00;
     confirmed.runner.serial().allowPort(6);
     ScriptedReader reader(confirmed.runner.serial());
-    confirmed.operations.resetReaderToFactoryDefault();
-    expectOutcome(confirmed.messages, {1, 1, "Reset all to default value ok!", "System message"});
+    confirmed.resetReader();
+    expectOutcome(confirmed.outcome, OutcomeStatus::Done);
     EXPECT_EQ(reader.frames, (std::vector<Bytes>{{0x1B, 0x21, 0x01, 0xFF}}));
     EXPECT_EQ(confirmed.image.msr_flags(), 0x83);
 
-    // No reader found at start (mode 3, port 0xFF): the port does not open.
+    // No reader found at start (mode 3, port 0xFF): nothing is sent.
     Bench notFound;
     notFound.factoryOnSerial(0xFF);
     notFound.image.operating_mode() = SettingsImage::kModeNotFound;
     notFound.image.msr_flags() = 0x00;
-    notFound.operations.resetReaderToFactoryDefault();
-    expectOutcome(notFound.messages, {1, -1, "Reset all to default value error!", "Error message"});
+    notFound.resetReader();
+    expectOutcome(notFound.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
+    EXPECT_TRUE(notFound.runner.received.empty());
     EXPECT_EQ(notFound.image.operating_mode(), SettingsImage::kModeRs232);
     EXPECT_EQ(notFound.image.msr_flags(), 0x83);
     SettingsImage file;
@@ -253,9 +303,9 @@ TEST(KeyboardThroughEngine, ProgrammingFactoryImageIs168PortWrites) {
     Bench bench;
     bench.factoryOnSerial(0);
     bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
-    bench.operations.programAllViaKeyboard();
+    bench.programViaKeyboard();
 
-    expectOutcome(bench.messages, {1, 1, "Programming all value ok!", "System message"});
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
     const Bytes values = portValues(bench.runner.portIo());
     ASSERT_EQ(values.size(), 168U);
     EXPECT_EQ(Bytes(values.begin(), values.begin() + 7),
@@ -272,13 +322,61 @@ TEST(KeyboardThroughEngine, ResetInTheKeyboardLine) {
     bench.factoryOnSerial(0);
     bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
     bench.image.char_code_delay() = 200;
-    bench.operations.resetReaderToFactoryDefault();
+    bench.resetReader();
 
-    expectOutcome(bench.messages, {1, 1, "Reset all to default value ok!", "System message"});
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
     EXPECT_EQ(portValues(bench.runner.portIo()), (Bytes{0x1B, 0x21, 0x01, 0xE0, 0x1F, 0xC4}));
     EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeKeyboardWedge);
     EXPECT_EQ(bench.image.char_code_delay(), 10);
     EXPECT_TRUE(bench.runner.serial().writes.empty());
+}
+
+TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
+    for (const auto& [access, kind] : std::vector<std::pair<PortAccess, FailureKind>>{
+             {PortAccess::Denied, FailureKind::NoKeyboardAccess},
+             {PortAccess::Refused, FailureKind::KeyboardAccessRefused},
+             {PortAccess::Lost, FailureKind::KeyboardHelperLost}}) {
+        Bench program;
+        program.factoryOnSerial(0);
+        program.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+        program.runner.portIo().access = access;
+        program.programViaKeyboard();
+        expectOutcome(program.outcome, OutcomeStatus::Failed, kind);
+        EXPECT_TRUE(program.runner.portIo().writes.empty());
+
+        // The reset fails the same way and still applies the factory values.
+        Bench reset;
+        reset.factoryOnSerial(0);
+        reset.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+        reset.image.char_code_delay() = 200;
+        reset.runner.portIo().access = access;
+        reset.resetReader();
+        expectOutcome(reset.outcome, OutcomeStatus::Failed, kind);
+        EXPECT_TRUE(reset.runner.portIo().writes.empty());
+        EXPECT_EQ(reset.image.char_code_delay(), 10);
+    }
+}
+
+TEST(KeyboardThroughEngine, WaitsForAccessThenSendsWithTheSamePacing) {
+    // The operator authenticates for a second: the ticks go on, then the batch goes out whole.
+    Bench bench;
+    bench.factoryOnSerial(0);
+    bench.runner.portIo().pendingRequests = 10;
+    bench.programViaKeyboard();
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
+    const auto& writes = bench.runner.portIo().writes;
+    ASSERT_EQ(writes.size(), 168U);
+    EXPECT_EQ(writes[1].atMs - writes[0].atMs, 100);
+}
+
+TEST(KeyboardThroughEngine, AByteThatDoesNotReachThePortFailsTheSend) {
+    Bench bench;
+    bench.factoryOnSerial(0);
+    bench.runner.portIo().failWritesAfter = 20;
+    bench.programViaKeyboard();
+    expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NoKeyboardAccess);
+    // The send stops at the byte that failed.
+    EXPECT_EQ(bench.runner.portIo().writes.size(), 20U);
 }
 
 } // namespace

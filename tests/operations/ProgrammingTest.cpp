@@ -45,11 +45,11 @@ void editAsFromFile(SettingsImage& image) {
 TEST(ProgrammingViaKeyboard, FactoryImageGivesTheRecordsAsEntries) {
     Bench bench;
     bench.factoryOnSerial();
-    bench.operations.programAllViaKeyboard();
+    bench.programViaKeyboard();
 
     ASSERT_EQ(bench.runner.received.size(), 1U);
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, KeyboardBatch);
+    EXPECT_EQ(t.mode, TransferMode::KeyboardBatch);
     EXPECT_EQ(t.port, 1);
     ASSERT_EQ(t.batch.count, 21);
 
@@ -85,7 +85,7 @@ TEST(ProgrammingViaKeyboard, SendsTheImagesOwnAddressesAndEveryStringByte) {
     Bench bench;
     bench.factoryOnSerial();
     editAsFromFile(bench.image);
-    bench.operations.programAllViaKeyboard();
+    bench.programViaKeyboard();
 
     const Transfer& t = bench.runner.last();
     ASSERT_EQ(t.batch.count, 21);
@@ -106,9 +106,9 @@ TEST(ProgrammingViaKeyboard, DoesNotDependOnTheLinkSettings) {
         Bench bench;
         bench.factoryOnSerial(0xFF);
         bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
-        bench.operations.programAllViaKeyboard();
+        bench.programViaKeyboard();
         ASSERT_EQ(bench.runner.received.size(), 1U) << "mode " << mode;
-        EXPECT_EQ(bench.runner.last().mode, KeyboardBatch);
+        EXPECT_EQ(bench.runner.last().mode, TransferMode::KeyboardBatch);
         EXPECT_EQ(bench.runner.last().port, 1);
     }
 }
@@ -116,11 +116,11 @@ TEST(ProgrammingViaKeyboard, DoesNotDependOnTheLinkSettings) {
 TEST(ProgrammingViaSerial, FactoryImageGivesSixWriteBlocks) {
     Bench bench;
     bench.factoryOnSerial(7);
-    bench.operations.programAllViaSerial();
+    bench.programViaSerial();
 
     ASSERT_EQ(bench.runner.received.size(), 1U);
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, Exchange);
+    EXPECT_EQ(t.mode, TransferMode::Exchange);
     EXPECT_EQ(t.port, 7);
     ASSERT_EQ(t.batch.count, 6);
 
@@ -146,7 +146,7 @@ TEST(ProgrammingViaSerial, UsesFixedAddressesAndSendsStringsAsTheyStand) {
     Bench bench;
     bench.factoryOnSerial();
     editAsFromFile(bench.image);
-    bench.operations.programAllViaSerial();
+    bench.programViaSerial();
 
     const Transfer& t = bench.runner.last();
     ASSERT_EQ(t.batch.count, 6);
@@ -161,85 +161,52 @@ TEST(ProgrammingViaSerial, UsesFixedAddressesAndSendsStringsAsTheyStand) {
     EXPECT_EQ(frameBytes(t, 5), (Bytes{0x1B, 0x1D, 0xC0, 0x10, 0x04, 0x4E, 0xE1, 0x4E, 0xFF}));
 }
 
-TEST(ProgrammingViaSerial, ReaderInTheKeyboardLineIsRefusedWithoutATransaction) {
+TEST(ProgrammingViaSerial, NoSerialPortSelectedIsRefusedWithoutATransaction) {
     // com_port 0 would run the Exchange on the keyboard-controller port: only the first of the
-    // six frames would leave, and the run would still report success.
-    Bench bench;
-    bench.factoryOnSerial(0);
-    bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
-    bench.operations.programAllViaSerial();
-
-    EXPECT_TRUE(bench.runner.received.empty());
-    ASSERT_EQ(bench.messages.shown.size(), 1U);
-    EXPECT_EQ(bench.messages.shown[0].text, "Programming all value error!");
-    EXPECT_EQ(bench.messages.shown[0].caption, "Error message");
-}
-
-// Runs one programming command for each outcome of its transfer: the message it shows, and a
-// block that a programming run leaves unchanged whatever the outcome.
-void expectProgrammingOutcomes(void (DeviceOperations::*command)(),
-                               const std::vector<Outcome>& outcomes) {
-    for (const Outcome& o : outcomes) {
-        SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
+    // six frames would leave, and the run would still report success. 0xFF names no port either.
+    for (const int port : {0x00, 0xFF}) {
         Bench bench;
-        bench.factoryOnSerial();
-        bench.runner.endCode = o.endCode;
-        bench.runner.result = o.result;
-        const SettingsImage before = bench.image;
-        (bench.operations.*command)();
-        expectOutcome(bench.messages, o);
-        EXPECT_EQ(bench.image.raw(), before.raw());
+        bench.factoryOnSerial(static_cast<std::uint8_t>(port));
+        bench.programViaSerial();
+        EXPECT_TRUE(bench.runner.received.empty());
+        expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
     }
 }
 
-TEST(ProgrammingOutcome, KeyboardMessages) {
-    expectProgrammingOutcomes(
-        &DeviceOperations::programAllViaKeyboard,
-        {
-            {1, 1, "Programming all value ok!", "System message"},
-            {1, -1, "Programming all default value error!", "Error message"}, // CANCEL
-            {1, 0, "Programming all default value error!", "Error message"},
-            {2, 1, nullptr, nullptr}, // Escape
-            {2, -1, nullptr, nullptr},
-        });
-}
-
-TEST(ProgrammingOutcome, SerialMessages) {
-    expectProgrammingOutcomes(
-        &DeviceOperations::programAllViaSerial,
-        {
-            {1, 1, "Programming all value ok!", "System message"},
-            {1, -1, "Programming all value error!", "Error message"}, // no port, no ack, CANCEL
-            {1, 0, "Programming all value error!", "Error message"},
-            {2, 1, nullptr, nullptr},
-            {2, -1, nullptr, nullptr},
-        });
-}
-
-TEST(ProgrammingPages, AreStoredBeforeTheFramesAreBuilt) {
+// How each ending of a transfer becomes an outcome; a programming run never changes the block.
+TEST(ProgrammingOutcome, FollowsTheEndingOfTheTransfer) {
+    struct Case {
+        EndCode endCode;
+        TransferResult result;
+        FailureKind failure;
+        OutcomeStatus status;
+    };
+    const Case cases[] = {
+        {EndCode::Ended, TransferResult::Success, FailureKind::None, OutcomeStatus::Done},
+        {EndCode::Ended, TransferResult::Failure, FailureKind::None, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Unknown, FailureKind::None, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Failure, FailureKind::InUse, OutcomeStatus::Failed},
+        {EndCode::Escape, TransferResult::Success, FailureKind::None, OutcomeStatus::Dismissed},
+        {EndCode::Escape, TransferResult::Failure, FailureKind::None, OutcomeStatus::Dismissed},
+    };
     for (const bool viaKeyboard : {true, false}) {
-        Bench bench;
-        bench.factoryOnSerial();
-        // The operator cleared the buzzer and typed a prefix that the pages have not stored yet.
-        bench.pages.onStore = [&bench] {
-            bench.image.general_flags() = 0x00;
-            const Bytes prefix{0x01, 'Z'};
-            std::copy(prefix.begin(), prefix.end(), bench.image.msr_prefix());
-        };
-        if (viaKeyboard) {
-            bench.operations.programAllViaKeyboard();
-        } else {
-            bench.operations.programAllViaSerial();
-        }
-        EXPECT_EQ(bench.pages.calls, (std::vector<std::string>{"storePages"}));
-        const Transfer& t = bench.runner.last();
-        if (viaKeyboard) {
-            EXPECT_EQ(frameBytes(t, 0), (Bytes{0xC0, 0x00, 0x01, 0x00}));
-            EXPECT_EQ(frameBytes(t, 13), (Bytes{0xC1, 0x10, 0x08, 0x01, 'Z', 'R', 0, 0, 0, 0, 0}));
-        } else {
-            EXPECT_EQ(frameBytes(t, 0)[5], 0x00);
-            EXPECT_EQ(frameBytes(t, 1)[5], 0x01);
-            EXPECT_EQ(frameBytes(t, 1)[6], 'Z');
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << "keyboard " << viaKeyboard << " end " << static_cast<int>(c.endCode)
+                         << " result " << static_cast<int>(c.result));
+            Bench bench;
+            bench.factoryOnSerial();
+            bench.runner.endCode = c.endCode;
+            bench.runner.result = c.result;
+            bench.runner.failure.kind = c.failure;
+            const SettingsImage before = bench.image;
+            const Outcome outcome =
+                viaKeyboard ? bench.programViaKeyboard() : bench.programViaSerial();
+            EXPECT_EQ(outcome.status, c.status);
+            EXPECT_EQ(outcome.failure.kind,
+                      c.status == OutcomeStatus::Failed ? c.failure : FailureKind::None);
+            EXPECT_FALSE(outcome.imageChanged);
+            EXPECT_EQ(bench.image.raw(), before.raw());
         }
     }
 }

@@ -57,11 +57,11 @@ void putFactoryParameters(SettingsImage& expected) {
 TEST(ReadBackFrames, ThreeReadBlocksOnComPort) {
     Bench bench;
     bench.factoryOnSerial(5);
-    bench.operations.loadMainSettingsFromReader();
+    bench.loadMainSettings();
 
     ASSERT_EQ(bench.runner.received.size(), 1U);
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, Exchange);
+    EXPECT_EQ(t.mode, TransferMode::Exchange);
     EXPECT_EQ(t.port, 5);
     ASSERT_EQ(t.batch.count, 3);
     EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x1C, 0xC0, 0x00, 0x09}));
@@ -76,11 +76,11 @@ TEST(ReadBackGuard, RefusesTheKeyboardLineAndAnUnknownReader) {
         bench.factoryOnSerial();
         bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
         const SettingsImage before = bench.image;
-        bench.operations.loadMainSettingsFromReader();
+        bench.loadMainSettings();
 
         EXPECT_TRUE(bench.runner.received.empty());
-        expectOutcome(bench.messages, {1, 1, "This function only for rs232!", "Error message"});
-        EXPECT_TRUE(bench.pages.calls.empty());
+        expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NotRs232);
+        EXPECT_FALSE(bench.outcome.imageChanged);
         EXPECT_EQ(bench.image.raw(), before.raw());
     }
 }
@@ -92,7 +92,7 @@ TEST(ReadBackGuard, OtherModesReadFromComPort) {
         Bench bench;
         bench.factoryOnSerial(9);
         bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
-        bench.operations.loadMainSettingsFromReader();
+        bench.loadMainSettings();
 
         ASSERT_EQ(bench.runner.received.size(), 1U);
         EXPECT_EQ(bench.runner.last().port, 9);
@@ -101,51 +101,57 @@ TEST(ReadBackGuard, OtherModesReadFromComPort) {
     }
 }
 
-TEST(ReadBackGuard, NoSerialPortMeansLoadErrorWithoutATransaction) {
-    // com_port 0 names the keyboard line, which cannot answer a read block.
+TEST(ReadBackGuard, NoSerialPortFailsWithoutATransaction) {
+    // com_port 0 names the keyboard line, which cannot answer a read block; 0xFF no port at all.
     for (const int mode : {0x01, 0x03}) {
         SCOPED_TRACE(mode);
         Bench bench;
-        bench.factoryOnSerial(0);
+        bench.factoryOnSerial(mode == 0x01 ? 0x00 : 0xFF);
         bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
         const SettingsImage before = bench.image;
-        bench.operations.loadMainSettingsFromReader();
+        bench.loadMainSettings();
 
         EXPECT_TRUE(bench.runner.received.empty());
-        expectOutcome(bench.messages, {1, -1, "Load Error", "r550tool"});
+        expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
         EXPECT_EQ(bench.image.raw(), before.raw());
     }
 }
 
 TEST(ReadBackOutcome, FailureAndEscapeLeaveTheImage) {
-    const std::vector<Outcome> outcomes = {
-        {1, -1, "Load Error", "r550tool"}, // port not opened, reply mismatch, CANCEL
-        {1, 0, "Load Error", "r550tool"},
-        {2, 1, nullptr, nullptr}, // Escape
-        {2, -1, nullptr, nullptr},
+    struct Case {
+        EndCode endCode;
+        TransferResult result;
+        OutcomeStatus status;
     };
-    for (const Outcome& o : outcomes) {
-        SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
+    const Case cases[] = {
+        {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Failed},
+        {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Failed},
+        {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
+        {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "end code " << static_cast<int>(c.endCode));
         Bench bench;
         fillWithPattern(bench);
-        bench.runner.endCode = o.endCode;
-        bench.runner.result = o.result;
+        bench.runner.endCode = c.endCode;
+        bench.runner.result = c.result;
+        bench.runner.failure.kind = FailureKind::NoAnswer;
         answerWithFactoryValues(bench.runner);
         const SettingsImage before = bench.image;
-        bench.operations.loadMainSettingsFromReader();
+        bench.loadMainSettings();
 
-        expectOutcome(bench.messages, o);
+        EXPECT_EQ(bench.outcome.status, c.status);
         EXPECT_EQ(bench.image.raw(), before.raw());
-        EXPECT_TRUE(bench.pages.calls.empty());
+        EXPECT_FALSE(bench.outcome.imageChanged);
     }
 }
 
-TEST(ReadBackOutcome, SuccessWritesExactlyTheNamedBytesAndShowsTheMainPage) {
+TEST(ReadBackOutcome, SuccessWritesExactlyTheNamedBytes) {
     Bench bench;
     fillWithPattern(bench);
     answerWithFactoryValues(bench.runner);
     SettingsImage expected = bench.image;
-    bench.operations.loadMainSettingsFromReader();
+    bench.loadMainSettings();
 
     putFactoryParameters(expected);
     // Length and both codes of each string; the bytes behind them stay.
@@ -158,9 +164,9 @@ TEST(ReadBackOutcome, SuccessWritesExactlyTheNamedBytesAndShowsTheMainPage) {
     put(expected, 0x32A, {0x02, 'T', '3'});
     put(expected, 0x334, {0x02, 0x0D, 0x0A});
 
-    EXPECT_TRUE(bench.messages.shown.empty());
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
+    EXPECT_TRUE(bench.outcome.imageChanged);
     expectSameBlock(bench.image, expected);
-    EXPECT_EQ(bench.pages.calls, (std::vector<std::string>{"returnToMainPage"}));
 }
 
 TEST(ReadBackStrings, LengthDecidesWhatIsCopied) {
@@ -190,7 +196,7 @@ TEST(ReadBackStrings, LengthDecidesWhatIsCopied) {
     put(expected, 0x32A, {0x01, 0x7E});
     put(expected, 0x334, {0x00});
 
-    bench.operations.loadMainSettingsFromReader();
+    bench.loadMainSettings();
     expectSameBlock(bench.image, expected);
 }
 

@@ -22,47 +22,49 @@ TEST(FirmwareVersion, AsksComPortAndShowsTheText) {
     bench.factoryOnSerial(4);
     bench.runner.replies[0] = {'V', '1', '.', '0', '0'};
     const SettingsImage before = bench.image;
-    bench.operations.detectFirmwareVersion();
+    bench.firmwareVersion();
 
     ASSERT_EQ(bench.runner.received.size(), 1U);
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, Exchange);
+    EXPECT_EQ(t.mode, TransferMode::Exchange);
     EXPECT_EQ(t.port, 4);
     EXPECT_EQ(t.batch.count, 1);
     EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x01}));
-    expectOutcome(bench.messages, {1, 1, "V1.00", "r550tool"});
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
+    EXPECT_EQ(bench.outcome.versionText, "V1.00");
     EXPECT_EQ(bench.image.raw(), before.raw());
-    EXPECT_TRUE(bench.pages.calls.empty());
+    EXPECT_FALSE(bench.outcome.imageChanged);
 }
 
 TEST(FirmwareVersion, TextEndsAtTheFirstZeroOrAtTheEndOfTheSlot) {
     Bench bench;
     bench.factoryOnSerial();
     bench.runner.replies[0] = {'R', '5', 0x00, 'x', 'y'};
-    bench.operations.detectFirmwareVersion();
-    expectOutcome(bench.messages, {1, 1, "R5", "r550tool"});
+    bench.firmwareVersion();
+    EXPECT_EQ(bench.outcome.versionText, "R5");
 
     // A reply of 255 characters leaves no terminating zero in the slot.
     Bench full;
     full.factoryOnSerial();
     full.runner.replies[0] = Bytes(255, 'A');
-    full.operations.detectFirmwareVersion();
-    ASSERT_EQ(full.messages.shown.size(), 1U);
-    EXPECT_EQ(full.messages.shown[0].text, std::string(255, 'A'));
+    full.firmwareVersion();
+    EXPECT_EQ(full.outcome.versionText, std::string(255, 'A'));
 }
 
-TEST(FirmwareVersion, FailuresShowNothing) {
-    for (const auto& [endCode, result] :
-         std::vector<std::pair<int, int>>{{1, -1}, {1, 0}, {2, 1}}) {
-        SCOPED_TRACE(testing::Message() << "end code " << endCode << " result " << result);
+TEST(FirmwareVersion, FailuresGiveNoText) {
+    for (const auto& [endCode, result] : std::vector<std::pair<EndCode, TransferResult>>{
+             {EndCode::Ended, TransferResult::Failure},
+             {EndCode::Ended, TransferResult::Unknown},
+             {EndCode::Escape, TransferResult::Success}}) {
         Bench bench;
         bench.factoryOnSerial();
         bench.runner.endCode = endCode;
         bench.runner.result = result;
         bench.runner.replies[0] = {'V', '1'};
-        bench.operations.detectFirmwareVersion();
+        bench.firmwareVersion();
         EXPECT_EQ(bench.runner.received.size(), 1U);
-        EXPECT_TRUE(bench.messages.shown.empty());
+        EXPECT_FALSE(bench.outcome.done());
+        EXPECT_TRUE(bench.outcome.versionText.empty());
     }
 }
 
@@ -71,27 +73,26 @@ TEST(FirmwareVersion, GuardAndPortChoice) {
         Bench bench;
         bench.factoryOnSerial();
         bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
-        bench.operations.detectFirmwareVersion();
+        bench.firmwareVersion();
         EXPECT_TRUE(bench.runner.received.empty()) << mode;
-        expectOutcome(bench.messages, {1, 1, "This function only for rs232!", "Error message"});
+        expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NotRs232);
     }
 
     Bench notFound;
     notFound.factoryOnSerial(2);
     notFound.image.operating_mode() = SettingsImage::kModeNotFound;
-    notFound.operations.detectFirmwareVersion();
+    notFound.firmwareVersion();
     ASSERT_EQ(notFound.runner.received.size(), 1U);
     EXPECT_EQ(notFound.runner.last().port, 2);
 
-    // No serial port named: nothing is sent through the keyboard line, and like any failed
-    // query nothing is shown.
+    // No serial port named: nothing is sent through the keyboard line.
     for (const int mode : {0x01, 0x03}) {
         Bench keyboardPort;
         keyboardPort.factoryOnSerial(0);
         keyboardPort.image.operating_mode() = static_cast<std::uint8_t>(mode);
-        keyboardPort.operations.detectFirmwareVersion();
+        keyboardPort.firmwareVersion();
         EXPECT_TRUE(keyboardPort.runner.received.empty()) << mode;
-        EXPECT_TRUE(keyboardPort.messages.shown.empty()) << mode;
+        expectOutcome(keyboardPort.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
     }
 }
 
@@ -110,35 +111,41 @@ void expectDefaultFileHolds(const std::string& file, const SettingsImage& expect
 }
 
 TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
-    const std::vector<Outcome> outcomes = {
-        {1, 1, "Reset all to default value ok!", "System message"},
-        {1, -1, "Reset all to default value error!", "Error message"}, // no port, CANCEL
-        {1, 0, "Reset all to default value error!", "Error message"},
-        {2, 1, nullptr, nullptr}, // Escape
-        {2, -1, nullptr, nullptr},
+    struct Case {
+        EndCode endCode;
+        TransferResult result;
+        OutcomeStatus status;
     };
-    for (const Outcome& o : outcomes) {
-        SCOPED_TRACE(testing::Message() << "end code " << o.endCode << " result " << o.result);
+    const Case cases[] = {
+        {EndCode::Ended, TransferResult::Success, OutcomeStatus::Done},
+        {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Cancelled},
+        {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
+        {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "end code " << static_cast<int>(c.endCode) << " result "
+                                        << static_cast<int>(c.result));
         Bench bench;
         bench.fillWithPattern();
         bench.image.operating_mode() = SettingsImage::kModeRs232;
         bench.image.com_port() = 6;
-        bench.runner.endCode = o.endCode;
-        bench.runner.result = o.result;
+        bench.runner.endCode = c.endCode;
+        bench.runner.result = c.result;
         const SettingsImage expected = factoryOver(bench.image, SettingsImage::kModeRs232);
-        bench.operations.resetReaderToFactoryDefault();
+        bench.resetReader();
 
         ASSERT_EQ(bench.runner.received.size(), 1U);
         const Transfer& t = bench.runner.last();
-        EXPECT_EQ(t.mode, Exchange);
+        EXPECT_EQ(t.mode, TransferMode::Exchange);
         EXPECT_EQ(t.port, 6);
         EXPECT_EQ(t.batch.count, 1);
         EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x21, 0x01, 0xFF}));
-        expectOutcome(bench.messages, o);
+        EXPECT_EQ(bench.outcome.status, c.status);
+        EXPECT_TRUE(bench.outcome.imageChanged);
+        EXPECT_TRUE(bench.outcome.defaultFileWritten);
         EXPECT_EQ(bench.image.raw(), expected.raw());
         expectDefaultFileHolds(bench.defaultFile, expected);
-        EXPECT_EQ(bench.pages.calls,
-                  (std::vector<std::string>{"refreshPages", "returnToMainPage"}));
     }
 }
 
@@ -147,11 +154,11 @@ TEST(FactoryReset, UnknownReaderDoesNothing) {
     bench.fillWithPattern();
     bench.image.operating_mode() = SettingsImage::kUnknown;
     const SettingsImage before = bench.image;
-    bench.operations.resetReaderToFactoryDefault();
+    bench.resetReader();
 
     EXPECT_TRUE(bench.runner.received.empty());
-    EXPECT_TRUE(bench.messages.shown.empty());
-    EXPECT_TRUE(bench.pages.calls.empty());
+    expectOutcome(bench.outcome, OutcomeStatus::NotRun);
+    EXPECT_FALSE(bench.outcome.imageChanged);
     EXPECT_EQ(bench.image.raw(), before.raw());
     EXPECT_FALSE(std::filesystem::exists(bench.defaultFile));
 }
@@ -160,62 +167,43 @@ TEST(FactoryReset, KeyboardLineGoesThroughPortZero) {
     Bench bench;
     bench.factoryOnSerial(0);
     bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
-    bench.operations.resetReaderToFactoryDefault();
+    bench.resetReader();
 
     ASSERT_EQ(bench.runner.received.size(), 1U);
     EXPECT_EQ(bench.runner.last().port, 0);
     EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeKeyboardWedge);
-    expectOutcome(bench.messages, {1, 1, "Reset all to default value ok!", "System message"});
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
 }
 
-TEST(FactoryReset, ReaderNotFoundBecomesRs232AndFails) {
-    Bench bench;
-    bench.factoryOnSerial(0xFF);
-    bench.image.operating_mode() = SettingsImage::kModeNotFound;
-    bench.image.msr_prefix()[0] = 0x07;
-    bench.runner.result = -1; // COM255 cannot be opened
-    const SettingsImage expected = factoryOver(bench.image, SettingsImage::kModeRs232);
-    bench.operations.resetReaderToFactoryDefault();
+TEST(FactoryReset, NoSerialPortSendsNothingAndFails) {
+    // A start that found no reader leaves mode 3 and port 0xFF; a Main Settings page stored with
+    // no port selected leaves com_port 0. Neither may send the frame into the keyboard line and
+    // report it confirmed; the factory values are applied all the same.
+    for (const int port : {0x00, 0xFF}) {
+        for (const std::uint8_t mode : {SettingsImage::kModeRs232, SettingsImage::kModeNotFound}) {
+            Bench bench;
+            bench.factoryOnSerial(static_cast<std::uint8_t>(port));
+            bench.image.operating_mode() = mode;
+            bench.image.msr_prefix()[0] = 0x07;
+            const SettingsImage expected = factoryOver(bench.image, SettingsImage::kModeRs232);
+            bench.resetReader();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
-    EXPECT_EQ(bench.runner.last().port, 0xFF);
-    EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeRs232);
-    EXPECT_EQ(bench.image.com_port(), 0xFF);
-    expectOutcome(bench.messages, {1, -1, "Reset all to default value error!", "Error message"});
-    EXPECT_EQ(bench.image.raw(), expected.raw());
-    expectDefaultFileHolds(bench.defaultFile, expected);
-}
-
-TEST(FactoryReset, Rs232WithoutAPortSendsNothingAndFails) {
-    // A Main Settings page stored with no port selected leaves com_port 0; the frame must not
-    // go into the keyboard line and be reported as confirmed.
-    for (const std::uint8_t mode : {SettingsImage::kModeRs232, SettingsImage::kModeNotFound}) {
-        Bench bench;
-        bench.factoryOnSerial(0);
-        bench.image.operating_mode() = mode;
-        bench.operations.resetReaderToFactoryDefault();
-
-        EXPECT_TRUE(bench.runner.received.empty());
-        ASSERT_EQ(bench.messages.shown.size(), 1U);
-        EXPECT_EQ(bench.messages.shown[0].text, "Reset all to default value error!");
-        EXPECT_EQ(bench.messages.shown[0].caption, "Error message");
-        EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeRs232);
-        EXPECT_TRUE(std::filesystem::exists(bench.defaultFile)); // factory values all the same
-        EXPECT_EQ(bench.pages.calls.back(), "returnToMainPage");
+            EXPECT_TRUE(bench.runner.received.empty());
+            expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
+            EXPECT_EQ(bench.image.raw(), expected.raw());
+            expectDefaultFileHolds(bench.defaultFile, expected);
+        }
     }
 }
 
-TEST(FactoryReset, UnwritableDefaultFileShowsTheFileError) {
+TEST(FactoryReset, UnwritableDefaultFileIsReported) {
     Bench bench;
     bench.factoryOnSerial();
     bench.defaultFile = (bench.folder.path() / "missing" / "Default.cfg").string();
-    DeviceOperations operations(bench.image, bench.runner, bench.messages, bench.pages, "r550tool",
-                                bench.defaultFile);
-    operations.resetReaderToFactoryDefault();
+    bench.resetReader();
 
-    expectOutcome(bench.messages, {1, 1, "Reset all to default value ok!", "System message"});
-    EXPECT_EQ(bench.messages.fileErrors, 1);
-    EXPECT_EQ(bench.pages.calls, (std::vector<std::string>{"refreshPages", "returnToMainPage"}));
+    expectOutcome(bench.outcome, OutcomeStatus::Done);
+    EXPECT_FALSE(bench.outcome.defaultFileWritten);
 }
 
 } // namespace

@@ -40,7 +40,7 @@ EngineTransactionRunner::at(std::int64_t atMs, std::function<void(TransferEngine
     };
 }
 
-int EngineTransactionRunner::run(Transfer& transfer) {
+EndCode EngineTransactionRunner::run(Transfer& transfer) {
     received.push_back(transfer);
     KeyboardPortLink keyboard(*io_, *clock_);
     TransferEngine engine(*clock_, *serialPort_, keyboard);

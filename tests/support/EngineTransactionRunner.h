@@ -31,7 +31,7 @@ public:
     EngineTransactionRunner();
     EngineTransactionRunner(FakeClock& clock, SerialPort& serial, PortIo& io);
 
-    int run(Transfer& transfer) override;
+    EndCode run(Transfer& transfer) override;
 
     // The runner's own fakes (used unless others were given to the constructor).
     FakeClock& clock() { return *clock_; }
@@ -44,7 +44,7 @@ public:
     // Each transfer as it was handed over, before the engine touched it.
     std::vector<Transfer> received;
     const Transfer& last() const { return received.back(); }
-    int lastEndCode() const { return lastEndCode_; }
+    EndCode lastEndCode() const { return lastEndCode_; }
     // Simulated time of the last run, from start() to its end.
     std::int64_t lastElapsedMs() const { return lastElapsedMs_; }
     bool hitLimit() const { return hitLimit_; }
@@ -59,7 +59,7 @@ private:
     FakeClock* clock_;
     SerialPort* serialPort_;
     PortIo* io_;
-    int lastEndCode_ = 0;
+    EndCode lastEndCode_ = EndCode::Running;
     std::int64_t lastElapsedMs_ = 0;
     bool hitLimit_ = false;
 };

@@ -18,29 +18,49 @@ void FakeSerialPort::queueReadAfterWrite(int nthWrite, const Bytes& bytes) {
 
 void FakeSerialPort::loseDevice() {
     lost_ = true;
-    lastError_ = SerialError::DeviceLost;
+    failure_ = Failure{};
+    failure_.kind = FailureKind::Unplugged;
+    failure_.port = openPort_;
+    failure_.device = deviceOf(openPort_);
+}
+
+std::string FakeSerialPort::deviceOf(int portNumber) {
+    return "/dev/fake" + std::to_string(portNumber);
 }
 
 bool FakeSerialPort::open(int portNumber) {
     openAttempts.push_back(portNumber);
+    failure_ = Failure{};
+    failure_.port = portNumber;
+    failure_.device = deviceOf(portNumber);
     if (isOpen() || held_.count(portNumber) != 0) {
-        lastError_ = SerialError::InUse;
+        failure_.kind = FailureKind::InUse;
+        return false;
+    }
+    if (denied_.count(portNumber) != 0) {
+        failure_.kind = FailureKind::NoPermission;
+        failure_.group = "dialout";
         return false;
     }
     if (openable_.count(portNumber) == 0) {
-        lastError_ = SerialError::NoSuchPort;
+        failure_.kind = FailureKind::NoSuchPort;
+        failure_.device.clear();
+        failure_.tried = {deviceOf(portNumber)};
         return false;
     }
+    failure_ = Failure{};
     openPort_ = portNumber;
     opens.push_back(portNumber);
     lost_ = false;
-    lastError_ = SerialError::None;
     return true;
 }
 
-int FakeSerialPort::write(const std::uint8_t* bytes, int n) {
-    if (!isOpen() || lost_ || n <= 0) {
-        return 0;
+WriteResult FakeSerialPort::write(const std::uint8_t* bytes, int n) {
+    if (!isOpen() || n <= 0) {
+        return {WriteStatus::Stalled, 0};
+    }
+    if (lost_) {
+        return {WriteStatus::Gone, 0};
     }
     int accepted = n;
     if (writeBudget_ >= 0) {
@@ -61,12 +81,12 @@ int FakeSerialPort::write(const std::uint8_t* bytes, int n) {
     if (onWrite) {
         onWrite(*this, sent);
     }
-    return accepted;
+    return {accepted == n ? WriteStatus::Complete : WriteStatus::Stalled, accepted};
 }
 
-int FakeSerialPort::read(std::uint8_t* buffer, int n) {
+ReadResult FakeSerialPort::read(std::uint8_t* buffer, int n) {
     if (!isOpen()) {
-        return 0;
+        return {};
     }
     int got = 0;
     if (!lost_) {
@@ -76,7 +96,10 @@ int FakeSerialPort::read(std::uint8_t* buffer, int n) {
         }
     }
     reads.push_back({openPort_, n, got});
-    return got;
+    if (got > 0) {
+        return {ReadStatus::Data, got};
+    }
+    return {lost_ ? ReadStatus::Gone : ReadStatus::Nothing, 0};
 }
 
 bool FakeSerialPort::close() {

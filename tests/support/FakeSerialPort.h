@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <set>
+#include <string>
 #include <vector>
 
 // An in-memory serial port with a scripted reader behind it. A test chooses which port numbers
@@ -35,11 +36,13 @@ public:
     void allowPort(int portNumber) { openable_.insert(portNumber); }
     // The port exists but someone else holds it: open fails with InUse.
     void holdPort(int portNumber) { held_.insert(portNumber); }
+    // The port exists but this user may not open it: open fails with NoPermission.
+    void denyPort(int portNumber) { denied_.insert(portNumber); }
     // Bytes the reader has sent; readable at once.
     void queueRead(const Bytes& bytes);
     // Bytes that arrive once the n-th write (counting from 1, over the fake's life) is done.
     void queueReadAfterWrite(int nthWrite, const Bytes& bytes);
-    // The device goes away: reads and writes give 0 and lost() is true until the next open.
+    // The device goes away: reads and writes tell Gone until the next open.
     void loseDevice();
     // Writes accept only this many bytes in total from now on; the rest is dropped.
     void failWritesAfterBytes(int bytes) { writeBudget_ = bytes; }
@@ -61,12 +64,13 @@ public:
 
     // --- SerialPort ---
     bool open(int portNumber) override;
-    int write(const std::uint8_t* bytes, int n) override;
-    int read(std::uint8_t* buffer, int n) override;
+    WriteResult write(const std::uint8_t* bytes, int n) override;
+    ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return openPort_ != 0; }
-    bool lost() const override { return lost_; }
-    SerialError lastError() const override { return lastError_; }
+    Failure lastFailure() const override { return failure_; }
+    // The device path the fake gives port n: "/dev/fakeN".
+    static std::string deviceOf(int portNumber);
 
     // --- replies as a reader on RS232 gives them, for onWrite scripts ---
     // ESC and the command code of the frame.
@@ -86,11 +90,12 @@ private:
 
     std::set<int> openable_;
     std::set<int> held_;
+    std::set<int> denied_;
     std::deque<std::uint8_t> incoming_;
     std::vector<Delayed> delayed_;
     int openPort_ = 0;
     int writeCount_ = 0;
     int writeBudget_ = -1; // -1: no limit
     bool lost_ = false;
-    SerialError lastError_ = SerialError::None;
+    Failure failure_;
 };

@@ -4,8 +4,6 @@
 #include "operations/DeviceOperations.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsImage.h"
-#include "support/FakePageHost.h"
-#include "support/RecordingMessages.h"
 #include "support/TempFolder.h"
 
 #include <cstdint>
@@ -15,17 +13,21 @@
 
 #include <gtest/gtest.h>
 
-// The device commands wired to recording fakes, with the default file in a folder of its own.
+// The device commands wired to a runner, with the default file in a folder of its own.
 // The runner type is a parameter so the same bench drives the commands through a scripted
 // runner or through the real engine.
 template <typename Runner> struct OperationsBench {
-    static constexpr const char* kApplicationName = "r550tool";
-
     template <typename... RunnerArgs>
     explicit OperationsBench(RunnerArgs&&... runnerArgs)
         : runner(std::forward<RunnerArgs>(runnerArgs)...),
-          defaultFile((folder.path() / "Default.cfg").string()),
-          operations(image, runner, messages, pages, kApplicationName, defaultFile) {}
+          defaultFile((folder.path() / "Default.cfg").string()), operations(runner) {}
+
+    // Each command on the bench's block; the outcome is also kept in `outcome`.
+    Outcome programViaKeyboard() { return outcome = operations.programViaKeyboard(image); }
+    Outcome programViaSerial() { return outcome = operations.programViaSerial(image); }
+    Outcome loadMainSettings() { return outcome = operations.loadMainSettings(image); }
+    Outcome firmwareVersion() { return outcome = operations.firmwareVersion(image); }
+    Outcome resetReader() { return outcome = operations.resetReader(image, defaultFile); }
 
     // Every byte of the block different from its neighbours, so that a stray write shows.
     void fillWithPattern() {
@@ -43,11 +45,10 @@ template <typename Runner> struct OperationsBench {
 
     SettingsImage image;
     Runner runner;
-    RecordingMessages messages;
-    FakePageHost pages;
     TempFolder folder;
     std::string defaultFile;
     DeviceOperations operations;
+    Outcome outcome;
 };
 
 // The bytes of frame i as a sender sees them: its first lengths[i] bytes.
@@ -56,20 +57,8 @@ inline std::vector<std::uint8_t> frameBytes(const Transfer& transfer, int i) {
     return {slot.begin(), slot.begin() + transfer.batch.usableLength(i)};
 }
 
-// One ending of a transaction and the message a command must show for it.
-struct Outcome {
-    int endCode;
-    std::int32_t result;
-    const char* text; // nullptr: no message
-    const char* caption;
-};
-
-inline void expectOutcome(const RecordingMessages& messages, const Outcome& o) {
-    if (o.text == nullptr) {
-        EXPECT_TRUE(messages.shown.empty());
-        return;
-    }
-    ASSERT_EQ(messages.shown.size(), 1U);
-    EXPECT_EQ(messages.shown[0].text, o.text);
-    EXPECT_EQ(messages.shown[0].caption, o.caption);
+inline void expectOutcome(const Outcome& outcome, OutcomeStatus status,
+                          FailureKind kind = FailureKind::None) {
+    EXPECT_EQ(outcome.status, status);
+    EXPECT_EQ(outcome.failure.kind, kind);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/OperatorMessages.h"
+#include "ui/OperatorMessages.h"
 
 #include <string>
 #include <vector>
@@ -11,10 +11,14 @@ public:
     struct Message {
         std::string text;
         std::string caption;
+        std::string detail;
+
+        bool operator==(const Message&) const = default;
     };
 
-    void show(const std::string& text, const std::string& caption) override {
-        shown.push_back({text, caption});
+    void show(const std::string& text, const std::string& caption,
+              const std::string& detail = {}) override {
+        shown.push_back({text, caption, detail});
     }
     void showFileError() override { ++fileErrors; }
 

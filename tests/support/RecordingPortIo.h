@@ -33,9 +33,21 @@ public:
         return true;
     }
     bool writePort(std::uint16_t port, std::uint8_t value) override {
-        writes.push_back({port, value, clock_.nowMilliseconds()});
         calls.push_back("write");
+        if (failWritesAfter == 0) {
+            return false;
+        }
+        failWritesAfter -= failWritesAfter > 0 ? 1 : 0;
+        writes.push_back({port, value, clock_.nowMilliseconds()});
         return true;
+    }
+    PortAccess requestAccess() override {
+        calls.push_back("requestAccess");
+        if (pendingRequests > 0) {
+            --pendingRequests;
+            return PortAccess::Pending;
+        }
+        return access;
     }
 
     std::vector<std::uint8_t> values() const {
@@ -48,6 +60,11 @@ public:
 
     std::vector<Write> writes;
     std::vector<std::string> calls;
+    // What requestAccess answers, after answering Pending this many times.
+    PortAccess access = PortAccess::Granted;
+    int pendingRequests = 0;
+    // Writes that still reach the port; -1: all. Later writes fail and record nothing.
+    int failWritesAfter = -1;
 
 private:
     const Clock& clock_;

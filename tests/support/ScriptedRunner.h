@@ -10,15 +10,16 @@
 #include <vector>
 
 // Stands in for the transfer window: keeps a copy of each transfer as it was handed over, then
-// leaves the scripted outcome in it (end code, result, port, reply bytes per slot).
+// leaves the scripted outcome in it (end code, result, failure, port, reply bytes per slot).
 class ScriptedRunner : public TransactionRunner {
 public:
-    int run(Transfer& transfer) override {
+    EndCode run(Transfer& transfer) override {
         received.push_back(transfer);
         if (onRun) {
             onRun(transfer);
         }
         transfer.batch.result = result;
+        transfer.failure = failure;
         if (port) {
             transfer.port = *port;
         }
@@ -35,8 +36,9 @@ public:
     // The transfer of the only run; fails the test's expectations by size when there was none.
     const Transfer& last() const { return received.back(); }
 
-    int endCode = 1;
-    std::int32_t result = 1;
+    EndCode endCode = EndCode::Ended;
+    TransferResult result = TransferResult::Success;
+    Failure failure;
     std::optional<std::int32_t> port;
     std::map<int, std::vector<std::uint8_t>> replies;
     std::function<void(const Transfer&)> onRun;

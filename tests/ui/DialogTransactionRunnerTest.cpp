@@ -37,25 +37,25 @@ TEST(DialogTransactionRunnerTest, SerialPortWithoutDeviceFailsAtOnce) {
     SandboxedEnvironment env;
     DialogTransactionRunner runner(SteadyClock().nowMilliseconds());
     Transfer transfer;
-    transfer.mode = Exchange;
+    transfer.mode = TransferMode::Exchange;
     transfer.port = 4;
     CommandFrame::firmwareVersion().putInto(transfer.batch, 0);
     transfer.batch.count = 1;
-    EXPECT_EQ(runner.run(transfer), 1);
-    EXPECT_EQ(transfer.batch.result, -1);
+    EXPECT_EQ(runner.run(transfer), EndCode::Ended);
+    EXPECT_EQ(transfer.batch.result, TransferResult::Failure);
 }
 
 TEST(DialogTransactionRunnerTest, KeyboardFrameGoesThroughTheChosenPortIo) {
     SandboxedEnvironment env;
     DialogTransactionRunner runner(SteadyClock().nowMilliseconds());
     Transfer transfer;
-    transfer.mode = Exchange;
+    transfer.mode = TransferMode::Exchange;
     transfer.port = 0;
     transfer.batch.frames[0][0] = 0x1B;
     transfer.batch.lengths[0] = 1; // 0x1B and its checksum 0x1B: two writes, 200 ms
     transfer.batch.count = 1;
-    EXPECT_EQ(runner.run(transfer), 1);
-    EXPECT_EQ(transfer.batch.result, 1);
+    EXPECT_EQ(runner.run(transfer), EndCode::Ended);
+    EXPECT_EQ(transfer.batch.result, TransferResult::Success);
 
     std::ifstream in(env.trace);
     std::string line;

@@ -77,7 +77,7 @@ private:
 class StartUpThenRealRunner : public TransactionRunner {
 public:
     StartUpThenRealRunner() : real(SteadyClock().nowMilliseconds()) {}
-    int run(Transfer& transfer) override {
+    EndCode run(Transfer& transfer) override {
         return runs++ == 0 ? startUp.run(transfer) : real.run(transfer);
     }
     ScriptedRunner startUp;

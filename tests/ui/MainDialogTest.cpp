@@ -150,7 +150,7 @@ TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {
 
 TEST_F(MainWindowFixture, DetectionCheckMarkSurvivesChoosingTheItem) {
     startWithReaderOn(4);
-    runner.endCode = 2; // the programming run is left with Escape
+    runner.endCode = EndCode::Escape; // the programming run is left with Escape
     command("32781");
     EXPECT_TRUE(control<QAction>("32781")->isChecked());
     command("32780");

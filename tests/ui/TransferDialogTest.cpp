@@ -34,7 +34,7 @@ struct Bench {
     TransferEngine engine{clock, serial, keyboard};
     TransferDialog dialog{engine};
 
-    explicit Bench(std::int32_t mode, std::int32_t port = -1) {
+    explicit Bench(TransferMode mode, std::int32_t port = -1) {
         engine.transfer().mode = mode;
         engine.transfer().port = port;
         // A window still open after 4 s is closed with Escape, so a failing test never hangs.
@@ -75,7 +75,7 @@ struct Bench {
 } // namespace
 
 TEST(TransferDialogTest, LooksLikeTheTransferWindow) {
-    Bench b(7);
+    Bench b(TransferMode{7});
     EXPECT_TRUE(b.dialog.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(b.dialog.windowFlags().testFlag(Qt::Dialog));
     EXPECT_TRUE(b.dialog.isModal());
@@ -101,8 +101,8 @@ TEST(TransferDialogTest, LooksLikeTheTransferWindow) {
 
 TEST(TransferDialogTest, CancelButtonAndEnterEndWithOneAndResultMinusOne) {
     for (const int how : {0, 1, 2}) {
-        Bench b(7);
-        b.engine.transfer().batch.result = 0;
+        Bench b(TransferMode{7});
+        b.engine.transfer().batch.result = TransferResult::Unknown;
         b.once([&] {
             if (how == 0) {
                 QTest::mouseClick(b.button(), Qt::LeftButton);
@@ -111,26 +111,26 @@ TEST(TransferDialogTest, CancelButtonAndEnterEndWithOneAndResultMinusOne) {
             }
         });
         EXPECT_EQ(b.dialog.exec(), 1) << how;
-        EXPECT_EQ(b.engine.transfer().batch.result, -1) << how;
+        EXPECT_EQ(b.engine.transfer().batch.result, TransferResult::Failure) << how;
         EXPECT_FALSE(b.dialog.progressTimer()->isActive()) << how;
         EXPECT_FALSE(b.dialog.isVisible()) << how;
     }
 }
 
 TEST(TransferDialogTest, EscapeEndsWithTwoAndLeavesResult) {
-    Bench b(7);
-    b.engine.transfer().batch.result = 1;
+    Bench b(TransferMode{7});
+    b.engine.transfer().batch.result = TransferResult::Success;
     b.once([&] { QTest::keyClick(b.button(), Qt::Key_Escape); });
     EXPECT_EQ(b.dialog.exec(), 2);
-    EXPECT_EQ(b.engine.transfer().batch.result, 1);
+    EXPECT_EQ(b.engine.transfer().batch.result, TransferResult::Success);
     EXPECT_EQ(b.dialog.findChild<QLabel*>()->text(), "Auto Detectting");
 }
 
 TEST(TransferDialogTest, EscapeDuringASerialProbeReleasesThePort) {
-    Bench b(AutoDetect, -1);
+    Bench b(TransferMode::AutoDetect, -1);
     b.serial.allowPort(1);
     // Past the keyboard probe's 10-second wait in no real time.
-    b.when([&] { return b.engine.state() == TransferEngine::AwaitProbeAnswer; },
+    b.when([&] { return b.engine.detectStep() == DetectStep::AwaitProbeAnswer; },
            [&] { b.clock.advance(11'000); });
     b.when([&] { return b.serial.isOpen(); }, [&] { QTest::keyClick(&b.dialog, Qt::Key_Escape); });
     EXPECT_EQ(b.dialog.exec(), 2);
@@ -140,28 +140,46 @@ TEST(TransferDialogTest, EscapeDuringASerialProbeReleasesThePort) {
 }
 
 TEST(TransferDialogTest, LetterODuringTheKeyboardWaitGivesPortZero) {
-    Bench b(AutoDetect, -1);
-    std::int32_t stateAfterKey = -1;
-    b.when([&] { return b.engine.state() == TransferEngine::AwaitProbeAnswer; },
+    Bench b(TransferMode::AutoDetect, -1);
+    DetectStep stateAfterKey = DetectStep::SendProbe;
+    b.when([&] { return b.engine.detectStep() == DetectStep::AwaitProbeAnswer; },
            [&] {
                // Typed into the focused button: the window's key hook still sees it first.
                QTest::keyClick(b.button(), Qt::Key_O);
-               stateAfterKey = b.engine.state();
+               stateAfterKey = b.engine.detectStep();
            });
     EXPECT_EQ(b.dialog.exec(), 1);
-    EXPECT_EQ(stateAfterKey, TransferEngine::Found);
+    EXPECT_EQ(stateAfterKey, DetectStep::Found);
     EXPECT_EQ(b.engine.transfer().port, 0);
     EXPECT_EQ(b.io.values(), (std::vector<std::uint8_t>{0x1B, 0x05, 0x1E}));
 }
 
+TEST(TransferDialogTest, TheKeyInThePlaceOfOCountsWhateverTheLayout) {
+    // With a Cyrillic layout the reader's O arrives as another character on the same key.
+    Bench b(TransferMode::AutoDetect, -1);
+    DetectStep stepAfterKey = DetectStep::SendProbe;
+    b.when([&] { return b.engine.detectStep() == DetectStep::AwaitProbeAnswer; },
+           [&] {
+               QKeyEvent press(QEvent::KeyPress, 0x0429 /* Щ */, Qt::NoModifier, 32, 0, 0,
+                               QStringLiteral("\u0449"));
+               QApplication::sendEvent(b.button(), &press);
+               stepAfterKey = b.engine.detectStep();
+           });
+    EXPECT_EQ(b.dialog.exec(), 1);
+    EXPECT_EQ(stepAfterKey, DetectStep::Found);
+    EXPECT_EQ(b.engine.transfer().port, 0);
+}
+
 TEST(TransferDialogTest, WorkTimerPeriodFollowsTheMode) {
     struct Case {
-        std::int32_t mode;
+        TransferMode mode;
         std::int32_t port;
         int period; // 0: not started
     };
-    for (const Case c : {Case{AutoDetect, -1, 100}, Case{Exchange, 0, 100}, Case{Exchange, 3, 500},
-                         Case{KeyboardBatch, -1, 100}, Case{9, -1, 0}}) {
+    for (const Case c :
+         {Case{TransferMode::AutoDetect, -1, 100}, Case{TransferMode::Exchange, 0, 100},
+          Case{TransferMode::Exchange, 3, 500}, Case{TransferMode::KeyboardBatch, -1, 100},
+          Case{TransferMode{9}, -1, 0}}) {
         Bench b(c.mode, c.port);
         b.serial.allowPort(3);
         bool workActive = false;
@@ -174,22 +192,22 @@ TEST(TransferDialogTest, WorkTimerPeriodFollowsTheMode) {
                 b.dialog.progressTimer()->isActive() ? b.dialog.progressTimer()->interval() : -1;
             b.dialog.reject();
         });
-        EXPECT_EQ(b.dialog.exec(), 2) << c.mode << "/" << c.port;
-        EXPECT_EQ(workActive, c.period > 0) << c.mode << "/" << c.port;
+        EXPECT_EQ(b.dialog.exec(), 2) << static_cast<int>(c.mode) << "/" << c.port;
+        EXPECT_EQ(workActive, c.period > 0) << static_cast<int>(c.mode) << "/" << c.port;
         if (c.period > 0) {
-            EXPECT_EQ(workInterval, c.period) << c.mode << "/" << c.port;
+            EXPECT_EQ(workInterval, c.period) << static_cast<int>(c.mode) << "/" << c.port;
         }
-        EXPECT_EQ(progressInterval, 100) << c.mode << "/" << c.port;
+        EXPECT_EQ(progressInterval, 100) << static_cast<int>(c.mode) << "/" << c.port;
         EXPECT_FALSE(b.serial.isOpen());
     }
 }
 
 TEST(TransferDialogTest, PortThatDoesNotOpenEndsBeforeTheWindowShows) {
-    Bench b(Exchange, 5);
+    Bench b(TransferMode::Exchange, 5);
     bool shown = false;
     b.once([&] { shown = b.dialog.isVisible(); });
     EXPECT_EQ(b.dialog.exec(), 1);
-    EXPECT_EQ(b.engine.transfer().batch.result, -1);
+    EXPECT_EQ(b.engine.transfer().batch.result, TransferResult::Failure);
     QTest::qWait(30);
     EXPECT_FALSE(shown);
     EXPECT_FALSE(b.dialog.isVisible());
@@ -197,7 +215,7 @@ TEST(TransferDialogTest, PortThatDoesNotOpenEndsBeforeTheWindowShows) {
 }
 
 TEST(TransferDialogTest, KeyboardBatchPaintsTheBarWhileItHoldsTheThread) {
-    Bench b(KeyboardBatch);
+    Bench b(TransferMode::KeyboardBatch);
     FrameBatch& batch = b.engine.transfer().batch;
     for (std::size_t i = 0; i < 3; ++i) {
         batch.frames[i][0] = 0xC0;
@@ -221,7 +239,7 @@ TEST(TransferDialogTest, KeyboardBatchPaintsTheBarWhileItHoldsTheThread) {
     b.bar()->installEventFilter(&probe);
 
     EXPECT_EQ(b.dialog.exec(), 1);
-    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(batch.result, TransferResult::Success);
     EXPECT_EQ(b.io.writes.size(), 2u + 3u * 3u + 2u);
     int duringSend = 0;
     for (const std::size_t writes : probe.writesAtPaint) {

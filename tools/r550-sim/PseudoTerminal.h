@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <string>
 

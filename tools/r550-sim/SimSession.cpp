@@ -1,6 +1,6 @@
 #include "SimSession.h"
 
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <chrono>

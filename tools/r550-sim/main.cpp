@@ -6,7 +6,7 @@
 #include "SimOptions.h"
 #include "SimReader.h"
 #include "SimSession.h"
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>

@@ -61,11 +61,11 @@ private:
 class MainWindowFixture : public ::testing::Test {
 protected:
     // The outcomes of the detection window.
-    void startWithReaderOn(int port) { start(1, port); }
-    void startCancelled() { start(1, -1); }
-    void startEscaped() { start(2, std::nullopt); }
+    void startWithReaderOn(int port) { start(EndCode::Ended, port); }
+    void startCancelled() { start(EndCode::Ended, -1); }
+    void startEscaped() { start(EndCode::Escape, std::nullopt); }
 
-    void start(int endCode, std::optional<int> port) {
+    void start(EndCode endCode, std::optional<int> port) {
         runner.endCode = endCode;
         runner.port = port;
         window = std::make_unique<MainDialog>(image, runner, messages, files, "r550tool");

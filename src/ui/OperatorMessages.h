@@ -6,7 +6,10 @@
 class OperatorMessages {
 public:
     virtual ~OperatorMessages() = default;
-    virtual void show(const std::string& text, const std::string& caption) = 0;
+    // `detail`, when not empty, is shown under the text: the reason a command failed and what to
+    // do about it. All three are plain text, never markup.
+    virtual void show(const std::string& text, const std::string& caption,
+                      const std::string& detail = {}) = 0;
     // The generic box shown when a file cannot be written or opened (no name, no reason).
     virtual void showFileError() = 0;
 };

@@ -1,4 +1,4 @@
-#include "link/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cerrno>
 #include <unistd.h>

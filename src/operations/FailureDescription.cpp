@@ -1,0 +1,119 @@
+#include "operations/FailureDescription.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string comName(int port) {
+    return "COM" + std::to_string(port);
+}
+
+// "COM3", or the device when the failure names no port number.
+std::string shortPort(const Failure& failure) {
+    if (failure.port > 0) {
+        return comName(failure.port);
+    }
+    return failure.device.empty() ? std::string("the port") : failure.device;
+}
+
+std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    char digits[4];
+    for (const std::uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", byte);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += digits;
+    }
+    return text;
+}
+
+std::string seconds(int ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", ms / 1000.0);
+    return text;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            text += i + 1 == items.size() ? " or " : ", ";
+        }
+        text += items[i];
+    }
+    return text;
+}
+
+} // namespace
+
+std::string describePort(const Failure& failure) {
+    if (failure.port > 0 && !failure.device.empty()) {
+        return comName(failure.port) + " (" + failure.device + ")";
+    }
+    return shortPort(failure);
+}
+
+std::string describeFailure(const Failure& failure) {
+    const std::string reader = "The reader on " + shortPort(failure);
+    switch (failure.kind) {
+    case FailureKind::None:
+        return {};
+    case FailureKind::NoPortSelected:
+        return "No serial port is selected. Choose the reader's port on the Main Settings page, "
+               "or search for the reader again.";
+    case FailureKind::NoSuchPort:
+        if (failure.tried.empty()) {
+            return shortPort(failure) + " has no device. Check that the reader is connected.";
+        }
+        return shortPort(failure) + " has no device: there is nothing at " + joined(failure.tried) +
+               ". Connect the reader, or link " +
+               (failure.port > 0 ? "~/.config/r550tool/ports/com" + std::to_string(failure.port)
+                                 : std::string("the port")) +
+               " to its device.";
+    case FailureKind::InUse:
+        return describePort(failure) +
+               " is in use by another program. Close that program and try again.";
+    case FailureKind::NoPermission:
+        return "You may not open " +
+               (failure.device.empty() ? shortPort(failure) : failure.device) +
+               ". Add your user to the " + (failure.group.empty() ? "dialout" : failure.group) +
+               " group and log in again.";
+    case FailureKind::NotSerial:
+        return describePort(failure) + " is not a serial port. Check which device " +
+               shortPort(failure) + " stands for.";
+    case FailureKind::OpenFailed:
+        return describePort(failure) +
+               " could not be opened: " + std::strerror(failure.systemError) + ".";
+    case FailureKind::Unplugged:
+        return reader + " was unplugged.";
+    case FailureKind::NoAnswer:
+        return reader + " did not answer within " + seconds(failure.waitedMs) +
+               ". Check the cable and that the reader is in RS232 mode.";
+    case FailureKind::NoReply:
+        return reader + " stopped answering before its reply was complete (waited " +
+               seconds(failure.waitedMs) + "). Check the cable and try again.";
+    case FailureKind::UnexpectedAnswer:
+        return reader + " gave an unexpected answer" +
+               (failure.received.empty() ? std::string()
+                                         : " (" + hexBytes(failure.received) + ")") +
+               ". Check that the device on " + shortPort(failure) + " is an R550 reader.";
+    case FailureKind::WriteStalled:
+        return "The command could not be sent to " + shortPort(failure) +
+               " in time. Check the cable and try again.";
+    case FailureKind::NotRs232:
+        return "This command needs a reader on a serial port (RS232 mode).";
+    case FailureKind::NoKeyboardAccess:
+        return "No access to the keyboard controller. Run the tool as root or give it "
+               "CAP_SYS_RAWIO.";
+    case FailureKind::KeyboardAccessRefused:
+        return "Access to the keyboard controller was refused.";
+    case FailureKind::KeyboardHelperLost:
+        return "The helper that writes to the keyboard controller stopped before the command "
+               "was sent. Try again.";
+    }
+    return {};
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "link/Failure.h"
+
+#include <string>
+
+// The reason of a failed device command in plain words, with what to do about it, for the
+// window's message boxes and for r550ctl. Empty for a failure of kind None.
+std::string describeFailure(const Failure& failure);
+
+// The port a failure concerns as the operator knows it: "COM3 (/dev/ttyUSB0)", "COM3", or the
+// bare device path.
+std::string describePort(const Failure& failure);
