@@ -34,3 +34,15 @@ bool HardwarePortIo::writePort(std::uint16_t port, std::uint8_t value) {
     outputByte(port, value);
     return true;
 }
+
+PortAccess HardwarePortIo::requestAccess() {
+    if (!answer_) {
+        // Taken and given back at once: the access is held only while a send runs.
+        const bool allowed = granted_ || setAccess(kKeyboardDataPort, true);
+        if (allowed && !granted_) {
+            setAccess(kKeyboardDataPort, false);
+        }
+        answer_ = allowed ? PortAccess::Granted : PortAccess::Denied;
+    }
+    return *answer_;
+}

@@ -3,9 +3,11 @@
 #include "link/PortIo.h"
 
 #include <cstdint>
+#include <optional>
 
 // Real writes to the keyboard controller's data port. Access is requested from the kernel in
-// initialize (it needs root or CAP_SYS_RAWIO) and given back in shutdown. Without it, and on
+// initialize (it needs root or CAP_SYS_RAWIO) and given back in shutdown; requestAccess only
+// finds out whether the kernel would grant it, and holds nothing afterwards. Without it, and on
 // machines that have no such port, writes have no effect: a port instruction is only ever
 // executed for a port the kernel has granted, so a write can never fault.
 //
@@ -25,6 +27,8 @@ public:
     bool removeDriver() override;
     // True when the byte went out; false, with no effect, without access to that port.
     bool writePort(std::uint16_t port, std::uint8_t value) override;
+    // Granted when this process may take the port, otherwise Denied; asks the kernel once.
+    PortAccess requestAccess() override;
 
     bool hasAccess() const { return granted_; }
 
@@ -34,4 +38,5 @@ private:
     static void outputByte(std::uint16_t port, std::uint8_t value);
 
     bool granted_ = false;
+    std::optional<PortAccess> answer_;
 };

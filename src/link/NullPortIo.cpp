@@ -1,7 +1,7 @@
 #include "link/NullPortIo.h"
 
 bool NullPortIo::initialize() {
-    return true;
+    return access_ == PortAccess::Granted;
 }
 
 void NullPortIo::shutdown() {}
@@ -15,5 +15,5 @@ bool NullPortIo::removeDriver() {
 }
 
 bool NullPortIo::writePort(std::uint16_t /*port*/, std::uint8_t /*value*/) {
-    return true;
+    return access_ == PortAccess::Granted;
 }

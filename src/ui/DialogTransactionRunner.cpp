@@ -16,7 +16,10 @@ DialogTransactionRunner::DialogTransactionRunner(std::int64_t programStartMs, QW
 
 EndCode DialogTransactionRunner::run(Transfer& transfer) {
     SerialLink serial;
-    std::unique_ptr<PortIo> io = makePortIo(std::getenv("R550_PORT_IO"), clock_, programStartMs_);
+    // The start-up search never asks the operator for a password.
+    const bool mayAsk = transfer.mode != TransferMode::AutoDetect;
+    std::unique_ptr<PortIo> io =
+        makePortIo(std::getenv("R550_PORT_IO"), mayAsk, clock_, programStartMs_);
     if (!io) {
         io = std::make_unique<NullPortIo>();
     }

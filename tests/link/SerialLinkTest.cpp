@@ -270,7 +270,17 @@ TEST_F(SerialLinkTest, WriteGivesUpWhenTheLineDoesNotMove) {
     ASSERT_GE(slave, 0);
     ASSERT_TRUE(link.open(3));
     const std::array<std::uint8_t, 1024> filler{};
-    for (int i = 0; i < 1024 && ::write(slave, filler.data(), filler.size()) > 0; ++i) {
+    // The kernel moves queued bytes on in the background and so may make room again a moment
+    // after a write was refused: fill until the queue stays full over a pause.
+    for (int round = 0; round < 50; ++round) {
+        int accepted = 0;
+        for (int i = 0; i < 1024 && ::write(slave, filler.data(), filler.size()) > 0; ++i) {
+            ++accepted;
+        }
+        if (round > 0 && accepted == 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ::close(slave);
 
