@@ -90,18 +90,24 @@ bool SerialLink::fail(int error) {
 }
 
 bool SerialLink::open(int portNumber) {
+    const std::optional<std::filesystem::path> device = map_.resolve(portNumber);
+    if (!device) {
+        close();
+        lost_ = false;
+        return fail(ENOENT);
+    }
+    return openDevice(*device);
+}
+
+bool SerialLink::openDevice(const std::filesystem::path& device) {
     close();
     lost_ = false;
     lastError_ = SerialError::None;
     lastErrno_ = 0;
 
-    const std::optional<std::filesystem::path> device = map_.resolve(portNumber);
-    if (!device) {
-        return fail(ENOENT);
-    }
     // Non-blocking, so that neither the open (waiting for carrier) nor any later read or write
     // can hold the window.
-    fd_.reset(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    fd_.reset(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd_.valid()) {
         return fail(errno);
     }

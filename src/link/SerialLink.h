@@ -23,10 +23,15 @@ public:
 
     // An open link is closed first, so a second open never leaks the first port.
     bool open(int portNumber) override;
+    // Opens a device by its path instead of a port number, the same way.
+    bool openDevice(const std::filesystem::path& device);
     int write(const std::uint8_t* bytes, int n) override;
     int read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return fd_.valid(); }
+    // The open port's descriptor, for a caller that waits in poll() for bytes or a hang-up
+    // instead of reading on a timer; -1 when closed. The link keeps owning it.
+    int descriptor() const { return fd_.get(); }
     bool lost() const override { return lost_; }
     SerialError lastError() const override { return lastError_; }
     // The errno behind lastError(), for diagnosis; 0 when there was none.
