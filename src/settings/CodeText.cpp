@@ -14,6 +14,19 @@ std::string CodeText::format(std::span<const std::uint8_t> codes) {
     return text;
 }
 
+std::string CodeText::hex(std::span<const std::uint8_t> codes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t code : codes) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += kDigits[code >> 4];
+        text += kDigits[code & 0x0F];
+    }
+    return text;
+}
+
 std::optional<std::vector<std::uint8_t>> CodeText::parse(std::string_view text) {
     std::vector<std::uint8_t> codes;
     std::size_t at = 0;

@@ -13,6 +13,8 @@
 class CodeText {
 public:
     static std::string format(std::span<const std::uint8_t> codes);
+    // The codes in upper-case hex, separated by spaces: "3B 34 0D".
+    static std::string hex(std::span<const std::uint8_t> codes);
 
     // The reverse of format: "{n}" with n from 0 to 255 (one to three digits) is that code, every
     // other character of 32..126 is its own code, a brace that opens no such group included (so

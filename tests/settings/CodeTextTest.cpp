@@ -12,6 +12,8 @@ TEST(CodeText, ShowsPrintableCodesAsCharactersAndTheRestInBraces) {
     EXPECT_EQ(CodeText::format(Bytes{' ', 'A', '~', 31, 127, 0, 13, 255, '{'}),
               " A~{31}{127}{0}{13}{255}{");
     EXPECT_EQ(CodeText::format(Bytes{}), "");
+    EXPECT_EQ(CodeText::hex(Bytes{0x3B, 0x0D, 0x00, 0xFF}), "3B 0D 00 FF");
+    EXPECT_EQ(CodeText::hex(Bytes{}), "");
 }
 
 TEST(CodeText, ReadsBackWhatItShows) {
