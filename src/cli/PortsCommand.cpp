@@ -84,8 +84,7 @@ void printTable(CommandContext& context, const std::vector<PortSurvey::Status>& 
     std::vector<Row> rows{{"PORT", "DEVICE", "EXISTS", "ACCESS", "HELD", "NOTE"}};
     for (const PortSurvey::Status& status : statuses) {
         rows.push_back({status.label, deviceText(status), status.exists ? "yes" : "no",
-                        yesNo(status.mayOpen), yesNo(status.held),
-                        tableNote(status.failure)});
+                        yesNo(status.mayOpen), yesNo(status.held), tableNote(status.failure)});
     }
     std::array<std::size_t, 5> widths{};
     for (const Row& row : rows) {
