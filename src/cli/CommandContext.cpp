@@ -17,8 +17,8 @@ void CommandContext::printLine(const std::string& line) {
     out_ << line << '\n' << std::flush;
 }
 
-void CommandContext::printJson(const nlohmann::json& object) {
-    printLine(object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+void CommandContext::printJson(const nlohmann::ordered_json& object) {
+    printLine(object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
 void CommandContext::error(const std::string& text) {

@@ -32,9 +32,9 @@ public:
 
     // A line of data on stdout, flushed at once so that a script reading a pipe sees it.
     void printLine(const std::string& line);
-    // One JSON object as one line on stdout. Bytes that are not UTF-8 (a device path may hold
-    // any) are replaced instead of failing the whole line.
-    void printJson(const nlohmann::json& object);
+    // One JSON object as one line on stdout, its members in the order they were set. Bytes that are
+    // not UTF-8 (a device path may hold any) are replaced instead of failing the whole line.
+    void printJson(const nlohmann::ordered_json& object);
     // "r550ctl: TEXT" on stderr, whatever --quiet says.
     void error(const std::string& text);
     // "r550ctl: TEXT" on stderr, unless --quiet.

@@ -11,11 +11,14 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <poll.h>
+#include <system_error>
 
 namespace {
 
@@ -124,11 +127,8 @@ void Monitor::printComplete() {
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     const std::string at = timeStamp(burstStart_);
-    if (splitter_.empty()) {
-        burstStart_ = WallClock::now();
-    }
     if (context_.json) {
-        nlohmann::json object;
+        nlohmann::ordered_json object;
         object["time"] = at;
         object["port"] = label_;
         object["text"] = CodeText::format(bytes);
@@ -172,10 +172,18 @@ int MonitorCommand::run(CommandContext& context) {
     const std::optional<std::filesystem::path> device = spec->resolve(context.portMap());
     const std::string deviceName = device ? device->string() : std::string();
     if (!opened) {
+        // Where the port was looked for, when no device is there at all; a device node with
+        // nothing behind it (a ttyS without a UART) is told as such.
         std::vector<std::string> tried;
-        for (const std::filesystem::path& place :
-             context.portMap().candidates(spec->portNumber())) {
-            tried.push_back(place.string());
+        std::error_code ignored;
+        if (!device || !std::filesystem::exists(*device, ignored)) {
+            for (const std::filesystem::path& place :
+                 context.portMap().candidates(spec->portNumber())) {
+                tried.push_back(place.string());
+            }
+            if (spec->portNumber() == 0) {
+                tried.push_back(spec->device().string());
+            }
         }
         const Failure failure = FailureText::fromSerialError(link.lastError(), link.lastErrno(),
                                                              spec->portNumber(), deviceName, tried);

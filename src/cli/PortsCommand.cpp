@@ -20,12 +20,12 @@ std::string yesNo(const std::optional<bool>& value) {
     return !value ? "-" : *value ? "yes" : "no";
 }
 
-nlohmann::json textOrNull(const std::string& text) {
-    return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+nlohmann::ordered_json textOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 
-nlohmann::json optionalJson(const std::optional<bool>& value) {
-    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+nlohmann::ordered_json optionalJson(const std::optional<bool>& value) {
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
 std::string deviceText(const PortSurvey::Status& status) {
@@ -38,8 +38,8 @@ std::string deviceText(const PortSurvey::Status& status) {
     return status.device + " -> " + status.target;
 }
 
-nlohmann::json portJson(const PortSurvey::Status& status) {
-    nlohmann::json object;
+nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
+    nlohmann::ordered_json object;
     object["port"] = status.label;
     object["number"] = status.portNumber;
     object["device"] = textOrNull(status.device);
@@ -53,12 +53,13 @@ nlohmann::json portJson(const PortSurvey::Status& status) {
     return object;
 }
 
-nlohmann::json adapterJson(const PortSurvey::Adapter& adapter) {
-    nlohmann::json object;
+nlohmann::ordered_json adapterJson(const PortSurvey::Adapter& adapter) {
+    nlohmann::ordered_json object;
     object["adapter"] = adapter.link;
     object["target"] = adapter.target;
-    object["suggestedPort"] = adapter.suggestedPort != 0 ? nlohmann::json(adapter.suggestedPort)
-                                                         : nlohmann::json(nullptr);
+    object["suggestedPort"] = adapter.suggestedPort != 0
+                                  ? nlohmann::ordered_json(adapter.suggestedPort)
+                                  : nlohmann::ordered_json(nullptr);
     object["mapCommand"] = textOrNull(adapter.mapCommand);
     return object;
 }

@@ -156,6 +156,15 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
     EXPECT_TRUE(table.errors.empty()) << table.errors;
     EXPECT_TRUE(portIsFree(3));
     ::close(holder);
+
+    // A device path need not be UTF-8; the JSON line stays valid.
+    const std::string latin1 = (folder.path() / "caf\xe9").string();
+    const RunningProgram::Result odd = ctl({"--json", "ports", "--port", latin1});
+    ASSERT_EQ(odd.exitCode, 0) << odd.errors;
+    const std::vector<nlohmann::json> lines = jsonLines(odd.output);
+    ASSERT_EQ(lines.size(), 11u) << odd.output; // COM1..COM9, the path, the adapter
+    ASSERT_TRUE(lines[9].is_object()) << odd.output;
+    EXPECT_EQ(lines[9]["exists"], false);
 }
 
 TEST_F(CtlProgramTest, MonitorPrintsEachSwipeUntilCtrlCAndReleasesThePort) {
