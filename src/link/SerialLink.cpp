@@ -45,9 +45,9 @@ int pollOnce(int fd, short events, int timeoutMs, short& revents) {
     return ready;
 }
 
-// The name of the group that owns path, or its number when it has no name; empty when the path
-// cannot be examined.
-std::string owningGroup(const std::string& path) {
+} // namespace
+
+std::string SerialLink::owningGroup(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         return {};
@@ -61,8 +61,6 @@ std::string owningGroup(const std::string& path) {
     }
     return std::to_string(info.st_gid);
 }
-
-} // namespace
 
 SerialLink::SerialLink() : SerialLink(PortMap::fromEnvironment()) {}
 
@@ -109,6 +107,9 @@ bool SerialLink::fail(int error) {
         for (const std::filesystem::path& place : map_.candidates(portNumber_)) {
             failure_.tried.push_back(place.string());
         }
+        if (portNumber_ == 0 && !device_.empty()) {
+            failure_.tried.push_back(device_); // opened by its path
+        }
     } else if (failure_.kind == FailureKind::NoPermission) {
         failure_.group = owningGroup(device_);
     }
@@ -116,19 +117,29 @@ bool SerialLink::fail(int error) {
 }
 
 bool SerialLink::open(int portNumber) {
+    const std::optional<std::filesystem::path> device = map_.resolve(portNumber);
+    if (!device) {
+        close();
+        portNumber_ = portNumber;
+        device_.clear();
+        return fail(ENOENT);
+    }
+    return openAs(*device, portNumber);
+}
+
+bool SerialLink::openDevice(const std::filesystem::path& device) {
+    return openAs(device, 0);
+}
+
+bool SerialLink::openAs(const std::filesystem::path& device, int portNumber) {
     close();
     failure_ = Failure{};
     portNumber_ = portNumber;
-    device_.clear();
+    device_ = device.string();
 
-    const std::optional<std::filesystem::path> device = map_.resolve(portNumber);
-    if (!device) {
-        return fail(ENOENT);
-    }
-    device_ = device->string();
     // Non-blocking, so that neither the open (waiting for carrier) nor any later read or write
     // can hold the window.
-    fd_.reset(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    fd_.reset(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd_.valid()) {
         return fail(errno);
     }

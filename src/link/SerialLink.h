@@ -23,16 +23,25 @@ public:
 
     // An open link is closed first, so a second open never leaks the first port.
     bool open(int portNumber) override;
+    // Opens a device by its path instead of a port number, the same way.
+    bool openDevice(const std::filesystem::path& device);
     WriteResult write(const std::uint8_t* bytes, int n) override;
     ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return fd_.valid(); }
     Failure lastFailure() const override { return failure_; }
+    // The open port's descriptor, for a caller that waits in poll() for bytes or a hang-up
+    // instead of reading on a timer; -1 when closed. The link keeps owning it.
+    int descriptor() const { return fd_.get(); }
 
     // The one place an OS error of an open becomes the reason the operator is told.
     static FailureKind failureFromErrno(int error);
+    // The name of the group that owns a device (its number when it has no name); empty when the
+    // path cannot be examined.
+    static std::string owningGroup(const std::string& path);
 
 private:
+    bool openAs(const std::filesystem::path& device, int portNumber);
     bool fail(int error);
     bool setLineSettings();
     void markLost(int error);

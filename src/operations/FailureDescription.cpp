@@ -1,5 +1,7 @@
 #include "operations/FailureDescription.h"
 
+#include "settings/CodeText.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,23 +20,22 @@ std::string shortPort(const Failure& failure) {
     return failure.device.empty() ? std::string("the port") : failure.device;
 }
 
-std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
-    std::string text;
-    char digits[4];
-    for (const std::uint8_t byte : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += digits;
-    }
-    return text;
-}
-
 std::string seconds(int ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", ms / 1000.0);
     return text;
+}
+
+std::string systemText(int error) {
+    return error != 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
+}
+
+std::string listed(const std::vector<std::string>& items) {
+    std::string all;
+    for (const std::string& item : items) {
+        all += (all.empty() ? "" : ", ") + item;
+    }
+    return all;
 }
 
 std::string joined(const std::vector<std::string>& items) {
@@ -99,7 +100,7 @@ std::string describeFailure(const Failure& failure) {
     case FailureKind::UnexpectedAnswer:
         return reader + " gave an unexpected answer" +
                (failure.received.empty() ? std::string()
-                                         : " (" + hexBytes(failure.received) + ")") +
+                                         : " (" + CodeText::hex(failure.received) + ")") +
                ". Check that the device on " + shortPort(failure) + " is an R550 reader.";
     case FailureKind::WriteStalled:
         return "The command could not be sent to " + shortPort(failure) +
@@ -116,4 +117,46 @@ std::string describeFailure(const Failure& failure) {
                "was sent. Try again.";
     }
     return {};
+}
+
+std::string briefFailure(const Failure& failure) {
+    switch (failure.kind) {
+    case FailureKind::None:
+        return "no failure";
+    case FailureKind::NoPortSelected:
+        return "no serial port is selected";
+    case FailureKind::NoSuchPort:
+        return failure.tried.empty() ? "no device behind it"
+                                     : "no device; looked for " + listed(failure.tried);
+    case FailureKind::InUse:
+        return "in use by another program";
+    case FailureKind::NoPermission:
+        return failure.group.empty()
+                   ? "permission denied"
+                   : "permission denied; the device belongs to the group " + failure.group +
+                         " (sudo usermod -aG " + failure.group + " $USER, then log in again)";
+    case FailureKind::NotSerial:
+        return "not a serial port, or it refuses 9600 8N1" + systemText(failure.systemError);
+    case FailureKind::OpenFailed:
+        return "cannot be opened" + systemText(failure.systemError);
+    case FailureKind::Unplugged:
+        return "the device went away (unplugged?)";
+    case FailureKind::NoAnswer:
+        return "no answer within " + std::to_string(failure.waitedMs) + " ms";
+    case FailureKind::NoReply:
+        return "the reply did not end within " + std::to_string(failure.waitedMs) + " ms";
+    case FailureKind::UnexpectedAnswer:
+        return "unexpected answer " + CodeText::hex(failure.received);
+    case FailureKind::WriteStalled:
+        return "a frame could not be sent within the time limit";
+    case FailureKind::NotRs232:
+        return "this command works over RS232 only";
+    case FailureKind::NoKeyboardAccess:
+        return "no access to the keyboard controller (needs root, CAP_SYS_RAWIO or the helper)";
+    case FailureKind::KeyboardAccessRefused:
+        return "access to the keyboard controller was refused";
+    case FailureKind::KeyboardHelperLost:
+        return "the helper that writes the keyboard controller stopped";
+    }
+    return "unknown failure";
 }

@@ -1,6 +1,9 @@
 #include "settings/CodeList.h"
 
+#include "settings/CodeText.h"
+
 #include <algorithm>
+#include <span>
 
 int CodeList::count() const {
     return std::min<int>(record_[0], kMaxCodes);
@@ -31,14 +34,6 @@ bool CodeList::removeLast() {
 }
 
 std::string CodeList::displayText() const {
-    std::string text;
-    for (int i = 1; i <= count(); ++i) {
-        const std::uint8_t c = code(i);
-        if (c >= 32 && c <= 126) {
-            text += static_cast<char>(c);
-        } else {
-            text += "{" + std::to_string(c) + "}";
-        }
-    }
-    return text;
+    return CodeText::format(
+        std::span<const std::uint8_t>(record_ + 1, static_cast<std::size_t>(count())));
 }

@@ -293,3 +293,27 @@ TEST_F(SerialLinkTest, WriteGivesUpWhenTheLineDoesNotMove) {
     EXPECT_GE(took, SerialLink::kWriteBaseMs + 2 * SerialLink::kWritePerByteMs - 10);
     EXPECT_LT(took, SerialLink::kWriteBaseMs + 1000);
 }
+
+TEST_F(SerialLinkTest, DeviceOpensByItsPathAsByItsNumber) {
+    EXPECT_EQ(link.descriptor(), -1);
+    ASSERT_TRUE(link.openDevice(pty.slavePath()));
+    // The same exclusive open: the port number that names the same device is refused.
+    SerialLink second(map());
+    EXPECT_FALSE(second.open(3));
+    EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
+    EXPECT_FALSE(second.openDevice(ports.path() / "com3"));
+    EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
+
+    // The descriptor wakes a poll when the reader sends.
+    pollfd request{link.descriptor(), POLLIN, 0};
+    EXPECT_EQ(::poll(&request, 1, 0), 0);
+    ASSERT_TRUE(pty.send({0x41, 0x0D}));
+    EXPECT_EQ(::poll(&request, 1, 1000), 1);
+    EXPECT_EQ(readFor(link, 2), (Bytes{0x41, 0x0D}));
+
+    link.close();
+    EXPECT_EQ(link.descriptor(), -1);
+    EXPECT_FALSE(link.openDevice(ports.path() / "nothing-here"));
+    EXPECT_EQ(link.lastFailure().kind, FailureKind::NoSuchPort);
+    EXPECT_TRUE(second.openDevice(pty.slavePath()));
+}

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -95,6 +96,8 @@ public:
         return line;
     }
 
+    void signal(int number) const { ::kill(pid_, number); }
+
     // Sends the signal and gives the exit status, or -1 if the program did not end normally.
     int stop(int signal) {
         ::kill(pid_, signal);
@@ -150,6 +153,29 @@ public:
             const ssize_t n = ::read(fd_, buffer.data(), count - got.size());
             if (n <= 0) {
                 break;
+            }
+            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
+        }
+        return got;
+    }
+    // Reads `count` bytes and notes when the first and the last of them came.
+    Bytes timedRead(std::size_t count, std::chrono::steady_clock::time_point& first,
+                    std::chrono::steady_clock::time_point& last) {
+        Bytes got;
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (got.size() < count) {
+            pollfd fd{fd_, POLLIN, 0};
+            if (::poll(&fd, 1, millisecondsUntil(deadline)) <= 0) {
+                break;
+            }
+            std::array<std::uint8_t, 512> buffer{};
+            const ssize_t n = ::read(fd_, buffer.data(), count - got.size());
+            if (n <= 0) {
+                break;
+            }
+            last = std::chrono::steady_clock::now();
+            if (got.empty()) {
+                first = last;
             }
             got.insert(got.end(), buffer.begin(), buffer.begin() + n);
         }
@@ -266,4 +292,82 @@ TEST(SimProgram, RefusesWhatItCannotServe) {
     EXPECT_NE(complaints.find("com3 exists and is not a symbolic link"), std::string::npos);
     EXPECT_NE(complaints.find("bad.txt is not a memory file"), std::string::npos);
     EXPECT_NE(complaints.find("--link PATH is required"), std::string::npos);
+}
+
+// The reader's answer to the version query with a 97-character text is 100 bytes on the wire
+// (echo, length byte, text). At 9600 bit/s they take 104 ms, after the 2 ms of the query.
+TEST(SimProgram, PassesBytesAtTheSpeedOfTheLine) {
+    TempFolder folder;
+    const auto link = folder.path() / "com1";
+    const std::string version(97, 'v');
+    SimProcess sim({"--link", link.string(), "--line-rate", "9600", "--version", version},
+                   folder.path() / "errors.txt");
+    ASSERT_NE(sim.readLine().find(" -> /dev/pts/"), std::string::npos);
+    Port port(link);
+    ASSERT_TRUE(port.isOpen());
+
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port.write({0x1B, 0x01}));
+    std::chrono::steady_clock::time_point first;
+    std::chrono::steady_clock::time_point last;
+    const Bytes reply = port.timedRead(100, first, last);
+    ASSERT_EQ(reply.size(), 100u);
+    EXPECT_EQ(reply[2], 97);
+    const auto total = std::chrono::duration<double, std::milli>(last - sent).count();
+    const auto spread = std::chrono::duration<double, std::milli>(last - first).count();
+    std::printf("100 bytes at 9600 bit/s: %.1f ms from the query to the last byte, %.1f ms from "
+                "the first byte to the last\n",
+                total, spread);
+    // 2.1 ms for the query and 104.2 ms for the answer. Nothing comes early; the upper bound
+    // leaves room for a loaded machine, which can only make the bytes late.
+    EXPECT_GE(total, 106.0);
+    EXPECT_LE(total, 180.0);
+    // The first byte follows the 2 bytes of the query and its own 10 bits.
+    EXPECT_GE(first - sent, 3ms);
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
+}
+
+TEST(SimProgram, HoldsEachAnswerAndSendsACardOnSignal) {
+    TempFolder folder;
+    const auto link = folder.path() / "com1";
+    SimProcess sim({"--link", link.string(), "--answer-delay", "80", "--swipe", "%B1{13}{200}"},
+                   folder.path() / "errors.txt");
+    ASSERT_NE(sim.readLine().find(" -> /dev/pts/"), std::string::npos);
+    Port port(link);
+    ASSERT_TRUE(port.isOpen());
+
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(port.write({0x1B, 0x00}));
+    std::chrono::steady_clock::time_point first;
+    std::chrono::steady_clock::time_point last;
+    EXPECT_EQ(port.timedRead(2, first, last), (Bytes{0x1B, 0x00}));
+    EXPECT_GE(first - sent, 80ms);
+
+    // A swipe is no answer: it goes at once.
+    const auto swiped = std::chrono::steady_clock::now();
+    sim.signal(SIGUSR1);
+    EXPECT_EQ(port.timedRead(5, first, last), (Bytes{'%', 'B', '1', 13, 200}));
+    EXPECT_LT(first - swiped, 80ms);
+    sim.signal(SIGUSR1);
+    EXPECT_EQ(port.read(5), (Bytes{'%', 'B', '1', 13, 200}));
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
+}
+
+TEST(SimProgram, SendsTheDefaultCardAtLineSpeed) {
+    TempFolder folder;
+    const auto link = folder.path() / "com1";
+    SimProcess sim({"--link", link.string(), "--line-rate", "9600"}, folder.path() / "errors.txt");
+    ASSERT_NE(sim.readLine().find(" -> /dev/pts/"), std::string::npos);
+    Port port(link);
+    ASSERT_TRUE(port.isOpen());
+    const std::string card = ";4000001234567899=25121010000000000000?\r";
+    sim.signal(SIGUSR1);
+    std::chrono::steady_clock::time_point first;
+    std::chrono::steady_clock::time_point last;
+    const Bytes got = port.timedRead(card.size(), first, last);
+    EXPECT_EQ(std::string(got.begin(), got.end()), card);
+    // 40 bytes: 39 character times (40.6 ms) between the first and the last, less what the first
+    // waited for this test to be scheduled.
+    EXPECT_GE(last - first, 38ms);
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
 }

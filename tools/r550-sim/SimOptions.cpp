@@ -1,6 +1,29 @@
 #include "SimOptions.h"
 
+#include "settings/CodeText.h"
+
+#include <charconv>
+#include <optional>
 #include <string_view>
+#include <utility>
+
+namespace {
+
+// A whole decimal number from 0 to `most`, nothing else.
+bool parseNumber(std::string_view text, int most, int& value) {
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || parsed < 0 ||
+        parsed > most) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+SimOptions::SimOptions() : swipe(*CodeText::parse(kDefaultSwipe)) {}
 
 bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
     for (int i = 1; i < argc; ++i) {
@@ -24,6 +47,32 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
         }
         if (fault != nullptr) {
             *fault = true;
+            continue;
+        }
+
+        if (arg == "--line-rate" || arg == "--answer-delay" || arg == "--swipe") {
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs a value";
+                return false;
+            }
+            const std::string_view text = argv[++i];
+            if (arg == "--line-rate" &&
+                (!parseNumber(text, kMaxLineRate, lineRate) || lineRate == 0)) {
+                error = "--line-rate needs a speed in bit/s from 1 to 4000000";
+                return false;
+            }
+            if (arg == "--answer-delay" && !parseNumber(text, kMaxAnswerDelayMs, answerDelayMs)) {
+                error = "--answer-delay needs a number of milliseconds from 0 to 60000";
+                return false;
+            }
+            if (arg == "--swipe") {
+                std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text);
+                if (!codes || codes->empty() || codes->size() > kMaxSwipeLength) {
+                    error = "--swipe needs 1 to 4096 codes: printable characters, {n} for code n";
+                    return false;
+                }
+                swipe = std::move(*codes);
+            }
             continue;
         }
 
@@ -62,14 +111,21 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
 
 const char* SimOptions::usage() {
     return "usage: r550-sim --link PATH [--version TEXT] [--log FILE] [--memory FILE]\n"
-           "                [--preset FILE] [--silent] [--wrong-ack] [--wrong-length]\n"
-           "                [--stall-after-echo] [--no-probe-answer]\n"
+           "                [--preset FILE] [--line-rate BAUD] [--answer-delay MS] [--swipe TEXT]\n"
+           "                [--silent] [--wrong-ack] [--wrong-length] [--stall-after-echo]\n"
+           "                [--no-probe-answer]\n"
            "Serves a simulated R550 reader on a pseudo-terminal linked at PATH until SIGTERM "
            "or SIGINT.\n"
+           "On SIGUSR1 it sends card data, as a reader does when a card is swiped.\n"
            "  --version TEXT      firmware version text (default V1.00, at most 254 bytes)\n"
            "  --log FILE          append each received frame as a line of hex bytes\n"
            "  --memory FILE       keep FILE holding the setting memory (C0 and C1 lines)\n"
            "  --preset FILE       start from the memory in FILE instead of factory values\n"
+           "  --line-rate BAUD    take and send bytes at the speed of a real line (10 bits a\n"
+           "                      byte: 1.04 ms a byte at 9600); default: at once\n"
+           "  --answer-delay MS   hold each answer MS milliseconds before it starts\n"
+           "  --swipe TEXT        the card data sent on SIGUSR1, {n} for code n (default\n"
+           "                      ;4000001234567899=25121010000000000000?{13})\n"
            "  --silent            answer nothing\n"
            "  --wrong-ack         end acknowledgements with 01 AB\n"
            "  --wrong-length      announce and send one data byte more in block replies\n"

@@ -2,14 +2,17 @@
 
 #include "base/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <span>
 #include <string>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
@@ -21,8 +24,8 @@ using Clock = std::chrono::steady_clock;
 // abandoned, and its bytes are dropped so that the next frame is parsed from its own escape byte
 // instead of being swallowed as the rest of the old one.
 constexpr auto kFrameGap = std::chrono::milliseconds(250);
-// Replies wait here while the tool does not read them; a tool that never drains cannot make
-// the simulator grow without bound.
+// Replies and swipes wait here while the tool does not read them; a tool that never drains
+// cannot make the simulator grow without bound.
 constexpr std::size_t kMaxPendingReplyBytes = 64 * 1024;
 constexpr int kIdlePollMs = 1000;
 constexpr int kHangUpPauseMs = 100;
@@ -54,37 +57,50 @@ bool writeFileAtomically(const std::string& name, const std::string& text) {
 } // namespace
 
 bool SimSession::serve() {
-    auto lastInput = Clock::now();
+    lastInput_ = Clock::now();
     for (;;) {
-        int timeoutMs = kIdlePollMs;
+        // The next moment something is due: a byte arriving either way, or an abandoned frame.
+        auto wake = Clock::now() + std::chrono::milliseconds(kIdlePollMs);
         if (reader_.hasPartialFrame()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                lastInput + kFrameGap - Clock::now());
-            timeoutMs = left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
+            wake = std::min(wake, lastInput_ + kFrameGap);
         }
-        pollfd fds[2] = {{stopSignals_, POLLIN, 0}, {master_, POLLIN, 0}};
+        for (const std::optional<SerialLine::TimePoint> arrival :
+             {input_.nextArrival(), output_.nextArrival()}) {
+            if (arrival) {
+                wake = std::min(wake, *arrival);
+            }
+        }
+        const auto left = std::max(Clock::duration::zero(), wake - Clock::now());
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>((left - seconds).count())};
+
+        pollfd fds[2] = {{signals_, POLLIN, 0}, {master_, POLLIN, 0}};
         if (!pendingReply_.empty()) {
             fds[1].events |= POLLOUT;
         }
-        if (::poll(fds, 2, timeoutMs) < 0 && errno != EINTR) {
+        if (::ppoll(fds, 2, &timeout, nullptr) < 0 && errno != EINTR) {
             complain(withErrno("poll"));
             return false;
         }
-        if (fds[0].revents & POLLIN) {
+        if ((fds[0].revents & POLLIN) && !handleSignal()) {
             return true;
         }
+        const auto now = Clock::now();
         if (fds[1].revents & POLLIN) {
-            if (!receive()) {
+            if (!receive(now)) {
                 return false;
             }
-            lastInput = Clock::now();
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
             pause();
         }
-        if ((fds[1].revents & POLLOUT) && !sendPending()) {
+        feedArrived(now);
+        const std::vector<std::uint8_t> sent = output_.take(now);
+        pendingReply_.insert(pendingReply_.end(), sent.begin(), sent.end());
+        if (!sendPending()) {
             return false;
         }
-        if (reader_.hasPartialFrame() && Clock::now() - lastInput >= kFrameGap) {
+        if (reader_.hasPartialFrame() && now - lastInput_ >= kFrameGap) {
             dropAbandonedFrame();
         }
     }
@@ -95,7 +111,20 @@ bool SimSession::saveMemory() const {
            writeFileAtomically(options_.memory, reader_.memory().toText());
 }
 
-bool SimSession::receive() {
+bool SimSession::handleSignal() {
+    signalfd_siginfo info{};
+    const ssize_t n = ::read(signals_, &info, sizeof info);
+    if (n != static_cast<ssize_t>(sizeof info)) {
+        return true; // nothing there after all
+    }
+    if (info.ssi_signo != SIGUSR1) {
+        return false;
+    }
+    queueOutput(options_.swipe, Clock::now(), "swipe");
+    return true;
+}
+
+bool SimSession::receive(SerialLine::TimePoint now) {
     std::uint8_t buffer[512];
     const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
@@ -110,8 +139,22 @@ bool SimSession::receive() {
         complain(withErrno("read"));
         return false;
     }
-    const SimReader::Outcome outcome =
-        reader_.feed(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)));
+    // A tool that floods the line cannot make the simulator grow without bound either.
+    if (input_.size() + static_cast<std::size_t>(n) > kMaxPendingReplyBytes) {
+        complain("the line is flooded; input dropped");
+        return true;
+    }
+    input_.put(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)), now);
+    return true;
+}
+
+void SimSession::feedArrived(SerialLine::TimePoint now) {
+    const std::vector<std::uint8_t> arrived = input_.take(now);
+    if (arrived.empty()) {
+        return;
+    }
+    lastInput_ = now;
+    const SimReader::Outcome outcome = reader_.feed(arrived);
     if (log_ >= 0) {
         for (const std::vector<std::uint8_t>& frame : outcome.frames) {
             const std::string line = SimReader::logLine(frame);
@@ -123,12 +166,19 @@ bool SimSession::receive() {
     if (outcome.memoryWritten && !saveMemory()) {
         complain("cannot write the memory file " + options_.memory);
     }
-    if (pendingReply_.size() + outcome.reply.size() > kMaxPendingReplyBytes) {
-        complain("the port is not being read; reply dropped");
-    } else {
-        pendingReply_.insert(pendingReply_.end(), outcome.reply.begin(), outcome.reply.end());
+    queueOutput(outcome.reply, now + std::chrono::milliseconds(options_.answerDelayMs), "reply");
+}
+
+void SimSession::queueOutput(const std::vector<std::uint8_t>& bytes, SerialLine::TimePoint at,
+                             const char* what) {
+    if (bytes.empty()) {
+        return;
     }
-    return sendPending();
+    if (pendingReply_.size() + output_.size() + bytes.size() > kMaxPendingReplyBytes) {
+        complain(std::string("the port is not being read; ") + what + " dropped");
+        return;
+    }
+    output_.put(bytes, at);
 }
 
 bool SimSession::sendPending() {
@@ -156,6 +206,6 @@ void SimSession::dropAbandonedFrame() {
 }
 
 void SimSession::pause() const {
-    pollfd stop{stopSignals_, POLLIN, 0};
+    pollfd stop{signals_, POLLIN, 0};
     ::poll(&stop, 1, kHangUpPauseMs);
 }

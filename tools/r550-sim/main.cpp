@@ -46,12 +46,12 @@ std::optional<std::string> readWholeFile(const std::string& name) {
     }
 }
 
-// SIGTERM, SIGINT and SIGHUP arrive on a descriptor that the serving loop polls, instead of
-// through a handler and a global flag.
-UniqueFd openStopSignals(std::string& error) {
+// SIGTERM, SIGINT and SIGHUP (stop) and SIGUSR1 (swipe) arrive on a descriptor that the
+// serving loop polls, instead of through a handler and a global flag.
+UniqueFd openSignals(std::string& error) {
     sigset_t stops;
     sigemptyset(&stops);
-    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) {
         // A shell starts background jobs with SIGINT ignored, and an ignored signal is never
         // queued.
         std::signal(number, SIG_DFL);
@@ -106,8 +106,8 @@ int main(int argc, char** argv) {
     }
     SimReader reader(*memory, options.version, options.faults);
 
-    const UniqueFd stopSignals = openStopSignals(error);
-    if (!stopSignals.valid()) {
+    const UniqueFd signals = openSignals(error);
+    if (!signals.valid()) {
         complain(error);
         return 1;
     }
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         complain(error);
         return 1;
     }
-    SimSession session(options, reader, terminal.master(), log.get(), stopSignals.get());
+    SimSession session(options, reader, terminal.master(), log.get(), signals.get());
     if (!session.saveMemory()) {
         complain("cannot write the memory file " + options.memory);
         return 1;

@@ -1,0 +1,6 @@
+#include "cli/CommandGroups.h"
+
+void addAllCommands(CommandLine& commandLine) {
+    addPortCommands(commandLine);
+    addMonitorCommands(commandLine);
+}

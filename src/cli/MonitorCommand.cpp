@@ -1,0 +1,195 @@
+#include "cli/MonitorCommand.h"
+
+#include "cli/BurstSplitter.h"
+#include "cli/CommandGroups.h"
+#include "cli/ExitCode.h"
+#include "cli/InterruptSignals.h"
+#include "cli/PortSpec.h"
+#include "link/SerialLink.h"
+#include "operations/FailureDescription.h"
+#include "settings/CodeText.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <poll.h>
+#include <system_error>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using WallClock = std::chrono::system_clock;
+
+// Local time to the millisecond: 2025-01-31 12:34:56.789.
+std::string timeStamp(WallClock::time_point at) {
+    const std::time_t seconds = WallClock::to_time_t(at);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    std::array<char, 32> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() % 1000;
+    std::array<char, 8> fraction{};
+    std::snprintf(fraction.data(), fraction.size(), ".%03d", static_cast<int>(milliseconds));
+    return std::string(text.data(), length) + fraction.data();
+}
+
+int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
+    if (!deadline) {
+        return -1;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
+    return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+// The monitor's loop over one open link: waits for bytes or a signal, never by polling on a
+// timer, and prints each burst as it completes.
+class Monitor {
+public:
+    Monitor(CommandContext& context, SerialLink& link, InterruptSignals& signals, std::string label,
+            bool hex)
+        : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex) {}
+
+    int run();
+
+private:
+    // Reads everything that has arrived. False when the device has gone.
+    bool readArrived();
+    void printBurst(const std::vector<std::uint8_t>& bytes);
+    void printComplete();
+
+    CommandContext& context_;
+    SerialLink& link_;
+    InterruptSignals& signals_;
+    std::string label_;
+    bool hex_;
+    BurstSplitter splitter_{MonitorCommand::kQuietTime};
+    WallClock::time_point burstStart_{};
+};
+
+int Monitor::run() {
+    for (;;) {
+        std::array<pollfd, 2> fds{
+            {{signals_.descriptor(), POLLIN, 0}, {link_.descriptor(), POLLIN, 0}}};
+        const int ready = ::poll(fds.data(), fds.size(), pollTimeout(splitter_.deadline()));
+        if (ready < 0 && errno != EINTR) {
+            context_.error(std::string("poll: ") + std::strerror(errno));
+            return ExitCode::kFailed;
+        }
+        if ((fds[0].revents & POLLIN) != 0 && signals_.take() != 0) {
+            // What came before the interruption is still shown.
+            readArrived();
+            while (const std::optional<std::vector<std::uint8_t>> burst = splitter_.takeRest()) {
+                printBurst(*burst);
+            }
+            return ExitCode::kInterrupted;
+        }
+        if (fds[1].revents != 0 && !readArrived()) {
+            while (const std::optional<std::vector<std::uint8_t>> burst = splitter_.takeRest()) {
+                printBurst(*burst);
+            }
+            context_.error(label_ + ": " + briefFailure(link_.lastFailure()));
+            return ExitCode::kFailed;
+        }
+        printComplete();
+    }
+}
+
+bool Monitor::readArrived() {
+    std::array<std::uint8_t, 512> buffer{};
+    for (;;) {
+        const ReadResult read = link_.read(buffer.data(), static_cast<int>(buffer.size()));
+        if (read.status != ReadStatus::Data) {
+            return !read.gone();
+        }
+        const int n = read.count;
+        if (splitter_.empty()) {
+            burstStart_ = WallClock::now();
+        }
+        splitter_.add(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
+                      SteadyClock::now());
+        printComplete();
+    }
+}
+
+void Monitor::printComplete() {
+    while (const std::optional<std::vector<std::uint8_t>> burst =
+               splitter_.take(SteadyClock::now())) {
+        printBurst(*burst);
+    }
+}
+
+void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
+    const std::string at = timeStamp(burstStart_);
+    if (context_.json) {
+        nlohmann::ordered_json object;
+        object["time"] = at;
+        object["port"] = label_;
+        object["text"] = CodeText::format(bytes);
+        object["hex"] = CodeText::hex(bytes);
+        object["length"] = bytes.size();
+        context_.printJson(object);
+        return;
+    }
+    std::string line = at + "  " + CodeText::format(bytes);
+    if (hex_) {
+        line += "  [" + CodeText::hex(bytes) + "]";
+    }
+    context_.printLine(line);
+}
+
+} // namespace
+
+void MonitorCommand::define(CLI::App& subcommand) {
+    subcommand
+        .add_option("-p,--port", port_, "The reader's port: a number (3, COM3) or a device path")
+        ->required();
+    subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
+}
+
+int MonitorCommand::run(CommandContext& context) {
+    const std::optional<PortSpec> spec = PortSpec::parse(port_);
+    if (!spec) {
+        context.error("--port " + port_ +
+                      ": not a port (a number from 1 to 255, COMn, or a path with a '/')");
+        return ExitCode::kUsage;
+    }
+    // Before the port opens, so that Ctrl+C always finds the port released on the way out.
+    InterruptSignals signals;
+    if (!signals.valid()) {
+        context.error(std::string("cannot take Ctrl+C: ") + std::strerror(errno));
+        return ExitCode::kFailed;
+    }
+    SerialLink link(context.portMap());
+    const bool opened =
+        spec->portNumber() != 0 ? link.open(spec->portNumber()) : link.openDevice(spec->device());
+    const std::optional<std::filesystem::path> device = spec->resolve(context.portMap());
+    const std::string deviceName = device ? device->string() : std::string();
+    if (!opened) {
+        context.error(spec->label() + ": " + briefFailure(link.lastFailure()));
+        return ExitCode::kFailed;
+    }
+    const std::string where =
+        spec->portNumber() != 0 ? spec->label() + " (" + deviceName + ")" : spec->label();
+    context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
+
+    Monitor monitor(context, link, signals, spec->label(), hex_);
+    const int result = monitor.run();
+    link.close();
+    if (result == ExitCode::kInterrupted) {
+        context.note("interrupted; " + spec->label() + " released");
+    }
+    return result;
+}
+
+void addMonitorCommands(CommandLine& commandLine) {
+    commandLine.add("monitor",
+                    "Print what a reader on RS232 sends when a card is swiped, one line per "
+                    "burst, until Ctrl+C",
+                    std::make_unique<MonitorCommand>());
+}

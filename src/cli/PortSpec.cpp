@@ -1,0 +1,52 @@
+#include "cli/PortSpec.h"
+
+#include <cctype>
+#include <charconv>
+#include <utility>
+
+namespace {
+
+bool startsWithCom(std::string_view text) {
+    return text.size() > 3 && std::tolower(static_cast<unsigned char>(text[0])) == 'c' &&
+           std::tolower(static_cast<unsigned char>(text[1])) == 'o' &&
+           std::tolower(static_cast<unsigned char>(text[2])) == 'm';
+}
+
+} // namespace
+
+std::optional<PortSpec> PortSpec::parse(std::string_view text) {
+    if (text.find('/') != std::string_view::npos) {
+        return path(std::filesystem::path(std::string(text)));
+    }
+    const std::string_view digits = startsWithCom(text) ? text.substr(3) : text;
+    int value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        value < PortMap::kFirstPort || value > PortMap::kLastPort) {
+        return std::nullopt;
+    }
+    return number(value);
+}
+
+PortSpec PortSpec::number(int portNumber) {
+    PortSpec spec;
+    spec.portNumber_ = portNumber;
+    return spec;
+}
+
+PortSpec PortSpec::path(std::filesystem::path device) {
+    PortSpec spec;
+    spec.device_ = std::move(device);
+    return spec;
+}
+
+std::string PortSpec::label() const {
+    return portNumber_ != 0 ? "COM" + std::to_string(portNumber_) : device_.string();
+}
+
+std::optional<std::filesystem::path> PortSpec::resolve(const PortMap& map) const {
+    if (portNumber_ == 0) {
+        return device_;
+    }
+    return map.resolve(portNumber_);
+}

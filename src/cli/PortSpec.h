@@ -1,0 +1,35 @@
+#pragma once
+
+#include "link/PortMap.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A port as given on the command line: a number (3 or COM3, through the port map) or the path
+// of a device (/dev/ttyUSB0, /dev/serial/by-id/...).
+class PortSpec {
+public:
+    // "3", "COM3" or "com3" name COM3; a number must lie in 1..255. Anything with a '/' is a
+    // path. Nothing for an empty text, a number out of range, or a word that is neither (a
+    // mistyped "COMx"), so that it is not taken for a file in the working folder; "./name" names
+    // such a file.
+    static std::optional<PortSpec> parse(std::string_view text);
+
+    static PortSpec number(int portNumber);
+    static PortSpec path(std::filesystem::path device);
+
+    // The port number, 0 for a path.
+    int portNumber() const { return portNumber_; }
+    const std::filesystem::path& device() const { return device_; }
+    // "COM3", or the path.
+    std::string label() const;
+    // The device it stands for: the path, or what the port map gives (nothing when the map
+    // knows no device for the number).
+    std::optional<std::filesystem::path> resolve(const PortMap& map) const;
+
+private:
+    int portNumber_ = 0;
+    std::filesystem::path device_;
+};

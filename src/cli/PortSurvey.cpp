@@ -1,0 +1,183 @@
+#include "cli/PortSurvey.h"
+
+#include "base/UniqueFd.h"
+#include "link/SerialLink.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <set>
+#include <sys/file.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+bool entryExists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+std::string canonicalText(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path found = std::filesystem::canonical(path, error);
+    return error ? std::string() : found.string();
+}
+
+// The text in single quotes when the shell would take it apart otherwise.
+std::string shellWord(const std::string& text) {
+    const bool plain = !text.empty() &&
+                       text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                              "0123456789_./:+,=@%-") == std::string::npos;
+    if (plain) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::vector<std::string> asStrings(const std::vector<std::filesystem::path>& paths) {
+    std::vector<std::string> texts;
+    for (const std::filesystem::path& path : paths) {
+        texts.push_back(path.string());
+    }
+    return texts;
+}
+
+} // namespace
+
+PortSurvey::PortSurvey(const PortMap& map, std::filesystem::path byIdFolder,
+                       std::filesystem::path sysClassTty)
+    : map_(map), byIdFolder_(std::move(byIdFolder)), sysClassTty_(std::move(sysClassTty)) {}
+
+PortSurvey::Status PortSurvey::check(const PortSpec& spec) const {
+    Status status;
+    status.label = spec.label();
+    status.portNumber = spec.portNumber();
+    const std::optional<std::filesystem::path> device = spec.resolve(map_);
+    const std::vector<std::string> tried = spec.portNumber() != 0
+                                               ? asStrings(map_.candidates(spec.portNumber()))
+                                               : std::vector<std::string>{spec.device().string()};
+    // Where the port was looked for matters when there is no device node; a node that is there
+    // but has nothing behind it (a ttyS without a UART) is told as such.
+    auto fail = [&](FailureKind kind, int systemError) {
+        status.failure.kind = kind;
+        status.failure.port = spec.portNumber();
+        status.failure.device = status.device;
+        status.failure.systemError = systemError;
+        if (kind == FailureKind::NoSuchPort && !status.exists) {
+            status.failure.tried = tried;
+        }
+        if (kind == FailureKind::NoPermission) {
+            status.failure.group = SerialLink::owningGroup(status.device);
+        }
+        return status;
+    };
+    if (!device) {
+        return fail(FailureKind::NoSuchPort, ENOENT);
+    }
+    status.device = device->string();
+    status.target = canonicalText(*device);
+    std::error_code ignored;
+    status.exists = !status.target.empty() && std::filesystem::exists(*device, ignored);
+    if (!status.exists) {
+        status.target.clear();
+        return fail(FailureKind::NoSuchPort, ENOENT);
+    }
+    status.mayOpen = ::faccessat(AT_FDCWD, device->c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+    if (!*status.mayOpen) {
+        return fail(FailureKind::NoPermission, EACCES);
+    }
+
+    // The serial link's own open and lock, without its line settings and modem lines.
+    const UniqueFd fd(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        const int error = errno;
+        const FailureKind kind = SerialLink::failureFromErrno(error);
+        if (kind == FailureKind::InUse) {
+            status.held = true;
+        }
+        return fail(kind, error);
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        status.held = error == EWOULDBLOCK;
+        return fail(SerialLink::failureFromErrno(error), error);
+    }
+    status.held = false;
+    termios settings{};
+    if (::tcgetattr(fd.get(), &settings) != 0) {
+        const int error = errno;
+        return fail(SerialLink::failureFromErrno(error), error);
+    }
+    return status;
+}
+
+bool PortSurvey::isFree(int portNumber) const {
+    const std::vector<std::filesystem::path> places = map_.candidates(portNumber);
+    const auto entry = std::find_if(places.begin(), places.end(), entryExists);
+    if (entry == places.end()) {
+        return !places.empty();
+    }
+    const std::string systemNode = "/dev/ttyS" + std::to_string(portNumber - 1);
+    if (entry->string() != systemNode) {
+        return false;
+    }
+    // The kernel makes ttyS nodes for UARTs that may not be there; type 0 means none is.
+    std::ifstream type(sysClassTty_ / ("ttyS" + std::to_string(portNumber - 1)) / "type");
+    int portType = -1;
+    return static_cast<bool>(type >> portType) && portType == 0;
+}
+
+std::vector<PortSurvey::Adapter> PortSurvey::unmappedAdapters() const {
+    std::vector<Adapter> adapters;
+    std::error_code error;
+    std::vector<std::filesystem::path> entries;
+    for (std::filesystem::directory_iterator it(byIdFolder_, error), end; !error && it != end;
+         it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    std::sort(entries.begin(), entries.end());
+
+    std::set<std::string> mapped;
+    for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
+        if (const std::optional<std::filesystem::path> device = map_.resolve(n)) {
+            mapped.insert(canonicalText(*device));
+        }
+    }
+    mapped.erase(std::string());
+
+    int nextCandidate = PortMap::kFirstPort;
+    for (const std::filesystem::path& entry : entries) {
+        Adapter adapter;
+        adapter.link = entry.string();
+        adapter.target = canonicalText(entry);
+        if (adapter.target.empty() || mapped.count(adapter.target) != 0) {
+            continue; // unplugged meanwhile, or some port number already leads to it
+        }
+        while (nextCandidate <= kLastSuggestedPort && !isFree(nextCandidate)) {
+            ++nextCandidate;
+        }
+        const std::vector<std::filesystem::path> places = map_.candidates(nextCandidate);
+        // The first place of the map is the user's own (or the ports folder); without a home
+        // folder there is no place to put a link.
+        if (nextCandidate <= kLastSuggestedPort && places.size() != 0 &&
+            places.front().string().rfind("/dev/", 0) != 0) {
+            adapter.suggestedPort = nextCandidate;
+            const std::filesystem::path place = places.front();
+            adapter.mapCommand = "ln -s " + shellWord(adapter.link) + " " + shellWord(place);
+            if (!std::filesystem::is_directory(place.parent_path(), error)) {
+                adapter.mapCommand =
+                    "mkdir -p " + shellWord(place.parent_path()) + " && " + adapter.mapCommand;
+            }
+            ++nextCandidate;
+        }
+        adapters.push_back(adapter);
+    }
+    return adapters;
+}
