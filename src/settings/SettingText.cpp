@@ -1,0 +1,253 @@
+#include "settings/SettingText.h"
+
+#include "settings/SettingTable.h"
+#include "settings/SettingsImage.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+constexpr int kMaxCodes = SettingsImage::kMaxCodes;
+
+// The words a flag takes: on and off, and the other pairs scripts tend to write.
+constexpr std::pair<std::string_view, std::string_view> kFlagWords[] = {
+    {"on", "off"}, {"1", "0"}, {"true", "false"}, {"yes", "no"}};
+
+struct Codes {
+    std::array<std::uint8_t, kMaxCodes> codes{};
+    int count = 0;
+};
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameWord(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+std::string hex(std::size_t value, int digits) {
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "0x%0*zX", digits, value);
+    return text.data();
+}
+
+// Decimal digits only, saturating well above any byte; false for an empty text or another
+// character.
+bool decimal(std::string_view text, int& value) {
+    if (text.empty()) {
+        return false;
+    }
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = std::min(value * 10 + (c - '0'), 100000);
+    }
+    return true;
+}
+
+std::string codeListText(const std::uint8_t* record) {
+    std::string text;
+    const int count = std::min<int>(record[0], kMaxCodes);
+    for (int i = 1; i <= count; ++i) {
+        const std::uint8_t c = record[i];
+        if (c >= 32 && c <= 126 && c != '{') {
+            text += static_cast<char>(c);
+        } else {
+            text += "{" + std::to_string(c) + "}";
+        }
+    }
+    return text;
+}
+
+// The codes of a text, or the reason it is no code list.
+bool parseCodeList(std::string_view text, Codes& out, std::string& reason) {
+    out = {};
+    std::size_t i = 0;
+    while (i < text.size()) {
+        int code = 0;
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '{') {
+            const std::size_t close = text.find('}', i);
+            const std::string_view digits = close == std::string_view::npos
+                                                ? std::string_view{}
+                                                : text.substr(i + 1, close - i - 1);
+            if (!decimal(digits, code) || code < 1 || code > 255) {
+                reason = "\"{\" must start a code {1} to {255}";
+                return false;
+            }
+            i = close + 1;
+        } else if (c >= 32 && c <= 126) {
+            code = c;
+            ++i;
+        } else {
+            reason = "a character outside 32..126 is written as {n}";
+            return false;
+        }
+        if (out.count == kMaxCodes) {
+            reason = "more than 7 codes";
+            return false;
+        }
+        out.codes.at(static_cast<std::size_t>(out.count++)) = static_cast<std::uint8_t>(code);
+    }
+    return true;
+}
+
+const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value) {
+    for (const SettingChoice& c : setting.choices) {
+        if (c.value == value) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+void setMasked(SettingsImage& image, const NamedSetting& setting, std::uint8_t value) {
+    std::uint8_t& byte = image.at(setting.offset);
+    byte = static_cast<std::uint8_t>((byte & ~setting.mask) | (value & setting.mask));
+}
+
+SettingStatus refuse(SettingStatus status, const NamedSetting& setting, const std::string& why,
+                     std::string& error) {
+    error = std::string(setting.name) + ": " + why;
+    return status;
+}
+
+} // namespace
+
+std::string settingText(const NamedSetting& setting, const SettingsImage& image) {
+    const std::uint8_t byte = image.at(setting.offset);
+    switch (setting.kind) {
+    case SettingKind::Flag:
+        return (byte & setting.mask) != 0 ? "on" : "off";
+    case SettingKind::Byte:
+        return std::to_string(byte & setting.mask);
+    case SettingKind::Choice: {
+        const auto value = static_cast<std::uint8_t>(byte & setting.mask);
+        const SettingChoice* c = choiceOf(setting, value);
+        return c != nullptr ? std::string(c->token) : std::to_string(value);
+    }
+    case SettingKind::CodeList:
+        return codeListText(image.raw().data() + setting.offset);
+    }
+    return {};
+}
+
+SettingStatus readSetting(const SettingsImage& image, std::string_view name, std::string& text) {
+    const NamedSetting* setting = SettingTable::find(name);
+    if (setting == nullptr) {
+        return SettingStatus::UnknownName;
+    }
+    text = settingText(*setting, image);
+    return SettingStatus::Ok;
+}
+
+SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, std::string_view text,
+                           std::string& error) {
+    switch (setting.kind) {
+    case SettingKind::Flag: {
+        for (const auto& [on, off] : kFlagWords) {
+            if (sameWord(text, on) || sameWord(text, off)) {
+                setMasked(image, setting, sameWord(text, on) ? setting.mask : 0);
+                return SettingStatus::Ok;
+            }
+        }
+        return refuse(SettingStatus::BadValue, setting,
+                      quoted(text) + " is not one of " + settingValues(setting), error);
+    }
+    case SettingKind::Byte: {
+        int value = 0;
+        if (!decimal(text, value)) {
+            return refuse(SettingStatus::BadValue, setting,
+                          quoted(text) + " is not a number " + settingValues(setting), error);
+        }
+        if (value < setting.low || value > setting.high) {
+            return refuse(SettingStatus::OutOfRange, setting,
+                          std::to_string(value) + " is out of range " + settingValues(setting),
+                          error);
+        }
+        setMasked(image, setting, static_cast<std::uint8_t>(value));
+        return SettingStatus::Ok;
+    }
+    case SettingKind::Choice:
+        for (const SettingChoice& c : setting.choices) {
+            if (sameWord(text, c.token) || sameWord(text, c.label)) {
+                setMasked(image, setting, c.value);
+                return SettingStatus::Ok;
+            }
+        }
+        return refuse(SettingStatus::BadValue, setting,
+                      quoted(text) + " is not one of " + settingValues(setting), error);
+    case SettingKind::CodeList: {
+        Codes parsed;
+        std::string reason;
+        if (!parseCodeList(text, parsed, reason)) {
+            return refuse(SettingStatus::BadCodeList, setting, reason, error);
+        }
+        // Count and codes; the places behind the last code are cleared, bytes 8 and 9 kept.
+        std::uint8_t* record = image.raw().data() + setting.offset;
+        record[0] = static_cast<std::uint8_t>(parsed.count);
+        for (int i = 0; i < kMaxCodes; ++i) {
+            record[i + 1] = i < parsed.count ? parsed.codes.at(static_cast<std::size_t>(i)) : 0;
+        }
+        return SettingStatus::Ok;
+    }
+    }
+    return SettingStatus::BadValue;
+}
+
+SettingStatus writeSetting(SettingsImage& image, std::string_view name, std::string_view text,
+                           std::string& error) {
+    const NamedSetting* setting = SettingTable::find(name);
+    if (setting == nullptr) {
+        error = "unknown setting " + quoted(name);
+        return SettingStatus::UnknownName;
+    }
+    return writeSetting(image, *setting, text, error);
+}
+
+std::string settingValues(const NamedSetting& setting) {
+    switch (setting.kind) {
+    case SettingKind::Flag:
+        return "on, off";
+    case SettingKind::Byte:
+        return std::to_string(setting.low) + ".." + std::to_string(setting.high);
+    case SettingKind::Choice: {
+        std::string values;
+        for (const SettingChoice& c : setting.choices) {
+            values += (values.empty() ? "" : ", ") + std::string(c.token);
+        }
+        return values;
+    }
+    case SettingKind::CodeList:
+        return "up to 7 codes 1..255";
+    }
+    return {};
+}
+
+std::string settingPlace(const NamedSetting& setting) {
+    if (setting.offset < SettingsImage::kDataBase) {
+        return hex(setting.offset, 3);
+    }
+    const std::size_t slot =
+        (setting.offset - SettingsImage::kDataBase) / SettingsImage::kDataBytes;
+    std::string place = "slot " + std::to_string(slot) + " (" + hex(setting.offset, 3);
+    if (setting.kind == SettingKind::CodeList) {
+        return place + ".." + hex(setting.offset + kMaxCodes, 3) + ")";
+    }
+    place += ")";
+    if (setting.mask != 0xFF) {
+        place += " bit" + std::string(setting.kind == SettingKind::Flag ? " " : "s ") +
+                 hex(setting.mask, 2);
+    }
+    return place;
+}
