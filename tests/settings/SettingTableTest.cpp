@@ -1,6 +1,7 @@
 #include "settings/SettingTable.h"
 
 #include "settings/FactoryDefaults.h"
+#include "settings/SettingDifferences.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
 
@@ -342,3 +343,23 @@ TEST(SettingsReference, DocsListEveryNameAsTheTableHasIt) {
 }
 
 } // namespace
+
+TEST(SettingDifferences, NameEverySettingThatDiffersAndNothingElse) {
+    SettingsImage a;
+    writeFactoryValues(a);
+    SettingsImage b = a;
+    EXPECT_TRUE(settingDifferences(a, b).empty());
+    // A byte no setting shows changes nothing that is named.
+    b.data(19)[0] = 0x55;
+    EXPECT_TRUE(settingDifferences(a, b).empty());
+    std::string error;
+    ASSERT_EQ(writeSetting(b, "main.scan_code_delay", "20", error), SettingStatus::Ok);
+    ASSERT_EQ(writeSetting(b, "track2.prefix", "X{13}", error), SettingStatus::Ok);
+    const std::vector<SettingDifference> differences = settingDifferences(a, b);
+    ASSERT_EQ(differences.size(), 2U);
+    EXPECT_EQ(differences[0].setting->name, "main.scan_code_delay");
+    EXPECT_EQ(differences[0].first, "1");
+    EXPECT_EQ(differences[0].second, "20");
+    EXPECT_EQ(differences[1].setting->name, "track2.prefix");
+    EXPECT_EQ(differences[1].second, "X{13}");
+}
