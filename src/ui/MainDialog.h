@@ -2,22 +2,18 @@
 
 #include "operations/DeviceOperations.h"
 #include "operations/PageHost.h"
+#include "ui/Page.h"
+#include "ui/PageNavigation.h"
 
-#include <memory>
 #include <string>
 
 #include <QDialog>
 
 class FileChooser;
-class MainSettingsPage;
-class MsrPages;
 class OperatorMessages;
 class QAction;
 class QIcon;
-class QLabel;
-class QMenu;
 class QMenuBar;
-class QTreeWidget;
 class SettingsImage;
 class TransactionRunner;
 
@@ -39,42 +35,41 @@ public:
     // the window is shown.
     void initialise();
 
-    // PageHost, for the device commands.
-    void storePages() override;
-    void refreshPages() override;
-    void returnToMainPage() override;
+    // The page operations of the device commands (PageHost): the pages stored into the block
+    // before a command; after one that changed the block, the MSR Main Settings and Main
+    // Settings pages reloaded, or the window back on the Main Settings page.
+    void storePages() override { navigation_->storePages(); }
+    void refreshPages() override { navigation_->refreshPages(); }
+    void returnToMainPage() override { navigation_->returnToMainPage(); }
 
-    void loadPage(int page);
-    void selectPage(int page);
-    void showMainPage();
-    void hideMainPage();
+    void loadPage(Page page) { navigation_->loadPage(page); }
+    void selectPage(Page page) { navigation_->selectPage(page); }
 
     // The program's icon, a 32×32 and a 16×16 image.
     static QIcon programIcon();
 
-    int currentPage() const { return currentPage_; }
+    Page currentPage() const { return navigation_->currentPage(); }
     const std::string& currentSettingsFile() const { return currentSettingsFile_; }
+    PageNavigation& navigation() const { return *navigation_; }
 
     // The client area below the menu bar; page controls are placed in its coordinates.
     static constexpr int kClientWidth = 560;
     static constexpr int kClientHeight = 410;
+    // The height of the window's font in pixels.
+    static constexpr int kFontPixelSize = 12;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildMenu();
-    void buildTree();
     void detectReader();
-    void showTreeAndTitle(bool visible);
-    void onTreeSelectionChanged();
 
-    // Menu commands.
+    // Menu commands of the File menu.
     void loadSettingFile();   // 32776
     void saveSettingFile();   // 32777
     void saveSettingFileAs(); // 32778
-    void showMainSetting();   // 32786
-    void showMsrSetting();    // 32775
+    void writeCurrentSettingsFile();
 
     SettingsImage& image_;
     TransactionRunner& runner_;
@@ -83,14 +78,11 @@ private:
     std::string applicationName_;
     DeviceOperations operations_;
 
-    int currentPage_ = 0;
     std::string currentSettingsFile_ = "Default.cfg";
 
     QMenuBar* menuBar_ = nullptr;
     QWidget* client_ = nullptr;
-    QTreeWidget* tree_ = nullptr;
+    PageNavigation* navigation_ = nullptr;
     QAction* programViaKeyboard_ = nullptr; // 32780
     QAction* programViaRs232_ = nullptr;    // 32781
-    std::unique_ptr<MainSettingsPage> mainPage_;
-    std::unique_ptr<MsrPages> msrPages_;
 };
