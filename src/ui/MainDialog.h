@@ -55,8 +55,9 @@ public:
     // The client area below the menu bar; page controls are placed in its coordinates.
     static constexpr int kClientWidth = 560;
     static constexpr int kClientHeight = 410;
-    // The height of the window's font in pixels.
-    static constexpr int kFontPixelSize = 12;
+    // The window's font height in pixels: an 8-point dialog font, which the pages' pixel
+    // geometry was drawn for, so that every caption shows in full.
+    static constexpr int kFontPixelSize = 11;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

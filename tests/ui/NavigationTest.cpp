@@ -53,6 +53,19 @@ TEST_F(Navigation, TreeItemsSelectTheirPages) {
     }
 }
 
+// An item stands for its page, whatever it reads: the title follows the text, the page the item.
+TEST_F(Navigation, ItemsCarryTheirPagesNotTheirTexts) {
+    command("32775");
+    QTreeWidgetItem* track2 = item("MSR Track 2");
+    track2->setText(0, QStringLiteral("Track 1"));
+    tree()->setCurrentItem(track2);
+    EXPECT_EQ(window->currentPage(), Page::MsrTrack2);
+    EXPECT_EQ(title()->text(), "Track 1");
+    EXPECT_EQ(control<QCheckBox>("1305")->text(), "TK2 swipe from left to right");
+    EXPECT_TRUE(shown("1300"));
+    EXPECT_FALSE(shown("1405"));
+}
+
 TEST_F(Navigation, ClickingTheIsoGroupItemShowsOnlyTreeAndTitle) {
     command("32775");
     const QRect where = tree()->visualItemRect(item("MSR ISO Standard Field Setting Group"));
