@@ -8,6 +8,7 @@
 #include "ui/TrackPage.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QStackedWidget>
 
 namespace {
@@ -26,7 +27,10 @@ PageNavigation::PageNavigation(QWidget* client, SettingsImage& image)
     tree_->hide();
     title_->hide();
     stack_->setObjectName(QStringLiteral("pages"));
-    stack_->setGeometry(client->rect());
+    // The pages fill the client area, so that their controls sit at the client's coordinates.
+    auto* fill = new QGridLayout(client);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(stack_, 0, 0);
     for (QWidget* page : {static_cast<QWidget*>(main_), static_cast<QWidget*>(msrMain_),
                           static_cast<QWidget*>(track_), isoGroup_, static_cast<QWidget*>(iso_)}) {
         stack_->addWidget(page);

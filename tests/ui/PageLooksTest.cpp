@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
@@ -164,6 +165,30 @@ TEST_F(PageLooks, EveryCaptionShowsInFullOnEveryPage) {
         select(page);
         expectCaptionsFit(page == Page::IsoGroup ? "ISO group" : sectionOf(page).c_str());
     }
+}
+
+// Every page, as it is shown, covers the whole client area, so that its controls sit at the
+// client's pixels.
+TEST_F(PageLooks, PagesFillTheClientArea) {
+    EXPECT_EQ(client()->size(), QSize(MainDialog::kClientWidth, MainDialog::kClientHeight));
+    auto* stack = client()->findChild<QStackedWidget*>();
+    ASSERT_NE(stack, nullptr);
+    const auto expectFilled = [&](const char* where) {
+        const QWidget* page = stack->currentWidget();
+        EXPECT_EQ(QRect(page->mapTo(client(), QPoint(0, 0)), page->size()), client()->rect())
+            << where;
+    };
+    expectFilled("Main Settings");
+    EXPECT_EQ(inClient(control<QWidget>("1019"), control<QWidget>("1019")->rect()),
+              QRect(140, 172, 120, 24));
+    command("32775");
+    expectFilled("MSR Main Settings");
+    for (const Page page : {Page::MsrTrack2, Page::IsoGroup, Page::IsoTrack3}) {
+        select(page);
+        expectFilled(sectionOf(page).c_str());
+    }
+    EXPECT_EQ(inClient(control<QWidget>("1405"), control<QWidget>("1405")->rect()),
+              QRect(240, 60, 260, 20));
 }
 
 TEST_F(PageLooks, ALongTitleIsFittedNotCut) {
