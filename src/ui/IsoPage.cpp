@@ -1,99 +1,59 @@
 #include "ui/IsoPage.h"
 
-#include "settings/SettingsImage.h"
+#include <string>
 
 #include <QCheckBox>
 
 namespace {
 
-// Positions are the window's pixels: left, top, right, bottom.
-void place(QWidget* control, int left, int top, int right, int bottom) {
-    control->setGeometry(left, top, right - left, bottom - top);
-}
+// Where the boxes below "FC/PAN data" go for each track: tracks 2 and 3 have no CC/NAME field,
+// so its box is hidden (it still carries its bit) and the boxes below move up a row.
+struct IsoLayout {
+    bool ccName;
+    QRect additional;
+    QRect sendLf;
+    QRect sendCr;
+};
 
-QCheckBox* box(QWidget* window, const char* text, int id, int left, int top, int right,
-               int bottom) {
-    auto* control = new QCheckBox(QString::fromLatin1(text), window);
-    control->setObjectName(QString::number(id));
-    place(control, left, top, right, bottom);
-    control->hide();
-    return control;
+const IsoLayout& layoutOf(int track) {
+    static const std::array<IsoLayout, 3> layouts = {{
+        {true, {240, 150, 260, 20}, {240, 180, 280, 20}, {240, 210, 280, 20}},
+        {false, {240, 120, 260, 20}, {240, 150, 280, 20}, {240, 180, 280, 30}},
+        {false, {240, 120, 280, 20}, {240, 150, 280, 20}, {240, 180, 280, 30}},
+    }};
+    return layouts.at(static_cast<std::size_t>(track < 1 || track > 3 ? 0 : track - 1));
 }
 
 } // namespace
 
-IsoPage::IsoPage(QWidget* window) {
-    fieldSplitting_ = box(window, "Field splitting Enable/Disable", 1405, 240, 60, 500, 80);
-    auto* fcPan = box(window, "FC/PAN data", 1404, 240, 90, 500, 110);
-    ccName_ = box(window, "CC/NAME data", 1403, 240, 120, 500, 140);
-    additional_ = box(window, "Additional data", 1402, 240, 150, 520, 170);
-    sendLf_ = box(window, "Send LF[Line feed] after field data", 1401, 240, 180, 500, 200);
-    sendCr_ = box(window, "Send CR[Carrige return] after field data", 1400, 240, 210, 500, 230);
-    bindings_ = {{{sendCr_, 0x40},
-                  {sendLf_, 0x20},
-                  {additional_, 0x08},
-                  {ccName_, 0x04},
-                  {fcPan, 0x02},
-                  {fieldSplitting_, 0x01}}};
+IsoPage::IsoPage(SettingsImage& image, QWidget* parent) : SettingsPage(image, "iso1", parent) {
+    fieldSplitting_ = addFlag("field_splitting", 1405, ltrb(240, 60, 500, 80));
+    QCheckBox* fcPan = addFlag("fc_pan", 1404, ltrb(240, 90, 500, 110));
+    ccName_ = addFlag("cc_name", 1403, ltrb(240, 120, 500, 140));
+    additional_ = addFlag("additional_data", 1402, ltrb(240, 150, 520, 170));
+    sendLf_ = addFlag("send_lf", 1401, ltrb(240, 180, 500, 200));
+    sendCr_ = addFlag("send_cr", 1400, ltrb(240, 210, 500, 230));
+    fieldBoxes_ = {fcPan, ccName_, additional_, sendLf_, sendCr_};
+    connect(fieldSplitting_, &QCheckBox::clicked, this, &IsoPage::applyFieldSplitting);
 }
 
-void IsoPage::load(SettingsImage& image, int track) {
-    const std::uint8_t flags = image.iso_flags(track);
-    for (const Binding& binding : bindings_) {
-        binding.box->setChecked((flags & binding.bit) != 0);
-    }
+void IsoPage::setTrack(int track) {
+    track_ = track;
+    setSection("iso" + std::to_string(track));
 }
 
-void IsoPage::store(SettingsImage& image, int track) const {
-    std::uint8_t& flags = image.iso_flags(track);
-    for (const Binding& binding : bindings_) {
-        if (binding.box->isChecked()) {
-            flags = static_cast<std::uint8_t>(flags | binding.bit);
-        } else {
-            flags = static_cast<std::uint8_t>(flags & ~binding.bit);
-        }
-    }
-}
-
-void IsoPage::applyLayout(int track) {
-    if (track == 1) {
-        ccName_->show();
-        additional_->setText(QStringLiteral("Additional data"));
-        place(additional_, 240, 150, 500, 170);
-        place(sendLf_, 240, 180, 520, 200);
-        place(sendCr_, 240, 210, 520, 230);
-        return;
-    }
-    // Tracks 2 and 3 have no CC/NAME field; its box is hidden but still carries its bit.
-    ccName_->hide();
-    if (track == 2) {
-        additional_->setText(QStringLiteral("Additional data"));
-        place(additional_, 240, 120, 500, 140);
-    } else {
-        additional_->setText(QStringLiteral("Use and security data/additional data"));
-        place(additional_, 240, 120, 520, 140);
-    }
-    place(sendLf_, 240, 150, 520, 170);
-    place(sendCr_, 240, 180, 520, 210);
+void IsoPage::applyLayout() {
+    const IsoLayout& layout = layoutOf(track_);
+    ccName_->setVisible(layout.ccName);
+    additional_->setGeometry(layout.additional);
+    sendLf_->setGeometry(layout.sendLf);
+    sendCr_->setGeometry(layout.sendCr);
+    showCaptions();
 }
 
 void IsoPage::applyFieldSplitting() {
     const bool enabled = fieldSplitting_->isChecked();
-    for (const Binding& binding : bindings_) {
-        if (binding.box != fieldSplitting_) {
-            binding.box->setEnabled(enabled);
-        }
-    }
-}
-
-void IsoPage::show() {
-    for (const Binding& binding : bindings_) {
-        binding.box->show();
-    }
-}
-
-void IsoPage::hide() {
-    for (const Binding& binding : bindings_) {
-        binding.box->hide();
+    for (QCheckBox* box : fieldBoxes_) {
+        box->setEnabled(enabled);
     }
 }

@@ -29,6 +29,8 @@ QPushButton* bitmapButton(QWidget* window, const QString& id, const QString& bit
     button->setIcon(QIcon(pixmap));
     button->setIconSize(pixmap.size());
     button->setGeometry(geometry);
+    // Not a default button of the dialog: no default frame, and Enter clicks nothing.
+    button->setAutoDefault(false);
     button->hide();
     return button;
 }
@@ -63,24 +65,14 @@ KeyPad::KeyPad(QWidget* window) : QObject(window) {
     connect(ok_, &QPushButton::clicked, this, &KeyPad::okClicked);
 }
 
-void KeyPad::show() {
-    group_->show();
-    entry_->show();
+void KeyPad::setVisible(bool visible) {
+    group_->setVisible(visible);
+    entry_->setVisible(visible);
     for (QPushButton* button : digits_) {
-        button->show();
+        button->setVisible(visible);
     }
-    erase_->show();
-    ok_->show();
-}
-
-void KeyPad::hide() {
-    group_->hide();
-    entry_->hide();
-    for (QPushButton* button : digits_) {
-        button->hide();
-    }
-    erase_->hide();
-    ok_->hide();
+    erase_->setVisible(visible);
+    ok_->setVisible(visible);
 }
 
 int KeyPad::value() const {

@@ -19,8 +19,7 @@ class KeyPad : public QObject {
 public:
     explicit KeyPad(QWidget* window);
 
-    void show();
-    void hide();
+    void setVisible(bool visible);
     KeyCodeEdit* entry() const { return entry_; }
     // The entry's leading decimal value; 0 for an empty text.
     int value() const;

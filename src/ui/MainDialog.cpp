@@ -5,31 +5,27 @@
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
+#include "ui/ArialFont.h"
 #include "ui/FileChooser.h"
 #include "ui/MainSettingsPage.h"
-#include "ui/MsrPages.h"
 #include "ui/OperatorMessages.h"
+#include "ui/PageNavigation.h"
 
 #include <functional>
 #include <utility>
 
 #include <QAction>
-#include <QFont>
-#include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 
 const char* const kCaption = "Tarvik--R550 Programming Tools V1.00";
 const char* const kFileMessageCaption = "System Message";
-const QRect kTreeGeometry(9, 6, 194, 391);
 
 QMenu* addMenu(QMenuBar* bar, const char* title) {
     QMenu* menu = bar->addMenu(QString::fromLatin1(title));
@@ -47,8 +43,7 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
       applicationName_(std::move(applicationName)), operations_(runner_),
       reports_(messages_, applicationName_) {
     setWindowTitle(QString::fromLatin1(kCaption));
-    // Arial where it is installed; otherwise the font system picks its nearest match.
-    setFont(QFont(QStringLiteral("Arial"), 9));
+    setFont(arialFont(kFontPixelSize));
 
     menuBar_ = new QMenuBar(this);
     client_ = new QWidget(this);
@@ -61,25 +56,8 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
     layout->addWidget(client_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     buildMenu();
-
-    // All page controls exist, hidden, from the start; initialise() fills and shows them. The
-    // tree comes first so that it lies below the pages' controls.
-    tree_ = new QTreeWidget(client_);
-    tree_->setObjectName(QStringLiteral("tree"));
-    tree_->setHeaderHidden(true);
-    tree_->setRootIsDecorated(true);
-    tree_->setColumnCount(1);
-    tree_->setGeometry(kTreeGeometry);
-    // Long item texts scroll sideways instead of being cut short.
-    tree_->header()->setStretchLastSection(false);
-    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tree_->hide();
-    mainPage_ = std::make_unique<MainSettingsPage>(client_, image_);
-    msrPages_ = std::make_unique<MsrPages>(client_, image_, currentPage_);
-
-    msrPages_->pageTitle()->hide();
-
-    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &MainDialog::onTreeSelectionChanged);
+    // Every page exists from the start; initialise() fills the lists and shows the first.
+    navigation_ = new PageNavigation(client_, image_);
 }
 
 MainDialog::~MainDialog() = default;
@@ -114,8 +92,8 @@ void MainDialog::buildMenu() {
         {file, "Save &as .......", "32778", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
          [this] { saveSettingFileAs(); }},
         {file, "E&xit", "32779", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
-        {settings, "Main Setting", "32786", {}, [this] { showMainSetting(); }},
-        {settings, "MSR Setting", "32775", {}, [this] { showMsrSetting(); }},
+        {settings, "Main Setting", "32786", {}, [this] { navigation_->showMainSetting(); }},
+        {settings, "MSR Setting", "32775", {}, [this] { navigation_->showMsrSetting(); }},
         {settings, nullptr, nullptr, {}, {}},
         {settings,
          "Load Main Setting From R550 (RS232 Only)",
@@ -154,40 +132,25 @@ void MainDialog::buildMenu() {
     programViaRs232_ = findChild<QAction*>(QStringLiteral("32781"));
 }
 
-void MainDialog::buildTree() {
-    const auto addRoot = [this](const char* text, std::initializer_list<const char*> children) {
-        auto* root = new QTreeWidgetItem(tree_, QStringList(QString::fromLatin1(text)));
-        for (const char* child : children) {
-            new QTreeWidgetItem(root, QStringList(QString::fromLatin1(child)));
-        }
-        root->setExpanded(false);
-    };
-    tree_->clear();
-    addRoot("MSR Main Settings", {"MSR Track 1", "MSR Track 2", "MSR Track 3"});
-    addRoot("MSR ISO Standard Field Setting Group", {"Track 1", "Track 2", "Track 3"});
-    tree_->clearSelection();
-}
-
 void MainDialog::initialise() {
-    currentPage_ = 0;
     setWindowIcon(programIcon());
-    mainPage_->fillLists();
-    mainPage_->setProtocolCaption(QStringLiteral("KeyBoard Protocol"));
-    buildTree();
-    // The MSR page controls were created, hidden, with the window.
+    navigation_->mainPage().fillLists();
+    navigation_->mainPage().setProtocolCaption(QStringLiteral("KeyBoard Protocol"));
+    navigation_->buildTree();
 
     const int written = applyFactoryDefaults(image_, kDefaultSettingsFile);
     refreshPages();
     if (written != 0) {
         messages_.showFileError();
     }
-    // An older "Default.cfg" that could not be rewritten replaces the factory values here.
+    // An older "Default.cfg" that could not be rewritten replaces the factory values here; every
+    // page shows it, or the next page change would store the factory values over it.
     if (readSettingsFile(image_, kDefaultSettingsFile) == 0) {
-        loadPage(0);
+        refreshPages();
     }
-    loadPage(0);
+    loadPage(Page::MainSettings);
     detectReader();
-    showMainPage();
+    navigation_->showMainPage();
 }
 
 void MainDialog::detectReader() {
@@ -205,7 +168,7 @@ void MainDialog::detectReader() {
         found->setCheckable(true);
         found->setChecked(true);
     }
-    loadPage(0);
+    loadPage(Page::MainSettings);
 }
 
 void MainDialog::programViaKeyboard() {
@@ -243,155 +206,40 @@ void MainDialog::resetReader() {
     returnToMainPage();
 }
 
-void MainDialog::loadPage(int page) {
-    if (page == 0) {
-        mainPage_->loadPage();
-    } else {
-        msrPages_->loadPage(page);
-    }
-}
-
-void MainDialog::storePages() {
-    msrPages_->storeMsrMainPage();
-    mainPage_->storeMainPage();
-    if (currentPage_ >= 2 && currentPage_ <= 4) {
-        msrPages_->storeTrackPage(currentPage_ - 1);
-    } else if (currentPage_ >= 6 && currentPage_ <= 8) {
-        msrPages_->storeIsoPage(currentPage_ - 5);
-    }
-}
-
-void MainDialog::refreshPages() {
-    loadPage(1);
-    loadPage(0);
-}
-
-void MainDialog::returnToMainPage() {
-    currentPage_ = 0;
-    loadPage(0);
-    loadPage(1);
-    msrPages_->hideIsoPage();
-    hideMainPage();
-    msrPages_->hideMsrMainPage();
-    msrPages_->hideTrackPage();
-    msrPages_->hideKeyPad();
-    showMainPage();
-}
-
-void MainDialog::selectPage(int page) {
-    currentPage_ = page;
-    loadPage(page);
-    hideMainPage();
-    msrPages_->hideMsrMainPage();
-    msrPages_->hideTrackPage();
-    msrPages_->hideIsoPage();
-}
-
-void MainDialog::showMainPage() {
-    mainPage_->showMainPage();
-    showTreeAndTitle(false);
-}
-
-void MainDialog::hideMainPage() {
-    mainPage_->hideMainPage();
-}
-
-void MainDialog::showTreeAndTitle(bool visible) {
-    tree_->setVisible(visible);
-    msrPages_->pageTitle()->setVisible(visible);
-}
-
-void MainDialog::onTreeSelectionChanged() {
-    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
-    if (selected.isEmpty()) {
-        return;
-    }
-    const QString text = selected.first()->text(0);
-    msrPages_->pageTitle()->setText(text);
-    storePages();
-
-    if (text == QLatin1String("MSR Main Settings")) {
-        selectPage(1);
-        msrPages_->showMsrMainPage();
-        return;
-    }
-    for (int track = 1; track <= 3; ++track) {
-        if (text == QStringLiteral("MSR Track %1").arg(track)) {
-            selectPage(track + 1);
-            msrPages_->setSwipeCaptions(track);
-            msrPages_->showTrackPage();
-            return;
-        }
-    }
-    for (int track = 1; track <= 3; ++track) {
-        if (text == QStringLiteral("Track %1").arg(track)) {
-            selectPage(track + 5);
-            msrPages_->showIsoPage();
-            msrPages_->applyIsoLayout(track);
-            return;
-        }
-    }
-    // The ISO group item has no controls of its own.
-    selectPage(5);
-    showTreeAndTitle(true);
-}
-
-void MainDialog::showMainSetting() {
-    storePages();
-    hideMainPage();
-    msrPages_->hideMsrMainPage();
-    msrPages_->hideTrackPage();
-    msrPages_->hideIsoPage();
-    showMainPage();
-    currentPage_ = 0;
-    showTreeAndTitle(false);
-}
-
-void MainDialog::showMsrSetting() {
-    storePages();
-    tree_->setGeometry(kTreeGeometry);
-    // Runs the selection-changed handler at once when the selection moves.
-    tree_->setCurrentItem(tree_->topLevelItem(0));
-    showTreeAndTitle(true);
-    currentPage_ = 1;
-    loadPage(1);
-    msrPages_->showMsrMainPage();
-    hideMainPage();
-    showTreeAndTitle(true);
-}
-
 void MainDialog::loadSettingFile() {
     const std::optional<std::string> chosen = files_.chooseFileToLoad();
     if (!chosen) {
         return;
     }
-    currentSettingsFile_ = *chosen;
-    if (readSettingsFile(image_, currentSettingsFile_) != 0) {
+    // The name becomes the one "Save" writes only once the file was read: a file that cannot be
+    // loaded must not be written over by the next save.
+    if (readSettingsFile(image_, *chosen) != 0) {
         messages_.showFileError();
         return;
     }
-    loadPage(0);
-    loadPage(1);
+    currentSettingsFile_ = *chosen;
+    loadPage(Page::MainSettings);
+    loadPage(Page::MsrMainSettings);
     messages_.show("Load settings file ok!", kFileMessageCaption);
     returnToMainPage();
 }
 
 void MainDialog::saveSettingFile() {
-    storePages();
-    if (writeSettingsFile(image_, currentSettingsFile_) != 0) {
-        messages_.showFileError();
-        return;
-    }
-    messages_.show("Save settings file ok!", kFileMessageCaption);
+    writeCurrentSettingsFile();
 }
 
 void MainDialog::saveSettingFileAs() {
-    // Writes the block as it stands: the visible page is stored when it is left, not here.
     const std::optional<std::string> chosen = files_.chooseFileToSave();
     if (!chosen) {
         return;
     }
     currentSettingsFile_ = FileChooser::withSettingsExtension(*chosen);
+    writeCurrentSettingsFile();
+}
+
+void MainDialog::writeCurrentSettingsFile() {
+    // The visible page's edits go into the block first, whichever of the two saves runs.
+    storePages();
     if (writeSettingsFile(image_, currentSettingsFile_) != 0) {
         messages_.showFileError();
         return;

@@ -2,22 +2,18 @@
 
 #include "operations/DeviceOperations.h"
 #include "ui/CommandReports.h"
+#include "ui/Page.h"
+#include "ui/PageNavigation.h"
 
-#include <memory>
 #include <string>
 
 #include <QDialog>
 
 class FileChooser;
-class MainSettingsPage;
-class MsrPages;
 class OperatorMessages;
 class QAction;
 class QIcon;
-class QLabel;
-class QMenu;
 class QMenuBar;
-class QTreeWidget;
 class SettingsImage;
 class TransactionRunner;
 
@@ -39,45 +35,44 @@ public:
     // the window is shown.
     void initialise();
 
-    // Store the MSR Main Settings and Main Settings pages, and the track or ISO page being shown.
-    void storePages();
-    // Reload the MSR Main Settings page and then the Main Settings page from the image.
-    void refreshPages();
-    // Page index 0, reload the Main Settings and MSR Main Settings pages, hide every other page
-    // and show the Main Settings page, as the "Main Setting" menu command does.
-    void returnToMainPage();
+    // The page operations around the device commands: the pages stored into the block before a
+    // command; after one that changed the block, the MSR Main Settings and Main Settings pages
+    // reloaded, or the window back on the Main Settings page.
+    void storePages() { navigation_->storePages(); }
+    void refreshPages() { navigation_->refreshPages(); }
+    void returnToMainPage() { navigation_->returnToMainPage(); }
 
-    void loadPage(int page);
-    void selectPage(int page);
-    void showMainPage();
-    void hideMainPage();
+    void loadPage(Page page) { navigation_->loadPage(page); }
+    void selectPage(Page page) { navigation_->selectPage(page); }
 
     // The program's icon, a 32×32 and a 16×16 image.
     static QIcon programIcon();
 
-    int currentPage() const { return currentPage_; }
+    Page currentPage() const { return navigation_->currentPage(); }
     const std::string& currentSettingsFile() const { return currentSettingsFile_; }
+    PageNavigation& navigation() const { return *navigation_; }
 
     // The client area below the menu bar; page controls are placed in its coordinates.
     static constexpr int kClientWidth = 560;
     static constexpr int kClientHeight = 410;
+    // The window's font height in pixels: an 8-point dialog font, which the pages' pixel
+    // geometry was drawn for, so that every caption shows in full.
+    static constexpr int kFontPixelSize = 11;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildMenu();
-    void buildTree();
     void detectReader();
-    void showTreeAndTitle(bool visible);
-    void onTreeSelectionChanged();
 
-    // Menu commands.
-    void loadSettingFile();       // 32776
-    void saveSettingFile();       // 32777
-    void saveSettingFileAs();     // 32778
-    void showMainSetting();       // 32786
-    void showMsrSetting();        // 32775
+    // Menu commands of the File menu.
+    void loadSettingFile();   // 32776
+    void saveSettingFile();   // 32777
+    void saveSettingFileAs(); // 32778
+    void writeCurrentSettingsFile();
+
+    // Menu commands that reach the reader.
     void programViaKeyboard();    // 32780
     void programViaSerial();      // 32781
     void loadMainSettings();      // 32782
@@ -92,14 +87,11 @@ private:
     DeviceOperations operations_;
     CommandReports reports_;
 
-    int currentPage_ = 0;
     std::string currentSettingsFile_ = "Default.cfg";
 
     QMenuBar* menuBar_ = nullptr;
     QWidget* client_ = nullptr;
-    QTreeWidget* tree_ = nullptr;
+    PageNavigation* navigation_ = nullptr;
     QAction* programViaKeyboard_ = nullptr; // 32780
     QAction* programViaRs232_ = nullptr;    // 32781
-    std::unique_ptr<MainSettingsPage> mainPage_;
-    std::unique_ptr<MsrPages> msrPages_;
 };

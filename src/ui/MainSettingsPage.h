@@ -1,70 +1,55 @@
 #pragma once
 
-#include <QRect>
-#include <QString>
+#include "ui/SettingsPage.h"
 
-class QButtonGroup;
-class QCheckBox;
+#include <vector>
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
 class QSpinBox;
-class QWidget;
-class SettingsImage;
 
-// Page 0 of the main window: operating mode, keyboard timing, serial port and speed, buzzer.
-// The controls are children of the window's client area and start hidden. Two layouts share the
-// protocol area: the two keyboard-delay spinners in Keyboard Wedge mode, the port and baud-rate
-// lists in RS232 mode.
-class MainSettingsPage {
+// The Main Settings page: operating mode, keyboard timing, serial port and speed, buzzer. Two
+// layouts share the protocol area: the two keyboard-delay spinners in Keyboard Wedge mode, the
+// port and baud-rate lists in RS232 mode. The mode buttons write operating_mode through the
+// layouts; the buzzer, the port and the rate are written when the operator changes them, and
+// everything when the page is stored.
+class MainSettingsPage : public SettingsPage {
+    Q_OBJECT
+
 public:
-    MainSettingsPage(QWidget* window, SettingsImage& image);
-    MainSettingsPage(const MainSettingsPage&) = delete;
-    MainSettingsPage& operator=(const MainSettingsPage&) = delete;
+    MainSettingsPage(SettingsImage& image, QWidget* parent);
 
-    // Start-up: the delay spinners show 0..254, the port list "Com 1".."Com 98", the speed list
-    // the seven rates from 600 to 38400.
+    // Start-up: the delay spinners cover the delays' range, the port list holds "Com 1" to
+    // "Com 98", the speed list the seven rates.
     void fillLists();
     void setProtocolCaption(const QString& caption);
-
-    void loadPage();
-    void storeMainPage();
-    // Shows the page with the layout of the checked mode button (RS232 unless Keyboard Wedge is
-    // checked). The caller hides the tree and the page title.
-    void showMainPage();
-    // Stores the page, then hides every control of it.
-    void hideMainPage();
-
+    // The layout of the checked mode button (RS232 unless Keyboard Wedge is checked).
+    void applyLayout();
     void applyKeyboardWedgeLayout();
     void applyRs232Layout();
 
-    // Text of the speed list entry that shows baud code `code`; empty for a code with no entry
-    // text (above 9).
+    // The speed list entry's text for a baud code; empty for a code with no text (above 9).
     static QString baudText(int code);
 
 private:
-    void createControls(QWidget* window);
-    void connectEvents();
-    void setModeButtons(bool keyboardWedge, bool rs232);
+    struct DelayIds {
+        int label;
+        int spinner;
+        int range;
+    };
+    // A delay row at a height: its caption, its spinner and its range.
+    QSpinBox* addDelay(std::string_view key, DelayIds ids, int top, const QString& range);
+    // A serial row: its caption and its list, placed by the RS232 layout.
+    QComboBox* addSerialRow(std::string_view key, int labelId, int listId);
+    void showDelayRows(bool shown);
 
-    SettingsImage& image_;
-
-    QGroupBox* pageBox_ = nullptr;          // 1007
-    QGroupBox* modeBox_ = nullptr;          // 1010
-    QButtonGroup* modeGroup_ = nullptr;     // keeps the two mode buttons apart from other pages'
-    QRadioButton* keyboardWedge_ = nullptr; // 1008
-    QRadioButton* rs232_ = nullptr;         // 1009
-    QGroupBox* protocolBox_ = nullptr;      // 1011
-    QLabel* scanDelayLabel_ = nullptr;      // 1012
-    QLabel* scanDelayRange_ = nullptr;      // 1013
-    QSpinBox* scanDelay_ = nullptr;         // 1016
-    QLabel* charDelayLabel_ = nullptr;      // 1014
-    QLabel* charDelayRange_ = nullptr;      // 1015
-    QSpinBox* charDelay_ = nullptr;         // 1017
-    QLabel* comPortLabel_ = nullptr;        // 1030
-    QComboBox* comPort_ = nullptr;          // 1031
-    QLabel* baudLabel_ = nullptr;           // 1020
-    QComboBox* baud_ = nullptr;             // 1019
-    QCheckBox* buzzer_ = nullptr;           // 1023
+    QGroupBox* protocolBox_ = nullptr;
+    QRadioButton* keyboardWedge_ = nullptr;
+    std::vector<QSpinBox*> delays_;
+    std::vector<QWidget*> delayRows_;  // captions, spinners and ranges
+    std::vector<QWidget*> serialRows_; // "Com Port", its list, "Baud Rate(BPS)", its list
+    QComboBox* comPort_ = nullptr;
+    QComboBox* baud_ = nullptr;
 };

@@ -1,39 +1,15 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
+#include "ui/CodeListPage.h"
 
-class QCheckBox;
-class QWidget;
-class SettingsImage;
+// The MSR Track page, one for the three tracks: the options in the track's track_flags.
+class TrackPage : public CodeListPage {
+    Q_OBJECT
 
-// The eight check boxes of the MSR Track pages, one set for the three tracks, bound to the bits
-// of the track's track_flags. The prefix and suffix entries and the key pad beside them belong
-// to the CodeListEditor.
-class TrackPage {
 public:
-    explicit TrackPage(QWidget* window);
+    TrackPage(SettingsImage& image, QWidget* parent);
 
-    // track is 1..3.
-    void load(SettingsImage& image, int track);
-    void store(SettingsImage& image, int track) const;
-    void setSwipeCaptions(int track);
-    void show();
-    void hide();
-
-    QCheckBox* prefixBox() const { return prefix_; }
-    QCheckBox* suffixBox() const { return suffix_; }
-
-private:
-    struct Binding {
-        QCheckBox* box;
-        std::uint8_t bit;
-    };
-
-    QCheckBox* prefix_ = nullptr;
-    QCheckBox* suffix_ = nullptr;
-    QCheckBox* leftToRight_ = nullptr;
-    QCheckBox* rightToLeft_ = nullptr;
-    // In the order the page stores them.
-    std::array<Binding, 8> bindings_{};
+    // The track (1..3) whose settings load and store work on; showCaptions then names the swipe
+    // boxes for it.
+    void setTrack(int track);
 };

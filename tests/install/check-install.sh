@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder and checks the port-I/O helper and its polkit action;
-# where the build makes a .deb, builds it and checks the package's file list the same way.
+# where the build makes a .deb, builds it and checks the package's file list: both programs (the
+# window only where it was built), r550ctl's manual page and completion, the helper and policy.
 #   check-install.sh BUILD_DIR HELPER_PATH POLICY_PATH ACTION_ID
 set -euo pipefail
 build=$1 helper=$2 policy=$3 action=$4
@@ -35,7 +36,11 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$stage/package" >/dev/null
 deb=$(echo "$stage"/package/*.deb)
 [ -f "$deb" ] || fail "no .deb was built"
 list=$(dpkg-deb -c "$deb")
-for path in /usr/bin/r550tool "$helper" "$policy"; do
+expected=(/usr/bin/r550ctl /usr/share/man/man1/r550ctl.1.gz
+          /usr/share/bash-completion/completions/r550ctl "$helper" "$policy")
+# The window is in the package when the build has it.
+[ -x "$build/r550tool" ] && expected+=(/usr/bin/r550tool)
+for path in "${expected[@]}"; do
     grep -q " \.$path\$" <<<"$list" || fail "$path is missing from the package"
 done
 # The helper is run through pkexec only: never set-user-ID in the package.

@@ -403,7 +403,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
     command("32776");
     EXPECT_TRUE(onlyMessage("Load settings file ok!", "System Message"));
     EXPECT_EQ(imageBytes(), before);
-    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(window->currentPage(), Page::MainSettings);
 
     // 1 MiB of noise, then 1 MiB that starts with a block of settings.
     constexpr std::size_t kMiB = 1024 * 1024;
@@ -426,7 +426,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
     for (const char* name : {"noise.cfg", "huge.cfg"}) {
         SCOPED_TRACE(name);
         messages.shown.clear();
-        window->selectPage(2); // away from the Main Settings page
+        window->selectPage(Page::MsrTrack1); // away from the Main Settings page
         files.loads.push_back(path(name));
         QElapsedTimer took;
         took.start();
@@ -435,7 +435,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
         std::cout << "[ figures  ] loading the 1 MiB " << name << " took " << us << " us\n";
         EXPECT_LT(us, 1'000'000);
         EXPECT_TRUE(onlyMessage("Load settings file ok!", "System Message"));
-        EXPECT_EQ(window->currentPage(), 0);
+        EXPECT_EQ(window->currentPage(), Page::MainSettings);
     }
     EXPECT_EQ(imageBytes(), std::vector<std::uint8_t>(block.raw().begin(), block.raw().end()));
     EXPECT_EQ(window->findChild<QSpinBox*>("1016")->value(), 77);
@@ -444,7 +444,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
 // Loading something that is no settings file, a named pipe or a folder, shows the file error at
 // once. A pipe that nobody writes would otherwise hold the window for good.
 TEST_F(FaultWindow, LoadingAPipeOrAFolderShowsTheFileErrorAtOnce) {
-    window->selectPage(2);
+    window->selectPage(Page::MsrTrack1);
     const std::vector<std::uint8_t> before = imageBytes();
     ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
     std::filesystem::create_directory(path("folder.cfg"));
@@ -476,5 +476,5 @@ TEST_F(FaultWindow, LoadingAPipeOrAFolderShowsTheFileErrorAtOnce) {
     EXPECT_EQ(messages.fileErrors, 2);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(imageBytes(), before);
-    EXPECT_EQ(window->currentPage(), 2);
+    EXPECT_EQ(window->currentPage(), Page::MsrTrack1);
 }

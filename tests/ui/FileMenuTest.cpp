@@ -8,8 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
+#include <QCheckBox>
 #include <QSpinBox>
 #include <QTreeWidget>
 
@@ -41,6 +43,7 @@ protected:
                messages.shown[0].caption == "System Message";
     }
     QSpinBox* scanDelay() const { return control<QSpinBox>("1016"); }
+    QTreeWidget* tree() const { return control<QTreeWidget>("tree"); }
 };
 
 TEST_F(FileMenu, LoadingAnEmptyFileChangesNothingButStillReports) {
@@ -70,10 +73,10 @@ TEST_F(FileMenu, LoadAlwaysReturnsToTheMainSettingsPageAndShowsTheFile) {
     saved.scan_code_delay() = 123;
     ASSERT_EQ(writeSettingsFile(saved, path("slow.cfg")), 0);
     command("32775"); // MSR Setting
-    ASSERT_EQ(window->currentPage(), 1);
+    ASSERT_EQ(window->currentPage(), Page::MsrMainSettings);
     files.loads.push_back(path("slow.cfg"));
     command("32776");
-    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(window->currentPage(), Page::MainSettings);
     EXPECT_FALSE(shown("tree"));
     EXPECT_TRUE(shown("1007"));
     EXPECT_EQ(scanDelay()->value(), 123);
@@ -87,7 +90,8 @@ TEST_F(FileMenu, LoadThatCannotOpenShowsOnlyTheFileError) {
     EXPECT_EQ(messages.fileErrors, 1);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(imageBytes(), before);
-    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_EQ(window->currentPage(), Page::MsrMainSettings);
+    EXPECT_EQ(window->currentSettingsFile(), "Default.cfg");
 }
 
 TEST_F(FileMenu, CancelledDialogsChangeNothing) {
@@ -110,8 +114,7 @@ TEST_F(FileMenu, SaveStoresThePagesIntoTheCurrentFile) {
     EXPECT_EQ(written, imageBytes());
 }
 
-TEST_F(FileMenu, SaveAsAppendsCfgAndWritesTheBlockAsItStands) {
-    scanDelay()->setValue(99); // not stored: Save as does not store the page
+TEST_F(FileMenu, SaveAsAppendsCfg) {
     files.saves.push_back(path("abc"));
     files.saves.push_back(path("Default.cfg"));
     command("32778");
@@ -119,11 +122,52 @@ TEST_F(FileMenu, SaveAsAppendsCfgAndWritesTheBlockAsItStands) {
     EXPECT_EQ(window->currentSettingsFile(), path("abc.cfg"));
     EXPECT_FALSE(std::filesystem::exists(file("abc")));
     EXPECT_EQ(bytesOf(file("abc.cfg")), imageBytes());
-    EXPECT_EQ(image.scan_code_delay(), 1);
 
     command("32778");
     EXPECT_EQ(window->currentSettingsFile(), path("Default.cfg"));
     EXPECT_FALSE(std::filesystem::exists(file("Default.cfg.cfg")));
+}
+
+// An edit on the page being shown is in the file "Save as" writes, as in the one "Save" writes:
+// both store the pages first.
+TEST_F(FileMenu, SaveAsStoresTheVisiblePageFirstAsSaveDoes) {
+    scanDelay()->setValue(20);
+    files.saves.push_back(path("as.cfg"));
+    command("32778");
+    const std::vector<std::uint8_t> savedAs = bytesOf(file("as.cfg"));
+    ASSERT_EQ(savedAs.size(), SettingsImage::kSize);
+    EXPECT_EQ(savedAs[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 20);
+    command("32777");
+    EXPECT_EQ(bytesOf(file("as.cfg")), savedAs) << "Save writes the same bytes";
+
+    // The same for a track page.
+    command("32775");
+    tree()->setCurrentItem(
+        tree()->findItems("MSR Track 2", Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    control<QCheckBox>("1303")->click(); // start sentinel on
+    files.saves.push_back(path("track.cfg"));
+    command("32778");
+    EXPECT_EQ(
+        bytesOf(file("track.cfg"))[SettingsImage::dataOffset(SettingsImage::kTrackFlagsSlot + 1)],
+        0xA3 | 0x10);
+}
+
+// A file that cannot be loaded does not become the file "Save" writes: the save goes where it
+// went before, and the path of the failed load (here a named pipe) is left as it is.
+TEST_F(FileMenu, SaveAfterAFailedLoadWritesThePreviousFile) {
+    ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
+    files.loads.push_back(path("pipe.cfg"));
+    command("32776");
+    EXPECT_EQ(messages.fileErrors, 1);
+    EXPECT_EQ(window->currentSettingsFile(), "Default.cfg");
+
+    scanDelay()->setValue(33);
+    command("32777");
+    EXPECT_TRUE(onlyMessage("Save settings file ok!"));
+    EXPECT_TRUE(std::filesystem::is_fifo(file("pipe.cfg")));
+    EXPECT_EQ(
+        bytesOf(file("Default.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
+        33);
 }
 
 TEST_F(FileMenu, SaveAfterLoadWritesBackToTheLoadedFile) {

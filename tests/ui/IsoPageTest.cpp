@@ -52,10 +52,10 @@ TEST_F(IsoPageTest, EveryFlagsByteSurvivesLoadAndStoreOnEachTrack) {
         for (int value = 0; value < 256; ++value) {
             image.iso_flags(track) = static_cast<std::uint8_t>(value);
             const auto before = image.raw();
-            pages.loadPage(track + 5);
+            pages.loadPage(isoTrackPage(track));
             // The boxes' bits are written over; 0x10 and 0x80 must simply be left.
             image.iso_flags(track) = static_cast<std::uint8_t>(value ^ 0x6F);
-            pages.storeIsoPage(track);
+            pages.storePage(isoTrackPage(track));
             ASSERT_EQ(image.raw(), before) << track << " " << value;
         }
     }
@@ -95,7 +95,7 @@ TEST_F(IsoPageTest, TheKeyPadAndTheTrackControlsGoAway) {
     for (const char* id : {"keyPadGroup", "2012", "2010", "3020", "suffixCounter", "1300"}) {
         EXPECT_FALSE(shown(id)) << id;
     }
-    EXPECT_EQ(target(), CodeListEditor::KeyPadTarget::None);
+    EXPECT_EQ(target(), CodeListPanel::KeyPadTarget::None);
 }
 
 } // namespace

@@ -28,7 +28,7 @@ TEST_F(KeyCodeEditTest, TypedCharactersGoIntoTheListAtOnce) {
     EXPECT_EQ(codes(prefix()), (std::vector<int>{0x41, 0x42}));
     EXPECT_EQ(entry->text(), "AB");
     EXPECT_EQ(label("prefixCounter"), "5");
-    EXPECT_EQ(pages.codeListEditor().keyPadTarget(), CodeListEditor::KeyPadTarget::Prefix);
+    EXPECT_EQ(target(), CodeListPanel::KeyPadTarget::Prefix);
     // "." is a character like any other.
     QTest::keyClicks(entry, ".");
     EXPECT_EQ(codes(prefix()), (std::vector<int>{0x41, 0x42, 46}));

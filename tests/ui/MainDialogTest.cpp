@@ -1,5 +1,7 @@
 #include "settings/FactoryDefaults.h"
+#include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
+#include "support/FileSizeLimit.h"
 #include "support/MainWindowFixture.h"
 
 #include <filesystem>
@@ -7,12 +9,14 @@
 #include <iterator>
 #include <vector>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -45,7 +49,7 @@ TEST_F(StartUp, ReaderOnCom3ShowsTheRs232LayoutWithCom3) {
     EXPECT_FALSE(checked("32780"));
     EXPECT_EQ(image.operating_mode(), SettingsImage::kModeRs232);
     EXPECT_EQ(image.com_port(), 3);
-    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(window->currentPage(), Page::MainSettings);
     EXPECT_FALSE(shown("tree"));
 }
 
@@ -104,6 +108,41 @@ TEST_F(StartUp, UnwritableDefaultCfgShowsTheFileErrorAndGoesOn) {
     EXPECT_EQ(messages.fileErrors, 1);
     EXPECT_EQ(image.scan_code_delay(), 1); // factory values kept
     EXPECT_TRUE(shown("1007"));
+}
+
+// "Default.cfg" cannot be rewritten (a full disk, here a file-size limit), so the older one is read
+// back: every page shows what it holds, and a page change followed by a save keeps it.
+TEST_F(StartUp, AnOlderDefaultCfgReadBackReachesEveryPage) {
+    SettingsImage older;
+    writeFactoryValues(older);
+    older.msr_flags() = 0x55;
+    older.track_flags(2) = 0x18;
+    older.scan_code_delay() = 42;
+    ASSERT_EQ(writeSettingsFile(older, file("Default.cfg").string()), 0);
+    {
+        FileSizeLimit fullDisk(1000);
+        startWithReaderOn(3);
+    }
+    EXPECT_EQ(messages.fileErrors, 1);
+    EXPECT_EQ(image.msr_flags(), 0x55);
+
+    command("32775");                                      // MSR Setting
+    EXPECT_TRUE(control<QCheckBox>("1201")->isChecked());  // 0x40
+    EXPECT_FALSE(control<QCheckBox>("1200")->isChecked()); // 0x80
+    auto* tree = control<QTreeWidget>("tree");
+    tree->setCurrentItem(
+        tree->findItems("MSR Track 2", Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    command("32786"); // Main Setting
+    command("32777"); // Save
+    std::ifstream in(file("Default.cfg"), std::ios::binary);
+    const std::vector<char> saved{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(saved.size(), SettingsImage::kSize);
+    const auto byteAt = [&](int slot) {
+        return static_cast<std::uint8_t>(saved[SettingsImage::dataOffset(slot)]);
+    };
+    EXPECT_EQ(byteAt(SettingsImage::kMsrFlagsSlot), 0x55);
+    EXPECT_EQ(byteAt(SettingsImage::kTrackFlagsSlot + 1), 0x18);
+    EXPECT_EQ(byteAt(SettingsImage::kScanCodeDelaySlot), 42);
 }
 
 TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -26,6 +27,7 @@ protected:
         writeFactoryValues(image);
         page.fillLists();
         window.resize(560, 410);
+        page.setGeometry(window.rect());
         window.show();
     }
 
@@ -52,7 +54,7 @@ protected:
 
     SettingsImage image;
     QWidget window;
-    MainSettingsPage page{&window, image};
+    MainSettingsPage page{image, &window};
 };
 
 TEST_F(MainSettingsPageTest, ComPortSelectsItsOwnEntryOnly) {
@@ -62,11 +64,11 @@ TEST_F(MainSettingsPageTest, ComPortSelectsItsOwnEntryOnly) {
     } cases[] = {{1, 0}, {10, 9}, {98, 97}, {0, -1}, {99, -1}, {0xFF, -1}};
     for (const auto& c : cases) {
         image.com_port() = c.port;
-        page.loadPage();
+        page.load();
         EXPECT_EQ(comPort()->currentIndex(), c.index) << int(c.port);
         EXPECT_EQ(image.com_port(), c.port) << "loading writes nothing";
     }
-    page.storeMainPage();
+    page.store();
     EXPECT_EQ(image.com_port(), 0);
 }
 
@@ -79,9 +81,9 @@ TEST_F(MainSettingsPageTest, BaudCodesShowTheirRateAndStoreTheEntryCode) {
                  {9, "", 0},     {10, "", 0},   {0xFF, "", 0}};
     for (const auto& c : cases) {
         image.baud_code() = c.code;
-        page.loadPage();
+        page.load();
         EXPECT_EQ(baud()->currentText(), c.shown) << int(c.code);
-        page.storeMainPage();
+        page.store();
         EXPECT_EQ(image.baud_code(), c.stored) << int(c.code);
     }
 }
@@ -89,23 +91,23 @@ TEST_F(MainSettingsPageTest, BaudCodesShowTheirRateAndStoreTheEntryCode) {
 TEST_F(MainSettingsPageTest, DelayOf255KeepsTheRowShown) {
     image.scan_code_delay() = 42;
     image.char_code_delay() = 254;
-    page.loadPage();
+    page.load();
     image.scan_code_delay() = 255;
     image.char_code_delay() = 255;
-    page.loadPage();
+    page.load();
     EXPECT_EQ(scanDelay()->value(), 42);
-    page.storeMainPage();
+    page.store();
     EXPECT_EQ(image.scan_code_delay(), 42);
     EXPECT_EQ(image.char_code_delay(), 254);
 }
 
 TEST_F(MainSettingsPageTest, DelayArrowsChangeTheStoredValue) {
-    page.loadPage(); // factory scan delay 1
-    page.showMainPage();
+    page.load(); // factory scan delay 1
+    page.applyLayout();
     QTest::keyClick(scanDelay(), Qt::Key_Up);
     QTest::keyClick(scanDelay(), Qt::Key_Up);
     EXPECT_EQ(image.scan_code_delay(), 1) << "stored only with the page";
-    page.storeMainPage();
+    page.store();
     EXPECT_EQ(image.scan_code_delay(), 3);
     scanDelay()->setValue(254);
     QTest::keyClick(scanDelay(), Qt::Key_Up);
@@ -114,10 +116,10 @@ TEST_F(MainSettingsPageTest, DelayArrowsChangeTheStoredValue) {
 
 TEST_F(MainSettingsPageTest, ModeButtonsFollowOperatingModeAndSwitchTheLayout) {
     image.operating_mode() = SettingsImage::kModeNotFound;
-    page.loadPage();
+    page.load();
     EXPECT_FALSE(control<QRadioButton>("1008")->isChecked());
     EXPECT_FALSE(control<QRadioButton>("1009")->isChecked());
-    page.showMainPage();
+    page.applyLayout();
     EXPECT_EQ(image.operating_mode(), SettingsImage::kModeRs232);
     EXPECT_EQ(control<QGroupBox>("1011")->title(), "RS232 Protocol");
 
@@ -138,41 +140,41 @@ TEST_F(MainSettingsPageTest, ModeButtonsFollowOperatingModeAndSwitchTheLayout) {
 TEST_F(MainSettingsPageTest, SwitchingToRs232WithoutAPort) {
     image.operating_mode() = SettingsImage::kModeKeyboardWedge;
     image.com_port() = 0;
-    page.loadPage();
-    page.showMainPage();
+    page.load();
+    page.applyLayout();
     click("1009");
     EXPECT_EQ(comPort()->currentText(), "Com 1");
     EXPECT_EQ(image.com_port(), 0) << "taken at the next store";
-    page.storeMainPage();
+    page.store();
     EXPECT_EQ(image.com_port(), 1);
 
     click("1008");
     image.com_port() = 0xFF;
-    page.loadPage();
+    page.load();
     click("1009");
     EXPECT_EQ(comPort()->currentIndex(), -1);
-    page.storeMainPage();
+    page.store();
     EXPECT_EQ(image.com_port(), 0);
 }
 
 TEST_F(MainSettingsPageTest, ChoosingPortAndRateWritesThemAtOnce) {
     image.operating_mode() = SettingsImage::kModeRs232;
-    page.loadPage();
-    page.showMainPage();
+    page.load();
+    page.applyLayout();
     choose(comPort(), 4);
     EXPECT_EQ(image.com_port(), 5);
     choose(baud(), 6);
     EXPECT_EQ(image.baud_code(), 7);
-    page.hideMainPage();
-    page.loadPage();
-    page.showMainPage();
+    page.store();
+    page.load();
+    page.applyLayout();
     EXPECT_EQ(baud()->currentText(), "38400");
 }
 
 TEST_F(MainSettingsPageTest, BuzzerChangesOnlyItsOwnBit) {
     image.general_flags() = 0x86;
-    page.loadPage();
-    page.showMainPage();
+    page.load();
+    page.applyLayout();
     auto* buzzer = control<QCheckBox>("1023");
     EXPECT_TRUE(buzzer->isChecked());
     click("1023");
@@ -181,22 +183,80 @@ TEST_F(MainSettingsPageTest, BuzzerChangesOnlyItsOwnBit) {
     EXPECT_EQ(image.general_flags(), 0x86);
 
     image.general_flags() = 0x7F;
-    page.loadPage();
+    page.load();
     EXPECT_FALSE(buzzer->isChecked());
-    page.storeMainPage();
-    EXPECT_EQ(image.general_flags(), 0x7F) << "the page store leaves the flags alone";
+    page.store();
+    EXPECT_EQ(image.general_flags(), 0x7F) << "the page store writes only the buzzer bit";
 }
 
-TEST_F(MainSettingsPageTest, HideStoresThePageAndHidesEveryControl) {
-    page.loadPage();
-    page.showMainPage();
+// The editable field of a list shows only what the block holds: typed text that names an entry
+// selects it on Enter or when the field is left, and writes it at once; other text goes back to
+// the selection.
+TEST_F(MainSettingsPageTest, TypedPortSelectsItsEntryOrGoesBack) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    image.operating_mode() = SettingsImage::kModeRs232;
+    image.com_port() = 3;
+    page.load();
+    page.applyLayout();
+    QLineEdit* field = comPort()->lineEdit();
+    const auto type = [&](const char* text) {
+        comPort()->setFocus();
+        field->clear();
+        QTest::keyClicks(field, QString::fromLatin1(text));
+    };
+
+    type("Com 7");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(comPort()->currentIndex(), 6);
+    EXPECT_EQ(image.com_port(), 7);
+
+    type("Com 99");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(comPort()->currentText(), "Com 7");
+    EXPECT_EQ(image.com_port(), 7);
+
+    type("com 12");
+    control<QWidget>("1023")->setFocus(); // the field is left
+    EXPECT_EQ(comPort()->currentText(), "Com 12");
+    EXPECT_EQ(image.com_port(), 12);
+
+    type("nothing");
+    control<QWidget>("1023")->setFocus();
+    EXPECT_EQ(comPort()->currentText(), "Com 12");
+    EXPECT_EQ(image.com_port(), 12);
+
+    // With no entry selected, any text goes back to none.
+    image.com_port() = 0xFF;
+    page.load();
+    type("Com 200");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(comPort()->currentText(), "");
+    EXPECT_EQ(image.com_port(), 0xFF);
+
+    // The speed list's field works the same way.
+    baud()->setFocus();
+    baud()->lineEdit()->clear();
+    QTest::keyClicks(baud()->lineEdit(), "19200");
+    QTest::keyClick(baud()->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(image.baud_code(), 6);
+}
+
+// The page is one widget: its sixteen controls are its own children, so that showing and hiding
+// the page shows and hides them all; the store writes the delays shown.
+TEST_F(MainSettingsPageTest, ControlsBelongToThePageAndStoreWritesTheDelays) {
+    page.load();
+    page.applyLayout();
     scanDelay()->setValue(77);
-    page.hideMainPage();
+    page.store();
     EXPECT_EQ(image.scan_code_delay(), 77);
     for (const char* id : {"1007", "1010", "1008", "1009", "1011", "1012", "1013", "1016", "1014",
                            "1015", "1017", "1030", "1031", "1020", "1019", "1023"}) {
-        EXPECT_FALSE(control<QWidget>(id)->isVisible()) << id;
+        EXPECT_EQ(control<QWidget>(id)->parentWidget(), &page) << id;
     }
+    page.hide();
+    EXPECT_FALSE(control<QWidget>("1007")->isVisible());
+    EXPECT_FALSE(control<QWidget>("1016")->isVisible());
 }
 
 } // namespace

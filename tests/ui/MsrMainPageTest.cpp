@@ -34,7 +34,7 @@ TEST_F(MsrMainPageTest, ControlsSitAtTheirPlacesAndTheTitleIsBoldArial) {
     EXPECT_EQ(control("1207")->geometry(), QRect(220, 190, 160, 20));
     EXPECT_EQ(control("1204")->geometry(), QRect(380, 180, 160, 100));
     EXPECT_EQ(control("1206")->geometry(), QRect(400, 240, 130, 20));
-    QLabel* title = pages.pageTitle();
+    auto* title = control<QLabel>("1101");
     EXPECT_EQ(title->objectName(), "1101");
     EXPECT_EQ(title->text(), "MSR main settings");
     EXPECT_EQ(title->geometry(), QRect(210, 9, 340, 30));
@@ -50,9 +50,9 @@ TEST_F(MsrMainPageTest, EveryFlagsByteSurvivesLoadAndStoreAndNothingElseChanges)
     for (int value = 0; value < 256; ++value) {
         image.msr_flags() = static_cast<std::uint8_t>(value);
         const auto before = image.raw();
-        pages.loadPage(1);
+        pages.loadPage(Page::MsrMainSettings);
         image.msr_flags() = static_cast<std::uint8_t>(~value);
-        pages.storeMsrMainPage();
+        pages.storePage(Page::MsrMainSettings);
         ASSERT_EQ(image.raw(), before) << value;
     }
 }
@@ -65,7 +65,7 @@ TEST_F(MsrMainPageTest, HighCompatibleBoxesUseTheSameBitBothWays) {
     EXPECT_FALSE(control<QAbstractButton>("1209")->isChecked());
     click("1207");
     click("1209");
-    pages.storeMsrMainPage();
+    pages.storePage(Page::MsrMainSettings);
     EXPECT_EQ(image.msr_flags(), 0x04);
 }
 
@@ -77,7 +77,7 @@ TEST_F(MsrMainPageTest, ScanCodeModeIsTheComplementOfAltMode) {
     EXPECT_FALSE(control<QAbstractButton>("1206")->isChecked());
     click("1206");
     EXPECT_FALSE(control<QAbstractButton>("1205")->isChecked());
-    pages.storeMsrMainPage();
+    pages.storePage(Page::MsrMainSettings);
     EXPECT_EQ(image.msr_flags(), 0x03);
 }
 

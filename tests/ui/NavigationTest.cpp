@@ -29,7 +29,7 @@ protected:
 
 TEST_F(Navigation, MsrSettingShowsTheTreeOnTheMsrMainSettingsPage) {
     command("32775");
-    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_EQ(window->currentPage(), Page::MsrMainSettings);
     EXPECT_TRUE(msrState());
     EXPECT_EQ(tree()->geometry(), QRect(9, 6, 194, 391));
     EXPECT_EQ(tree()->currentItem(), item("MSR Main Settings"));
@@ -41,9 +41,10 @@ TEST_F(Navigation, TreeItemsSelectTheirPages) {
     command("32775");
     const struct {
         const char* text;
-        int page;
-    } cases[] = {{"MSR Track 1", 2}, {"MSR Track 3", 4}, {"Track 1", 6},
-                 {"Track 2", 7},     {"Track 3", 8},     {"MSR Main Settings", 1}};
+        Page page;
+    } cases[] = {{"MSR Track 1", Page::MsrTrack1}, {"MSR Track 3", Page::MsrTrack3},
+                 {"Track 1", Page::IsoTrack1},     {"Track 2", Page::IsoTrack2},
+                 {"Track 3", Page::IsoTrack3},     {"MSR Main Settings", Page::MsrMainSettings}};
     for (const auto& c : cases) {
         select(c.text);
         EXPECT_EQ(window->currentPage(), c.page) << c.text;
@@ -52,11 +53,24 @@ TEST_F(Navigation, TreeItemsSelectTheirPages) {
     }
 }
 
+// An item stands for its page, whatever it reads: the title follows the text, the page the item.
+TEST_F(Navigation, ItemsCarryTheirPagesNotTheirTexts) {
+    command("32775");
+    QTreeWidgetItem* track2 = item("MSR Track 2");
+    track2->setText(0, QStringLiteral("Track 1"));
+    tree()->setCurrentItem(track2);
+    EXPECT_EQ(window->currentPage(), Page::MsrTrack2);
+    EXPECT_EQ(title()->text(), "Track 1");
+    EXPECT_EQ(control<QCheckBox>("1305")->text(), "TK2 swipe from left to right");
+    EXPECT_TRUE(shown("1300"));
+    EXPECT_FALSE(shown("1405"));
+}
+
 TEST_F(Navigation, ClickingTheIsoGroupItemShowsOnlyTreeAndTitle) {
     command("32775");
     const QRect where = tree()->visualItemRect(item("MSR ISO Standard Field Setting Group"));
     QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, where.center());
-    EXPECT_EQ(window->currentPage(), 5);
+    EXPECT_EQ(window->currentPage(), Page::IsoGroup);
     EXPECT_EQ(title()->text(), "MSR ISO Standard Field Setting Group");
     EXPECT_TRUE(msrState());
     EXPECT_FALSE(shown("1007"));
@@ -66,13 +80,13 @@ TEST_F(Navigation, MainSettingReturnsAndMsrSettingAlwaysLandsOnPage1) {
     command("32775");
     select("Track 3");
     command("32786");
-    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(window->currentPage(), Page::MainSettings);
     EXPECT_FALSE(msrState());
     EXPECT_TRUE(shown("1007"));
     EXPECT_TRUE(shown("1031"));
 
     command("32775");
-    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_EQ(window->currentPage(), Page::MsrMainSettings);
     EXPECT_EQ(tree()->currentItem(), item("MSR Main Settings"));
     EXPECT_TRUE(msrState());
 }
@@ -122,7 +136,7 @@ TEST_F(Navigation, OnTheIsoGroupItemSaveStoresOnlyTheTwoMainPages) {
     control<QCheckBox>("1400")->setChecked(false); // hidden now, so not stored
     command("32777");
     EXPECT_EQ(image.iso_flags(1), 0x4F);
-    EXPECT_EQ(window->currentPage(), 5);
+    EXPECT_EQ(window->currentPage(), Page::IsoGroup);
 }
 
 } // namespace

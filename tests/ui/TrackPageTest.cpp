@@ -6,7 +6,7 @@
 
 namespace {
 
-using Target = CodeListEditor::KeyPadTarget;
+using Target = CodeListPanel::KeyPadTarget;
 
 // The eight check boxes of a track page, with their bits.
 struct Bit {
@@ -84,9 +84,9 @@ TEST_F(TrackPageTest, EveryFlagsByteSurvivesLoadAndStoreOnEachTrack) {
         for (int value = 0; value < 256; ++value) {
             image.track_flags(track) = static_cast<std::uint8_t>(value);
             const auto before = image.raw();
-            pages.loadPage(track + 1);
+            pages.loadPage(msrTrackPage(track));
             image.track_flags(track) = static_cast<std::uint8_t>(~value);
-            pages.storeTrackPage(track);
+            pages.storePage(msrTrackPage(track));
             ASSERT_EQ(image.raw(), before) << track << " " << value;
         }
     }

@@ -1,11 +1,12 @@
 #pragma once
 
-// A 560x410 window holding the MSR pages over a settings block with factory values, and the
-// main window's navigation steps, so that each test drives the pages as the program does.
+// The pages of the main window on a plain 560x410 window over a settings block with factory
+// values, moved between as the main window's tree moves between them, so that each test drives
+// the pages as the program does.
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsImage.h"
-#include "ui/CodeListEditor.h"
-#include "ui/MsrPages.h"
+#include "ui/MainSettingsPage.h"
+#include "ui/PageNavigation.h"
 
 #include <cstdint>
 #include <vector>
@@ -22,7 +23,8 @@ protected:
     MsrPagesFixture() {
         window.resize(560, 410);
         writeFactoryValues(image);
-        pages.loadPage(1);
+        pages.mainPage().fillLists();
+        pages.refreshPages();
     }
 
     void SetUp() override {
@@ -33,40 +35,16 @@ protected:
 
     // After the block changed behind the pages, as a file load does: the MSR Main Settings page
     // is loaded again, so that the next page change stores what the block holds.
-    void blockReplaced() { pages.loadPage(1); }
+    void blockReplaced() { pages.loadPage(Page::MsrMainSettings); }
 
-    // Stores the page being left, as every page change does first.
-    void storePages() {
-        pages.storeMsrMainPage();
-        if (currentPage >= 2 && currentPage <= 4) {
-            pages.storeTrackPage(currentPage - 1);
-        }
-        if (currentPage >= 6 && currentPage <= 8) {
-            pages.storeIsoPage(currentPage - 5);
-        }
+    // A tree item chosen: the page being left is stored, the item's page shown.
+    void open(Page page) {
+        pages.storePages();
+        pages.openPage(page);
     }
-    void selectPage(int page) {
-        storePages();
-        currentPage = page;
-        pages.loadPage(page);
-        pages.hideMsrMainPage();
-        pages.hideTrackPage();
-        pages.hideIsoPage();
-    }
-    void openMsrMain() {
-        selectPage(1);
-        pages.showMsrMainPage();
-    }
-    void openTrack(int track) {
-        selectPage(track + 1);
-        pages.setSwipeCaptions(track);
-        pages.showTrackPage();
-    }
-    void openIso(int track) {
-        selectPage(track + 5);
-        pages.showIsoPage();
-        pages.applyIsoLayout(track);
-    }
+    void openMsrMain() { open(Page::MsrMainSettings); }
+    void openTrack(int track) { open(msrTrackPage(track)); }
+    void openIso(int track) { open(isoTrackPage(track)); }
 
     template <typename Widget = QWidget> Widget* control(const char* name) {
         auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
@@ -94,10 +72,9 @@ protected:
         }
         return result;
     }
-    CodeListEditor::KeyPadTarget target() const { return pages.codeListEditor().keyPadTarget(); }
+    CodeListPanel::KeyPadTarget target() const { return pages.keyPadTarget(); }
 
     QWidget window;
     SettingsImage image;
-    int currentPage = 0;
-    MsrPages pages{&window, image, currentPage};
+    PageNavigation pages{&window, image};
 };
