@@ -3,4 +3,5 @@
 void addAllCommands(CommandLine& commandLine) {
     addPortCommands(commandLine);
     addMonitorCommands(commandLine);
+    addFileCommands(commandLine);
 }

@@ -6,5 +6,6 @@
 // group is one more function here and one more call in addAllCommands.
 void addPortCommands(CommandLine& commandLine);    // ports
 void addMonitorCommands(CommandLine& commandLine); // monitor
+void addFileCommands(CommandLine& commandLine);    // show, diff, set, new, names
 
 void addAllCommands(CommandLine& commandLine);

@@ -1,7 +1,9 @@
 // Arbitrary "name=value" texts set into a settings block as a script sets them: a refused text
 // leaves the block as it was and says why; an accepted one changes only the setting's own bits,
-// and the value read back sets the same bytes again.
+// and the value read back sets the same bytes again. The assignment parser of `r550ctl set`
+// takes and refuses exactly what writeSetting does, and sets the same bytes.
 #include "settings/FactoryDefaults.h"
+#include "settings/SettingAssignment.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
@@ -49,6 +51,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const SettingStatus status = writeSetting(image, name, value, error);
     const NamedSetting* setting = SettingTable::find(name);
     check((setting == nullptr) == (status == SettingStatus::UnknownName));
+
+    SettingAssignment assignment;
+    std::string assignmentError;
+    const SettingStatus parsed = assignment.parse(input, assignmentError);
+    // Without '=' there is no value to set, even one the setting would take.
+    check(equals == std::string_view::npos ? parsed != SettingStatus::Ok : parsed == status);
+    check((setting == nullptr) == (parsed == SettingStatus::UnknownName));
+    check((parsed == SettingStatus::Ok) == (assignment.setting() != nullptr));
+    if (parsed == SettingStatus::Ok) {
+        SettingsImage applied = before;
+        check(assignment.apply(applied, assignmentError) == SettingStatus::Ok);
+        check(applied.raw() == image.raw());
+    } else {
+        check(!assignmentError.empty());
+        SettingsImage untouched = before;
+        check(assignment.apply(untouched, assignmentError) != SettingStatus::Ok);
+        check(untouched.raw() == before.raw());
+    }
     if (status != SettingStatus::Ok) {
         check(!error.empty());
         check(image.raw() == before.raw());
