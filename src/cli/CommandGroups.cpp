@@ -2,5 +2,6 @@
 
 void addAllCommands(CommandLine& commandLine) {
     addPortCommands(commandLine);
+    addDeviceCommands(commandLine);
     addMonitorCommands(commandLine);
 }

@@ -6,5 +6,6 @@
 // group is one more function here and one more call in addAllCommands.
 void addPortCommands(CommandLine& commandLine);    // ports
 void addMonitorCommands(CommandLine& commandLine); // monitor
+void addDeviceCommands(CommandLine& commandLine);  // detect, version, program, read, verify, reset
 
 void addAllCommands(CommandLine& commandLine);
