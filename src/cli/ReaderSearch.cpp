@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -116,7 +117,9 @@ std::vector<ReaderSearch::Reader> ReaderSearch::found() const {
 }
 
 std::vector<std::string> ReaderSearch::unusable() const {
-    std::vector<std::string> notes;
+    // Ports with the same reason share one note (a user outside the dialout group cannot open
+    // any of the system's serial ports).
+    std::vector<std::pair<std::string, std::string>> byReason;
     for (const Candidate& candidate : candidates_) {
         ReaderSession& session = *candidate.session;
         if (session.keyboardLine() || session.answered() || session.port().opens() != 0) {
@@ -124,9 +127,22 @@ std::vector<std::string> ReaderSearch::unusable() const {
         }
         // A port with no device behind it is no news; one that is there but could not be used is.
         const Failure failure = session.port().lastFailure();
-        if (failure.failed() && failure.kind != FailureKind::NoSuchPort) {
-            notes.push_back(session.label() + ": " + briefFailure(failure) + "; not probed");
+        if (!failure.failed() || failure.kind == FailureKind::NoSuchPort) {
+            continue;
         }
+        const std::string reason = briefFailure(failure);
+        const auto known =
+            std::find_if(byReason.begin(), byReason.end(),
+                         [&reason](const auto& entry) { return entry.second == reason; });
+        if (known != byReason.end()) {
+            known->first += ", " + session.label();
+        } else {
+            byReason.emplace_back(session.label(), reason);
+        }
+    }
+    std::vector<std::string> notes;
+    for (const auto& [ports, reason] : byReason) {
+        notes.push_back(ports + ": " + reason + "; not probed");
     }
     return notes;
 }

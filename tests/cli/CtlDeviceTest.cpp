@@ -258,7 +258,8 @@ TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
 
 TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
     const auto com3 = simulator(3);
-    ASSERT_TRUE(com3);
+    const auto stalls = simulator(6, {"--stall-after-echo"});
+    ASSERT_TRUE(com3 && stalls);
     PseudoTerminal heldLine;
     ASSERT_TRUE(heldLine.ready());
     ASSERT_TRUE(heldLine.linkAs(ports, 4));
@@ -293,6 +294,13 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
         << lines[0];
     EXPECT_NE(lines[1].find("in use by another program"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("V1.00"), std::string::npos) << lines[2];
+
+    // A reader that stops after its first echo byte is given --timeout, not forever.
+    const RunningProgram::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
+    EXPECT_EQ(stalled.exitCode, 1);
+    EXPECT_NE(stalled.output.find("failed"), std::string::npos) << stalled.output;
+    EXPECT_NE(stalled.output.find("the reply did not end within 300 ms"), std::string::npos)
+        << stalled.output;
     ::close(holder);
 }
 
