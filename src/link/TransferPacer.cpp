@@ -187,7 +187,13 @@ void TransferPacer::service(const Waiting& waiting) {
         }
         now = clock_.nowMilliseconds();
         if (!engine_.finished() && stepKey() == before) {
-            break; // nothing moved (a read that found nothing after all): wait for more
+            if (have >= 0) {
+                break; // nothing moved (a read that found nothing after all): wait for more
+            }
+            // The line could not tell, yet the read found the device there: the wait's own
+            // limit decides.
+            have = 0;
+            continue;
         }
         have = waiting ? waiting() : 0;
     }

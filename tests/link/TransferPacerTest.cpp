@@ -187,6 +187,18 @@ TEST_F(PacerTest, DeviceThatGoesAwayFailsAtOnce) {
     EXPECT_TRUE(engine.finished());
     EXPECT_EQ(failure().kind, FailureKind::Unplugged);
     EXPECT_EQ(elapsed(), 100);
+
+    // A line that cannot tell its count while the read still finds the device there: the
+    // wait's limit decides, and the wait is not served again and again meanwhile.
+    serial = FakeSerialPort({1});
+    serial.queueReadAfterWrite(1, {0x1B});
+    gone = false;
+    start(versionQuery(1));
+    ASSERT_EQ(engine.exchangeStep(), ExchangeStep::AwaitCommandEcho);
+    gone = true;
+    untilEnd();
+    EXPECT_EQ(failure().kind, FailureKind::NoReply);
+    EXPECT_EQ(elapsed(), 2000);
 }
 
 TEST_F(PacerTest, ProbeOfOnePortAlone) {
