@@ -2,6 +2,7 @@
 
 void addAllCommands(CommandLine& commandLine) {
     addPortCommands(commandLine);
+    addDeviceCommands(commandLine);
     addMonitorCommands(commandLine);
     addFileCommands(commandLine);
 }

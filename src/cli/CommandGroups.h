@@ -7,5 +7,6 @@
 void addPortCommands(CommandLine& commandLine);    // ports
 void addMonitorCommands(CommandLine& commandLine); // monitor
 void addFileCommands(CommandLine& commandLine);    // show, diff, set, new, names
+void addDeviceCommands(CommandLine& commandLine);  // detect, version, program, read, verify, reset
 
 void addAllCommands(CommandLine& commandLine);

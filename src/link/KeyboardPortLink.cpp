@@ -27,6 +27,21 @@ PortAccess KeyboardPortLink::requestAccess() {
     return io_.requestAccess();
 }
 
+FailureKind KeyboardPortLink::accessFailure(PortAccess access) {
+    switch (access) {
+    case PortAccess::Granted:
+    case PortAccess::Pending:
+        return FailureKind::None;
+    case PortAccess::Denied:
+        return FailureKind::NoKeyboardAccess;
+    case PortAccess::Refused:
+        return FailureKind::KeyboardAccessRefused;
+    case PortAccess::Lost:
+        break;
+    }
+    return FailureKind::KeyboardHelperLost;
+}
+
 bool KeyboardPortLink::writeByte(std::uint8_t value, bool pause) {
     const bool written = io_.writePort(kPort, value);
     if (pause) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Failure.h"
 #include "link/PortIo.h"
 
 #include <cstdint>
@@ -24,6 +25,9 @@ public:
     void checkDriver();
     // Whether the sends of a command can reach the port; see PortIo::requestAccess.
     PortAccess requestAccess();
+    // Why a command cannot use the port with this answer: NoKeyboardAccess, KeyboardAccessRefused
+    // or KeyboardHelperLost; None for Granted and Pending.
+    static FailureKind accessFailure(PortAccess access);
 
     // 0x1B 0x05 0x1E, pauses after the first two only. What a probe's writes did is not
     // examined: a reader that did not get them does not answer, like no reader at all.

@@ -51,7 +51,8 @@ void TransferEngine::start() {
     switch (transfer_.mode) {
     case TransferMode::AutoDetect:
     case TransferMode::KeyboardBatch:
-        probeIndex_ = kKeyboardCandidate;
+        probeIndex_ =
+            transfer_.mode == TransferMode::AutoDetect ? firstCandidate_ : kKeyboardCandidate;
         batch.result = TransferResult::Unknown;
         workPeriodMs_ = kFastWorkPeriodMs;
         break;
@@ -145,8 +146,16 @@ void TransferEngine::escape() {
 }
 
 void TransferEngine::timeOut(int waitedMs) {
-    if (finished_ || transfer_.mode != TransferMode::Exchange ||
-        transfer_.port == Transfer::kKeyboardLine) {
+    if (finished_) {
+        return;
+    }
+    if (transfer_.mode == TransferMode::AutoDetect) {
+        if (detectStep_ == DetectStep::AwaitProbeAnswer && probeIndex_ != kKeyboardCandidate) {
+            nextCandidate();
+        }
+        return;
+    }
+    if (transfer_.mode != TransferMode::Exchange || transfer_.port == Transfer::kKeyboardLine) {
         return;
     }
     if (exchangeStep_ == ExchangeStep::SendNext) {
@@ -171,22 +180,14 @@ void TransferEngine::finish(EndCode endCode) {
 // --- keyboard-controller port -------------------------------------------------------------
 
 bool TransferEngine::keyboardAccessGranted() {
-    switch (keyboard_.requestAccess()) {
-    case PortAccess::Granted:
+    const PortAccess access = keyboard_.requestAccess();
+    if (access == PortAccess::Granted) {
         return true;
-    case PortAccess::Pending:
-        // The operator is still authenticating; the window stays responsive meanwhile.
-        return false;
-    case PortAccess::Denied:
-        failExchange(FailureKind::NoKeyboardAccess);
-        return false;
-    case PortAccess::Refused:
-        failExchange(FailureKind::KeyboardAccessRefused);
-        return false;
-    case PortAccess::Lost:
-        break;
     }
-    failExchange(FailureKind::KeyboardHelperLost);
+    // While the operator is still authenticating (Pending) the window stays responsive.
+    if (access != PortAccess::Pending) {
+        failExchange(KeyboardPortLink::accessFailure(access));
+    }
     return false;
 }
 
@@ -492,7 +493,7 @@ void TransferEngine::sendProbe() {
         detectStep_ = DetectStep::AwaitProbeAnswer;
         return;
     }
-    if (probeIndex_ < 1 || probeIndex_ > kLastSerialCandidate) {
+    if (probeIndex_ < 1 || probeIndex_ > lastCandidate_) {
         transfer_.port = Transfer::kNoPort;
         finish(EndCode::Ended);
         return;

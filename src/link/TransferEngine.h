@@ -67,8 +67,18 @@ public:
     // Escape: end code Escape, result unchanged.
     void escape();
     // The reply being waited for did not come within waitedMs (a driver that gives every wait a
-    // limit): the exchange fails with NoReply. Does nothing outside a wait for a reply.
+    // limit): the exchange fails with NoAnswer (the echo) or NoReply (the rest of a reply). In the
+    // auto-detect, the serial port being probed did not answer: the search moves on to the next
+    // candidate as after the window's 5 s. Does nothing outside such a wait.
     void timeOut(int waitedMs);
+
+    // The candidates the auto-detect tries, first to last (0 the keyboard line, n serial port n).
+    // The window's search tries them all, 0 to 9; a driver that probes ports side by side gives
+    // each engine one. Set before start().
+    void setCandidates(std::int32_t first, std::int32_t last) {
+        firstCandidate_ = first;
+        lastCandidate_ = last;
+    }
 
     bool finished() const { return finished_; }
     EndCode endCode() const { return endCode_; }
@@ -132,6 +142,8 @@ private:
     ExchangeStep exchangeStep_ = ExchangeStep::SendNext;
     DetectStep detectStep_ = DetectStep::SendProbe;
     std::int32_t probeIndex_ = -1;
+    std::int32_t firstCandidate_ = kKeyboardCandidate;
+    std::int32_t lastCandidate_ = kLastSerialCandidate;
     std::int64_t probeStart_ = 0;
     int progress_ = 0;
     int workPeriodMs_ = 0;

@@ -1,21 +1,15 @@
 #include "operations/DeviceOperations.h"
 
-#include "link/CommandFrame.h"
 #include "link/Transfer.h"
-#include "operations/MainSettingsReadBack.h"
-#include "operations/ProgrammingBatch.h"
+#include "operations/DeviceTransaction.h"
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsImage.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 
 namespace {
-
-// The keyboard batch always goes to port 0x60; the window has always handed it port 1.
-constexpr std::int32_t kKeyboardBatchPort = 1;
 
 Outcome failed(FailureKind kind, int port = 0) {
     Outcome outcome;
@@ -36,21 +30,9 @@ bool namesSerialPort(std::uint8_t comPort) {
 
 DeviceOperations::DeviceOperations(TransactionRunner& runner) : runner_(runner) {}
 
-Outcome DeviceOperations::run(Transfer& transfer) {
-    Outcome outcome;
-    if (runner_.run(transfer) == EndCode::Escape) {
-        outcome.status = OutcomeStatus::Dismissed;
-        return outcome;
-    }
-    if (transfer.batch.result == TransferResult::Success) {
-        outcome.status = OutcomeStatus::Done;
-    } else if (transfer.failure.failed()) {
-        outcome.status = OutcomeStatus::Failed;
-        outcome.failure = transfer.failure;
-    } else {
-        outcome.status = OutcomeStatus::Cancelled;
-    }
-    return outcome;
+Outcome DeviceOperations::run(DeviceTransaction& transaction, SettingsImage* image) {
+    const EndCode endCode = runner_.run(transaction.transfer());
+    return transaction.conclude(endCode, image);
 }
 
 bool DeviceOperations::checkRs232(const SettingsImage& image, Outcome& outcome) {
@@ -102,22 +84,16 @@ Outcome DeviceOperations::detectReader(SettingsImage& image) {
 }
 
 Outcome DeviceOperations::programViaKeyboard(const SettingsImage& image) {
-    Transfer transfer;
-    transfer.mode = TransferMode::KeyboardBatch;
-    transfer.port = kKeyboardBatchPort;
-    ProgrammingBatch::fillKeyboard(image, transfer.batch);
-    return run(transfer);
+    DeviceTransaction transaction = DeviceTransaction::programViaKeyboard(image);
+    return run(transaction);
 }
 
 Outcome DeviceOperations::programViaSerial(const SettingsImage& image) {
     if (!namesSerialPort(image.com_port())) {
         return failed(FailureKind::NoPortSelected);
     }
-    Transfer transfer;
-    transfer.mode = TransferMode::Exchange;
-    transfer.port = image.com_port();
-    ProgrammingBatch::fillSerial(image, transfer.batch);
-    return run(transfer);
+    DeviceTransaction transaction = DeviceTransaction::programViaSerial(image, image.com_port());
+    return run(transaction);
 }
 
 Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
@@ -125,16 +101,8 @@ Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
     if (!checkRs232(image, outcome)) {
         return outcome;
     }
-    Transfer transfer;
-    transfer.mode = TransferMode::Exchange;
-    transfer.port = image.com_port();
-    MainSettingsReadBack::fill(transfer.batch);
-    outcome = run(transfer);
-    if (outcome.done()) {
-        MainSettingsReadBack::apply(transfer.batch, image);
-        outcome.imageChanged = true;
-    }
-    return outcome;
+    DeviceTransaction transaction = DeviceTransaction::loadMainSettings(image.com_port());
+    return run(transaction, &image);
 }
 
 Outcome DeviceOperations::firmwareVersion(const SettingsImage& image) {
@@ -142,20 +110,8 @@ Outcome DeviceOperations::firmwareVersion(const SettingsImage& image) {
     if (!checkRs232(image, outcome)) {
         return outcome;
     }
-    Transfer transfer;
-    transfer.mode = TransferMode::Exchange;
-    transfer.port = image.com_port();
-    CommandFrame::firmwareVersion().putInto(transfer.batch, 0);
-    transfer.batch.count = 1;
-    outcome = run(transfer);
-    if (outcome.done()) {
-        // The text ends at its first zero byte; a reply that fills the whole slot has none, so
-        // the slot's end bounds it.
-        const auto& reply = transfer.batch.replies[0];
-        const auto end = std::find(reply.begin(), reply.end(), std::uint8_t{0});
-        outcome.versionText.assign(reply.begin(), end);
-    }
-    return outcome;
+    DeviceTransaction transaction = DeviceTransaction::firmwareVersion(image.com_port());
+    return run(transaction);
 }
 
 Outcome DeviceOperations::resetReader(SettingsImage& image, const std::string& defaultFile) {
@@ -164,22 +120,17 @@ Outcome DeviceOperations::resetReader(SettingsImage& image, const std::string& d
         return {};
     }
 
-    Transfer transfer;
-    transfer.mode = TransferMode::Exchange;
     const bool keyboardLine = mode == SettingsImage::kModeKeyboardWedge;
-    if (keyboardLine) {
-        transfer.port = Transfer::kKeyboardLine;
-    } else {
-        transfer.port = image.com_port();
+    if (!keyboardLine) {
         image.operating_mode() = SettingsImage::kModeRs232;
     }
-    CommandFrame::factoryReset().putInto(transfer.batch, 0);
-    transfer.batch.count = 1;
+    DeviceTransaction transaction = DeviceTransaction::resetReader(
+        keyboardLine ? Transfer::kKeyboardLine : std::int32_t{image.com_port()});
 
     // Outside keyboard-wedge mode the reset must go to a serial port.
     Outcome outcome = !keyboardLine && !namesSerialPort(image.com_port())
                           ? failed(FailureKind::NoPortSelected)
-                          : run(transfer);
+                          : run(transaction);
 
     // The block returns to the factory values whether or not the reader confirmed, so that the
     // pages never show settings the reader may no longer hold.

@@ -4,9 +4,9 @@
 
 #include <string>
 
+class DeviceTransaction;
 class SettingsImage;
 class TransactionRunner;
-struct Transfer;
 
 // The device commands: each builds a frame batch from the settings block, runs it as one
 // transaction and hands back how it ended. None shows anything: the window turns the outcome
@@ -34,8 +34,8 @@ private:
     // The serial port of an RS232-only command; fails the outcome when the block names none.
     // False when the command must not run.
     static bool checkRs232(const SettingsImage& image, Outcome& outcome);
-    // Runs the transfer and turns its ending into an outcome.
-    Outcome run(Transfer& transfer);
+    // Runs the transaction and concludes it (a read-back into `image`).
+    Outcome run(DeviceTransaction& transaction, SettingsImage* image = nullptr);
 
     TransactionRunner& runner_;
 };

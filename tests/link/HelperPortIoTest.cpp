@@ -68,7 +68,7 @@ TEST_F(HelperPortIoTest, ForwardsBytesInOrderAtTheLinksPace) {
     for (std::size_t i = 1; i < times.size(); ++i) {
         // The link's 100 ms pause between writes reaches the port unchanged.
         EXPECT_GE(times[i] - times[i - 1], 99) << i;
-        EXPECT_LT(times[i] - times[i - 1], 400) << i;
+        EXPECT_LT(times[i] - times[i - 1], 2000) << i; // generous: valgrind and a busy machine
     }
 }
 

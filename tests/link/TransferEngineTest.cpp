@@ -680,3 +680,51 @@ TEST_F(EngineTest, UnsupportedModeMovesTheBarUntilCancel) {
     EXPECT_EQ(engine.endCode(), EndCode::Ended);
     EXPECT_EQ(seen.size(), 102u);
 }
+
+// --- one candidate alone, for a driver that probes ports side by side ------------------------
+
+TEST_F(EngineTest, AutoDetectOfTheKeyboardLineAloneTouchesNoSerialPort) {
+    for (const bool typed : {true, false}) {
+        SCOPED_TRACE(typed ? "O typed" : "no answer");
+        serial.allowPort(1);
+        Transfer t;
+        t.mode = TransferMode::AutoDetect;
+        engine.setCandidates(TransferEngine::kKeyboardCandidate,
+                             TransferEngine::kKeyboardCandidate);
+        begin(t);
+        tick();
+        EXPECT_EQ(engine.detectStep(), DetectStep::AwaitProbeAnswer);
+        if (typed) {
+            engine.keyDown('o');
+        }
+        ticksToEnd();
+        EXPECT_EQ(engine.transfer().port, typed ? Transfer::kKeyboardLine : Transfer::kNoPort);
+        EXPECT_TRUE(serial.openAttempts.empty());
+    }
+}
+
+TEST_F(EngineTest, TimeOutMovesTheSearchOnOnlyFromASerialProbe) {
+    serial.allowPort(2);
+    serial.allowPort(3);
+    Transfer t;
+    t.mode = TransferMode::AutoDetect;
+    engine.setCandidates(2, 3);
+    begin(t);
+    tick();
+    EXPECT_EQ(engine.probeIndex(), 2);
+    engine.timeOut(500);
+    tick();
+    EXPECT_EQ(engine.probeIndex(), 3);
+    EXPECT_EQ(serial.opens, (std::vector<int>{2, 3}));
+    EXPECT_FALSE(engine.finished());
+
+    // The keyboard probe's wait is the window's own 10 s; a time-out leaves it alone.
+    Transfer keyboardOnly;
+    keyboardOnly.mode = TransferMode::AutoDetect;
+    engine.setCandidates(0, 0);
+    begin(keyboardOnly);
+    tick();
+    engine.timeOut(500);
+    EXPECT_EQ(engine.probeIndex(), 0);
+    EXPECT_EQ(engine.detectStep(), DetectStep::AwaitProbeAnswer);
+}

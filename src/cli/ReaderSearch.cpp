@@ -1,0 +1,148 @@
+#include "cli/ReaderSearch.h"
+
+#include "cli/CommandContext.h"
+#include "cli/PortSurvey.h"
+#include "operations/FailureDescription.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+constexpr int kSearchedPorts = 9;
+
+std::string canonicalText(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path found = std::filesystem::canonical(path, error);
+    return error ? std::string() : found.string();
+}
+
+} // namespace
+
+ReaderSearch::ReaderSearch(CommandContext& context, Clock& clock, PortIo& nullIo, Pace pace,
+                           TransferPacer::Limits limits)
+    : context_(context), clock_(clock), nullIo_(nullIo), pace_(pace), limits_(limits) {}
+
+void ReaderSearch::addSerialPorts(bool usb) {
+    const PortMap& map = context_.portMap();
+    std::set<std::string> probed;
+    for (int n = 1; n <= kSearchedPorts; ++n) {
+        const PortSpec spec = PortSpec::number(n);
+        if (const std::optional<std::filesystem::path> device = spec.resolve(map)) {
+            probed.insert(canonicalText(*device));
+        }
+        candidates_.push_back(
+            {std::make_unique<ReaderSession>(map, spec, clock_, nullIo_, pace_, limits_), 0, {}});
+    }
+    probed.erase(std::string());
+    if (!usb) {
+        return;
+    }
+    const PortSurvey survey(map, context_.byIdFolder());
+    const std::vector<PortSurvey::Adapter> unmapped = survey.unmappedAdapters();
+    std::vector<std::filesystem::path> entries;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(context_.byIdFolder(), error), end;
+         !error && it != end; it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    std::sort(entries.begin(), entries.end());
+    for (const std::filesystem::path& entry : entries) {
+        const std::string target = canonicalText(entry);
+        // Unplugged meanwhile, or probed already under its port number.
+        if (target.empty() || !probed.insert(target).second) {
+            continue;
+        }
+        Candidate candidate{std::make_unique<ReaderSession>(map, PortSpec::path(entry), clock_,
+                                                            nullIo_, pace_, limits_),
+                            0,
+                            {}};
+        const auto adapter =
+            std::find_if(unmapped.begin(), unmapped.end(), [&entry](const PortSurvey::Adapter& a) {
+                return a.link == entry.string();
+            });
+        if (adapter != unmapped.end()) {
+            candidate.suggestedPort = adapter->suggestedPort;
+            candidate.mapCommand = adapter->mapCommand;
+        }
+        candidates_.push_back(std::move(candidate));
+    }
+}
+
+void ReaderSearch::addKeyboardLine(PortIo& keyboardIo) {
+    candidates_.push_back(
+        {std::make_unique<ReaderSession>(context_.portMap(), clock_, keyboardIo), 0, {}});
+}
+
+void ReaderSearch::keyDown(int key) {
+    for (Candidate& candidate : candidates_) {
+        if (candidate.session->keyboardLine() && candidate.session->running()) {
+            candidate.session->engine().keyDown(key);
+        }
+    }
+}
+
+std::vector<ReaderSession*> ReaderSearch::begin() {
+    std::vector<ReaderSession*> sessions;
+    for (Candidate& candidate : candidates_) {
+        sessions.push_back(candidate.session.get());
+    }
+    for (ReaderSession* session : sessions) {
+        session->beginProbe(nullptr);
+    }
+    return sessions;
+}
+
+std::vector<ReaderSearch::Reader> ReaderSearch::found() const {
+    std::vector<Reader> readers;
+    for (const Candidate& candidate : candidates_) {
+        const ReaderSession& session = *candidate.session;
+        if (!session.answered()) {
+            continue;
+        }
+        Reader reader;
+        reader.spec = session.spec();
+        reader.keyboardLine = session.keyboardLine();
+        reader.label = session.label();
+        reader.device = session.device();
+        reader.suggestedPort = candidate.suggestedPort;
+        reader.mapCommand = candidate.mapCommand;
+        reader.milliseconds = session.endedMs() - session.startedMs();
+        readers.push_back(std::move(reader));
+    }
+    return readers;
+}
+
+std::vector<std::string> ReaderSearch::unusable() const {
+    // Ports with the same reason share one note (a user outside the dialout group cannot open
+    // any of the system's serial ports).
+    std::vector<std::pair<std::string, std::string>> byReason;
+    for (const Candidate& candidate : candidates_) {
+        ReaderSession& session = *candidate.session;
+        if (session.keyboardLine() || session.answered() || session.port().opens() != 0) {
+            continue;
+        }
+        // A port with no device behind it is no news; one that is there but could not be used is.
+        const Failure failure = session.port().lastFailure();
+        if (!failure.failed() || failure.kind == FailureKind::NoSuchPort) {
+            continue;
+        }
+        const std::string reason = briefFailure(failure);
+        const auto known =
+            std::find_if(byReason.begin(), byReason.end(),
+                         [&reason](const auto& entry) { return entry.second == reason; });
+        if (known != byReason.end()) {
+            known->first += ", " + session.label();
+        } else {
+            byReason.emplace_back(session.label(), reason);
+        }
+    }
+    std::vector<std::string> notes;
+    for (const auto& [ports, reason] : byReason) {
+        notes.push_back(ports + ": " + reason + "; not probed");
+    }
+    return notes;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "cli/PortSpec.h"
+#include "cli/ReaderSession.h"
+#include "link/TransferPacer.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class Clock;
+class CommandContext;
+class PortIo;
+
+// The search for readers: the window's probe, on COM1..COM9 (and, when asked, every USB serial
+// adapter under /dev/serial/by-id that none of them leads to, and the keyboard line) all at the
+// same time, each port by an engine of its own. For detect, and for the --all of a device command.
+class ReaderSearch {
+public:
+    // A port where a reader answered.
+    struct Reader {
+        PortSpec spec;
+        bool keyboardLine = false;
+        std::string label;
+        std::string device;
+        int suggestedPort = 0;  // an adapter that no port number leads to: the first free one
+        std::string mapCommand; // and the line that maps it there
+        std::int64_t milliseconds = 0;
+    };
+
+    ReaderSearch(CommandContext& context, Clock& clock, PortIo& nullIo, Pace pace,
+                 TransferPacer::Limits limits);
+
+    // COM1..COM9; with `usb` also the adapters.
+    void addSerialPorts(bool usb);
+    // The keyboard line, through `keyboardIo`; the reader answers by typing O (see keyDown).
+    void addKeyboardLine(PortIo& keyboardIo);
+    // A key typed while the search runs; an O answers the keyboard probe.
+    void keyDown(int key);
+
+    // Starts every probe; the caller runs them in its loop.
+    std::vector<ReaderSession*> begin();
+
+    // What the probes found, in the order the ports were added.
+    std::vector<Reader> found() const;
+    // Ports that exist but could not be probed (in use, no permission), as notes to show.
+    std::vector<std::string> unusable() const;
+
+private:
+    struct Candidate {
+        std::unique_ptr<ReaderSession> session;
+        int suggestedPort = 0;
+        std::string mapCommand;
+    };
+
+    CommandContext& context_;
+    Clock& clock_;
+    PortIo& nullIo_;
+    Pace pace_;
+    TransferPacer::Limits limits_;
+    std::vector<Candidate> candidates_;
+};

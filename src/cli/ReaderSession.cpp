@@ -1,0 +1,162 @@
+#include "cli/ReaderSession.h"
+
+#include "link/Clock.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+// The device node a port leads to, or the entry itself when it leads nowhere.
+std::string deviceOf(const PortMap& map, const PortSpec& spec) {
+    const std::optional<std::filesystem::path> device = spec.resolve(map);
+    if (!device) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(*device, error);
+    return error ? device->string() : target.string();
+}
+
+// A device path is opened by its path; the engine needs a serial port number all the same.
+constexpr std::int32_t kDevicePathPort = 1;
+
+} // namespace
+
+ReaderSession::ReaderSession(const PortMap& map, const PortSpec& spec, Clock& clock,
+                             PortIo& keyboardIo, Pace pace, TransferPacer::Limits limits)
+    : clock_(clock), port_(map, spec), keyboard_(keyboardIo, clock),
+      engine_(clock, port_, keyboard_), pacer_(engine_, clock, pace, limits), label_(spec.label()),
+      device_(deviceOf(map, spec)) {}
+
+ReaderSession::ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo)
+    : clock_(clock), port_(map, PortSpec::number(0)), keyboard_(keyboardIo, clock),
+      engine_(clock, port_, keyboard_), pacer_(engine_, clock, Pace::Window, {}),
+      keyboardLine_(true), label_("keyboard"), device_("port 0x60") {}
+
+std::int32_t ReaderSession::transferPort() const {
+    if (keyboardLine_) {
+        return Transfer::kKeyboardLine;
+    }
+    return spec().portNumber() != 0 ? spec().portNumber() : kDevicePathPort;
+}
+
+void ReaderSession::begin(const Transfer& transfer, std::string stage, Then then) {
+    if (!begun_) {
+        begun_ = true;
+        startedMs_ = clock_.nowMilliseconds();
+    }
+    stage_ = std::move(stage);
+    then_ = std::move(then);
+    running_ = true;
+    engine_.transfer() = transfer;
+    pacer_.start([this] { return port_.waiting(); });
+    if (engine_.finished()) {
+        finishTransaction();
+    }
+}
+
+void ReaderSession::beginProbe(Then then) {
+    Transfer probe;
+    probe.mode = TransferMode::AutoDetect;
+    probe.port = Transfer::kNoPort;
+    const std::int32_t candidate =
+        keyboardLine_ ? TransferEngine::kKeyboardCandidate : transferPort();
+    engine_.setCandidates(candidate, candidate);
+    begin(probe, "probing", std::move(then));
+}
+
+void ReaderSession::run(DeviceTransaction transaction, std::string stage, Concluded then,
+                        SettingsImage* image) {
+    auto shared = std::make_shared<DeviceTransaction>(std::move(transaction));
+    begin(shared->transfer(), std::move(stage),
+          [shared, then = std::move(then), image](ReaderSession& session, EndCode endCode) {
+              shared->transfer() = session.engine().transfer();
+              Outcome outcome = shared->conclude(endCode, image);
+              if (outcome.failure.failed()) {
+                  outcome.failure = session.failure();
+              }
+              then(session, outcome);
+          });
+}
+
+bool ReaderSession::answered() const {
+    return engine_.transfer().mode == TransferMode::AutoDetect && engine_.finished() &&
+           engine_.transfer().port != Transfer::kNoPort;
+}
+
+void ReaderSession::service() {
+    if (!running_) {
+        return;
+    }
+    pacer_.service([this] { return port_.waiting(); });
+    if (engine_.finished()) {
+        finishTransaction();
+    }
+}
+
+void ReaderSession::finishTransaction() {
+    running_ = false;
+    endedMs_ = clock_.nowMilliseconds();
+    result.milliseconds = endedMs_ - startedMs_;
+    // `then` may begin the next transaction, which sets a new one.
+    Then then = std::move(then_);
+    then_ = nullptr;
+    if (then) {
+        then(*this, engine_.endCode());
+    }
+}
+
+void ReaderSession::interrupt() {
+    if (!running_) {
+        return;
+    }
+    engine_.cancel();
+    running_ = false;
+    then_ = nullptr;
+    endedMs_ = clock_.nowMilliseconds();
+    result.milliseconds = endedMs_ - startedMs_;
+    result.status = ReaderResult::Status::Interrupted;
+    result.reason.clear();
+}
+
+std::optional<std::int64_t> ReaderSession::deadline() const {
+    return running_ ? pacer_.deadline() : std::nullopt;
+}
+
+Failure ReaderSession::failure() const {
+    Failure failure = engine_.transfer().failure;
+    failure.port = keyboardLine_ ? 0 : spec().portNumber();
+    if (failure.device.empty() && !keyboardLine_) {
+        failure.device = device_;
+    }
+    return failure;
+}
+
+std::string ReaderSession::progress() const {
+    if (running_) {
+        const Transfer& transfer = engine_.transfer();
+        if (transfer.mode != TransferMode::Exchange || keyboardLine_) {
+            return stage_;
+        }
+        const int count = transfer.batch.usableCount();
+        const int frame = transfer.batch.current < count ? transfer.batch.current + 1 : count;
+        return stage_ + " " + std::to_string(frame) + "/" + std::to_string(count);
+    }
+    if (!begun_) {
+        return "waiting";
+    }
+    switch (result.status) {
+    case ReaderResult::Status::Ok:
+        return "done";
+    case ReaderResult::Status::Failed:
+        return "failed: " + result.reason;
+    case ReaderResult::Status::Differs:
+        return "differs";
+    case ReaderResult::Status::Interrupted:
+        return "interrupted";
+    }
+    return {};
+}

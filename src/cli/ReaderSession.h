@@ -1,0 +1,99 @@
+#pragma once
+
+#include "cli/PortSpec.h"
+#include "cli/ReaderPort.h"
+#include "cli/ReaderResult.h"
+#include "link/KeyboardPortLink.h"
+#include "link/Transfer.h"
+#include "link/TransferEngine.h"
+#include "link/TransferPacer.h"
+#include "operations/DeviceTransaction.h"
+#include "operations/Outcome.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class Clock;
+class PortIo;
+class SettingsImage;
+
+// One reader in r550ctl's loop: its port, its own TransferEngine with the pacer that drives it,
+// the transactions it runs one after the other, and what came of them. Nothing here is shared
+// with another reader, so one reader's failure or unplugging cannot touch another.
+class ReaderSession {
+public:
+    // Told how a transaction ended; may begin the reader's next one.
+    using Then = std::function<void(ReaderSession& session, EndCode endCode)>;
+
+    // A reader on a serial port; `keyboardIo` only serves the engine's driver check.
+    ReaderSession(const PortMap& map, const PortSpec& spec, Clock& clock, PortIo& keyboardIo,
+                  Pace pace, TransferPacer::Limits limits);
+    // The reader in the keyboard line, reached through `keyboardIo` on the window's ticks.
+    ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo);
+    ReaderSession(const ReaderSession&) = delete;
+    ReaderSession& operator=(const ReaderSession&) = delete;
+
+    bool keyboardLine() const { return keyboardLine_; }
+    const PortSpec& spec() const { return port_.spec(); }
+    // "COM3", the device path given, or "keyboard".
+    const std::string& label() const { return label_; }
+    // The device node the port leads to ("/dev/ttyUSB0"), or what stands for it.
+    const std::string& device() const { return device_; }
+    // The number to hand a transfer for this port: the port number, or 1 for a device path
+    // (ReaderPort opens the path whatever the number).
+    std::int32_t transferPort() const;
+
+    // Runs `transfer` as the reader's next transaction, shown as `stage` in the progress line;
+    // `then` is told how it ended.
+    void begin(const Transfer& transfer, std::string stage, Then then);
+    // The window's serial probe on this port alone (or, in the keyboard line, the keyboard probe).
+    void beginProbe(Then then);
+    // A device command's transaction; `then` gets its outcome, concluded as the window concludes
+    // it (a read-back written into `image`, when one is given), with the port told as given.
+    using Concluded = std::function<void(ReaderSession& session, const Outcome& outcome)>;
+    void run(DeviceTransaction transaction, std::string stage, Concluded then,
+             SettingsImage* image = nullptr);
+    // Whether the probe found a reader.
+    bool answered() const;
+    // Runs what can run now; tells `then` when the transaction has ended.
+    void service();
+    // Ctrl+C: cancels the transaction that runs (the port is released) and marks the reader
+    // unfinished.
+    void interrupt();
+
+    bool running() const { return running_; }
+    std::optional<std::int64_t> deadline() const;
+    ReaderPort& port() { return port_; }
+    TransferEngine& engine() { return engine_; }
+    // The transaction's failure, its port told as given on the command line.
+    Failure failure() const;
+    // The progress line's text: "programming 3/6", "done", "failed".
+    std::string progress() const;
+
+    // When the reader's first transaction began, and its last ended.
+    std::int64_t startedMs() const { return startedMs_; }
+    std::int64_t endedMs() const { return endedMs_; }
+
+    // Filled in by the command.
+    ReaderResult result;
+
+private:
+    void finishTransaction();
+
+    Clock& clock_;
+    ReaderPort port_;
+    KeyboardPortLink keyboard_;
+    TransferEngine engine_;
+    TransferPacer pacer_;
+    bool keyboardLine_ = false;
+    std::string label_;
+    std::string device_;
+    std::string stage_;
+    Then then_;
+    bool running_ = false;
+    bool begun_ = false;
+    std::int64_t startedMs_ = 0;
+    std::int64_t endedMs_ = 0;
+};

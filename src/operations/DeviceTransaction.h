@@ -1,0 +1,51 @@
+#pragma once
+
+#include "link/Transfer.h"
+#include "operations/Outcome.h"
+
+#include <cstdint>
+
+class SettingsImage;
+
+// One device command as one transaction, in its two halves: the transfer that a runner runs, and
+// what the way the run ended means for the command. The window runs one at a time through
+// DeviceOperations and its modal dialog; r550ctl runs one per reader, many side by side, in one
+// loop. Both send the same frames and reach the same outcomes, because both go through here.
+class DeviceTransaction {
+public:
+    enum class Kind {
+        ProgramViaKeyboard,
+        ProgramViaSerial,
+        LoadMainSettings,
+        FirmwareVersion,
+        ResetReader,
+    };
+
+    // The 21 settings records of the block through the keyboard controller.
+    static DeviceTransaction programViaKeyboard(const SettingsImage& image);
+    // The six write blocks of the block's settings to serial port `port`.
+    static DeviceTransaction programViaSerial(const SettingsImage& image, std::int32_t port);
+    // The three read blocks of the main settings from serial port `port`.
+    static DeviceTransaction loadMainSettings(std::int32_t port);
+    // The firmware version query on serial port `port`.
+    static DeviceTransaction firmwareVersion(std::int32_t port);
+    // The factory reset on serial port `port`, or in the keyboard line (Transfer::kKeyboardLine).
+    static DeviceTransaction resetReader(std::int32_t port);
+
+    Kind kind() const { return kind_; }
+    // What the runner is given, and leaves the run's results in.
+    Transfer& transfer() { return transfer_; }
+    const Transfer& transfer() const { return transfer_; }
+
+    // The outcome of the run that ended with endCode: Dismissed after Escape; otherwise Done when
+    // the batch succeeded, Failed with the transfer's reason, or Cancelled. A version query that
+    // is done carries the reader's text; a read-back that is done is written into `image` (when
+    // one is given) and says so.
+    Outcome conclude(EndCode endCode, SettingsImage* image = nullptr) const;
+
+private:
+    DeviceTransaction(Kind kind, TransferMode mode, std::int32_t port);
+
+    Kind kind_;
+    Transfer transfer_;
+};

@@ -1,0 +1,396 @@
+// The built r550ctl's device commands against reader simulators on a private ports folder
+// (R550_PORTS_DIR) and a private adapter folder (R550_BY_ID_DIR), at the speed of a real line.
+
+#include "RunningProgram.h"
+#include "link/FrameBatch.h"
+#include "link/SerialLink.h"
+#include "operations/ProgrammingBatch.h"
+#include "settings/FactoryDefaults.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsImage.h"
+#include "support/PseudoTerminal.h"
+#include "support/TempFolder.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kPatience = 5s;
+
+std::string hexLine(const std::uint8_t* bytes, int n) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string line;
+    for (int i = 0; i < n; ++i) {
+        line += (i == 0 ? "" : " ") + std::string{kDigits[bytes[i] >> 4], kDigits[bytes[i] & 0x0F]};
+    }
+    return line;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<nlohmann::json> jsonLines(const std::string& text) {
+    std::vector<nlohmann::json> objects;
+    for (const std::string& line : linesOf(text)) {
+        objects.push_back(nlohmann::json::parse(line, nullptr, false));
+    }
+    return objects;
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct CtlDeviceTest : ::testing::Test {
+    void SetUp() override {
+        ASSERT_FALSE(folder.path().empty());
+        std::filesystem::create_directory(ports);
+        std::filesystem::create_directory(byId);
+    }
+
+    RunningProgram::Environment environment() const {
+        // No test reaches the keyboard controller: its writes go to a trace file.
+        return {{"R550_PORTS_DIR", ports.string()},
+                {"R550_BY_ID_DIR", byId.string()},
+                {"R550_PORT_IO", "trace:" + (folder.path() / "keyboard.trace").string()}};
+    }
+
+    RunningProgram::Result ctl(const std::vector<std::string>& arguments,
+                               const RunningProgram::Environment& extra = {}) const {
+        std::vector<std::string> all{R550_CTL_PROGRAM};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        RunningProgram::Environment env = environment();
+        env.insert(env.end(), extra.begin(), extra.end());
+        return RunningProgram::run(all, env, 20s);
+    }
+
+    std::unique_ptr<RunningProgram> startCtl(const std::vector<std::string>& arguments) const {
+        std::vector<std::string> all{R550_CTL_PROGRAM};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return std::make_unique<RunningProgram>(all, environment());
+    }
+
+    // A simulator at 9600 bit/s linked as `link`, logging the frames it receives.
+    std::unique_ptr<RunningProgram> simulator(const std::filesystem::path& link,
+                                              const std::vector<std::string>& options = {}) {
+        std::vector<std::string> arguments{R550_SIM_PROGRAM,    "--link", link.string(),
+                                           "--line-rate",       "9600",   "--log",
+                                           logOf(link).string()};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        auto sim = std::make_unique<RunningProgram>(arguments, RunningProgram::Environment{});
+        if (!sim->waitForOutput(" -> /dev/pts/", kPatience)) {
+            return nullptr;
+        }
+        return sim;
+    }
+    std::unique_ptr<RunningProgram> simulator(int portNumber,
+                                              const std::vector<std::string>& options = {}) {
+        return simulator(com(portNumber), options);
+    }
+    std::filesystem::path com(int portNumber) const {
+        return ports / ("com" + std::to_string(portNumber));
+    }
+    std::filesystem::path logOf(const std::filesystem::path& link) const {
+        return folder.path() / (link.filename().string() + ".log");
+    }
+    std::vector<std::string> framesReceived(int portNumber) const {
+        return linesOf(fileText(logOf(com(portNumber))));
+    }
+
+    // True when the serial link can take COMn now: nothing holds it any longer.
+    bool portIsFree(int portNumber) const {
+        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt));
+        return link.open(portNumber);
+    }
+
+    TempFolder folder;
+    std::filesystem::path ports = folder.path() / "ports";
+    std::filesystem::path byId = folder.path() / "by-id";
+};
+
+} // namespace
+
+TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
+    const auto com2 = simulator(2, {"--version", "V2.34"});
+    const auto com5 = simulator(5);
+    ASSERT_TRUE(com2 && com5);
+
+    const RunningProgram::Result version = ctl({"version", "--port", "2", "--port", "COM5"});
+    EXPECT_EQ(version.exitCode, 0) << version.errors;
+    const std::vector<std::string> versionLines = linesOf(version.output);
+    ASSERT_EQ(versionLines.size(), 2u) << version.output;
+    EXPECT_EQ(versionLines[0].rfind("COM2  /dev/pts/", 0), 0u) << versionLines[0];
+    EXPECT_NE(versionLines[0].find(" ok "), std::string::npos) << versionLines[0];
+    EXPECT_EQ(versionLines[0].substr(versionLines[0].size() - 5), "V2.34");
+    EXPECT_EQ(versionLines[1].substr(versionLines[1].size() - 5), "V1.00");
+
+    // Settings that differ from the factory's in all three blocks the read-back covers.
+    SettingsImage image;
+    writeFactoryValues(image);
+    image.scan_code_delay() = 7;
+    image.msr_prefix()[0] = 2;
+    image.msr_prefix()[1] = 'A';
+    image.msr_prefix()[2] = 13;
+    image.iso_flags(2) = 0x0E;
+    const std::filesystem::path shop = folder.path() / "shop.cfg";
+    ASSERT_EQ(writeSettingsFile(image, shop.string()), 0);
+
+    const RunningProgram::Result program =
+        ctl({"--json", "program", shop.string(), "-p", "2", "-p", "5", "--verify"});
+    EXPECT_EQ(program.exitCode, 0) << program.errors << program.output;
+    for (const nlohmann::json& reader : jsonLines(program.output)) {
+        EXPECT_EQ(reader["outcome"], "ok") << reader;
+        EXPECT_EQ(reader["differences"], nlohmann::json::array()) << reader;
+    }
+    // On the wire: exactly the window's six write blocks, then the three read blocks.
+    FrameBatch expected;
+    ProgrammingBatch::fillSerial(image, expected);
+    for (const int port : {2, 5}) {
+        const std::vector<std::string> frames = framesReceived(port);
+        ASSERT_EQ(frames.size(), 10u) << port; // the version query came first
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(frames[static_cast<std::size_t>(i) + 1],
+                      hexLine(expected.frames[static_cast<std::size_t>(i)].data(),
+                              expected.lengths[static_cast<std::size_t>(i)]));
+        }
+        EXPECT_EQ(frames[7], "1B 1C C0 00 09");
+        EXPECT_EQ(frames[8], "1B 1C C1 10 40");
+        EXPECT_EQ(frames[9], "1B 1C C0 10 04");
+    }
+
+    // What the readers hold, back into files: the programmed block itself.
+    const RunningProgram::Result read =
+        ctl({"read", "-p", "2", "-p", "5", "-o", (folder.path() / "{port}.cfg").string()});
+    EXPECT_EQ(read.exitCode, 0) << read.errors;
+    EXPECT_EQ(fileText(folder.path() / "COM2.cfg"), fileText(shop));
+    EXPECT_EQ(fileText(folder.path() / "COM5.cfg"), fileText(shop));
+
+    // Each reader is compared with the factory values by name; only what was programmed differs.
+    const std::filesystem::path factory = folder.path() / "factory.cfg";
+    SettingsImage factoryImage;
+    writeFactoryValues(factoryImage);
+    ASSERT_EQ(writeSettingsFile(factoryImage, factory.string()), 0);
+    const RunningProgram::Result differs = ctl({"verify", factory.string(), "--port", "5"});
+    EXPECT_EQ(differs.exitCode, 1);
+    EXPECT_NE(differs.output.find("COM5"), std::string::npos);
+    EXPECT_NE(differs.output.find("3 settings differ"), std::string::npos) << differs.output;
+    EXPECT_NE(differs.output.find("  main.scan_code_delay: file 1, reader 7"), std::string::npos)
+        << differs.output;
+    EXPECT_NE(differs.output.find("  msr.prefix: file "), std::string::npos) << differs.output;
+    EXPECT_NE(differs.output.find(", reader A{13}"), std::string::npos) << differs.output;
+
+    const RunningProgram::Result reset = ctl({"reset", "--port", "5"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.errors;
+    EXPECT_EQ(framesReceived(5).back(), "1B 21 01 FF");
+    const RunningProgram::Result same = ctl({"verify", factory.string(), "--port", "5"});
+    EXPECT_EQ(same.exitCode, 0) << same.output;
+    EXPECT_TRUE(portIsFree(2) && portIsFree(5));
+}
+
+TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
+    const auto com1 = simulator(1);
+    const auto com4 = simulator(4);
+    const auto silent = simulator(6, {"--silent"});
+    const auto adapter = simulator(byId / "usb-Reader_A1-if00-port0");
+    ASSERT_TRUE(com1 && com4 && silent && adapter);
+    // COM7: a port that another program holds.
+    PseudoTerminal heldLine;
+    ASSERT_TRUE(heldLine.ready());
+    ASSERT_TRUE(heldLine.linkAs(ports, 7));
+    const int holder = ::open(heldLine.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    const auto started = std::chrono::steady_clock::now();
+    const RunningProgram::Result detect = ctl({"--json", "detect", "--usb"});
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(detect.exitCode, 0) << detect.errors;
+    std::map<std::string, nlohmann::json> readers;
+    for (const nlohmann::json& reader : jsonLines(detect.output)) {
+        readers[reader["port"].get<std::string>()] = reader;
+    }
+    const std::string adapterPath = (byId / "usb-Reader_A1-if00-port0").string();
+    ASSERT_EQ(readers.size(), 3u) << detect.output;
+    EXPECT_TRUE(readers.count("COM1") && readers.count("COM4")) << detect.output;
+    // An adapter that no port number leads to comes with the line that gives it one.
+    EXPECT_EQ(readers[adapterPath]["suggestedPort"], 2);
+    EXPECT_EQ(readers[adapterPath]["mapCommand"], "ln -s " + adapterPath + " " + com(2).string());
+    EXPECT_NE(detect.errors.find("COM7: in use by another program; not probed"), std::string::npos)
+        << detect.errors;
+    // The ports are probed side by side: the silent one costs the echo time once, not each.
+    EXPECT_LT(took, 2s);
+
+    // --all: the readers that answer, nothing else; --usb adds the adapter.
+    const RunningProgram::Result all = ctl({"version", "--all"});
+    EXPECT_EQ(all.exitCode, 0) << all.errors;
+    const std::vector<std::string> lines = linesOf(all.output);
+    ASSERT_EQ(lines.size(), 2u) << all.output;
+    EXPECT_EQ(lines[0].rfind("COM1 ", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("COM4 ", 0), 0u);
+    const RunningProgram::Result withUsb = ctl({"--quiet", "version", "--all", "--usb"});
+    EXPECT_EQ(withUsb.exitCode, 0) << withUsb.errors;
+    EXPECT_EQ(linesOf(withUsb.output).size(), 3u) << withUsb.output;
+    ::close(holder);
+}
+
+TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
+    const auto com3 = simulator(3);
+    const auto stalls = simulator(6, {"--stall-after-echo"});
+    ASSERT_TRUE(com3 && stalls);
+    PseudoTerminal heldLine;
+    ASSERT_TRUE(heldLine.ready());
+    ASSERT_TRUE(heldLine.linkAs(ports, 4));
+    const int holder = ::open(heldLine.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    // Usage errors: nothing is opened.
+    struct Usage {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    for (const Usage& usage : std::vector<Usage>{
+             {{"version"}, "name the readers"},
+             {{"version", "--port", "COMX"}, "--port COMX: not a port"},
+             {{"program", "missing.cfg", "--port", "3"}, "missing.cfg: cannot be read"},
+             {{"program", "x.cfg", "--keyboard", "--verify"}, "cannot be read back"},
+             {{"detect", "--keyboard"}, "only from a terminal"},
+         }) {
+        const RunningProgram::Result result = ctl(usage.arguments);
+        EXPECT_EQ(result.exitCode, 2) << usage.arguments[0] << " " << result.errors;
+        EXPECT_NE(result.errors.find(usage.message), std::string::npos) << result.errors;
+    }
+
+    // An unknown port and a held one fail their readers; the reader beside them still answers.
+    const RunningProgram::Result result = ctl({"version", "-p", "9", "-p", "4", "-p", "3"});
+    EXPECT_EQ(result.exitCode, 1);
+    const std::vector<std::string> lines = linesOf(result.output);
+    ASSERT_EQ(lines.size(), 3u) << result.output;
+    EXPECT_NE(lines[0].find("failed"), std::string::npos);
+    EXPECT_NE(lines[0].find("no device; looked for " + com(9).string()), std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find("in use by another program"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("V1.00"), std::string::npos) << lines[2];
+
+    // A reader that stops after its first echo byte is given --timeout, not forever.
+    const RunningProgram::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
+    EXPECT_EQ(stalled.exitCode, 1);
+    EXPECT_NE(stalled.output.find("failed"), std::string::npos) << stalled.output;
+    EXPECT_NE(stalled.output.find("the reply did not end within 300 ms"), std::string::npos)
+        << stalled.output;
+    ::close(holder);
+}
+
+TEST_F(CtlDeviceTest, ReaderUnpluggedInTheMiddleOfARunOfEight) {
+    std::vector<std::unique_ptr<RunningProgram>> sims;
+    std::vector<std::string> arguments{"program", (folder.path() / "shop.cfg").string()};
+    SettingsImage image;
+    writeFactoryValues(image);
+    ASSERT_EQ(writeSettingsFile(image, arguments[1]), 0);
+    for (int n = 1; n <= 8; ++n) {
+        // Each answer held 100 ms: the run lasts long enough to lose a reader in the middle.
+        sims.push_back(simulator(n, {"--answer-delay", "100"}));
+        ASSERT_TRUE(sims.back()) << n;
+        arguments.insert(arguments.end(), {"--port", std::to_string(n)});
+    }
+    const auto run = startCtl(arguments);
+    // COM5 goes once it has received its first frame.
+    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+    while (framesReceived(5).empty() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_FALSE(framesReceived(5).empty());
+    sims[4]->signal(SIGKILL);
+
+    EXPECT_EQ(run->waitForExit(kPatience), 1) << run->errors();
+    const std::vector<std::string> lines = linesOf(run->output());
+    ASSERT_EQ(lines.size(), 8u) << run->output();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i == 4) {
+            EXPECT_EQ(lines[i].rfind("COM5 ", 0), 0u);
+            EXPECT_NE(lines[i].find("failed"), std::string::npos) << lines[i];
+            EXPECT_NE(lines[i].find("the device went away (unplugged?)"), std::string::npos)
+                << lines[i];
+        } else {
+            EXPECT_NE(lines[i].find(" ok "), std::string::npos) << lines[i];
+            EXPECT_EQ(framesReceived(static_cast<int>(i) + 1).size(), 6u) << lines[i];
+        }
+    }
+}
+
+TEST_F(CtlDeviceTest, CtrlCCancelsEveryReaderAndReleasesItsPort) {
+    const auto com1 = simulator(1, {"--answer-delay", "300"});
+    const auto com2 = simulator(2, {"--answer-delay", "300"});
+    ASSERT_TRUE(com1 && com2);
+    const auto run = startCtl({"read", "-p", "1", "-p", "2"});
+    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+    while ((framesReceived(1).empty() || framesReceived(2).empty()) &&
+           std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(5ms);
+    }
+    run->signal(SIGINT);
+    EXPECT_EQ(run->waitForExit(kPatience), 130);
+    EXPECT_NE(run->errors().find("interrupted; left unfinished: COM1, COM2; every port released"),
+              std::string::npos)
+        << run->errors();
+    EXPECT_TRUE(portIsFree(1) && portIsFree(2));
+}
+
+TEST_F(CtlDeviceTest, KeyboardLineAtTheWindowsPaceOrRefusedWithTheReason) {
+    const RunningProgram::Result reset = ctl({"reset", "--keyboard"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.errors;
+    EXPECT_EQ(linesOf(reset.output).size(), 1u);
+    // The reset frame through port 0x60, its 0xFF escaped, then its checksum; 100 ms apart.
+    std::vector<std::string> bytes;
+    std::vector<long> times;
+    for (const std::string& line : linesOf(fileText(folder.path() / "keyboard.trace"))) {
+        std::istringstream fields(line);
+        long at = 0;
+        std::string port;
+        std::string byte;
+        fields >> at >> port >> byte;
+        times.push_back(at);
+        bytes.push_back(byte);
+    }
+    EXPECT_EQ(bytes, (std::vector<std::string>{"0x1b", "0x21", "0x01", "0xe0", "0x1f", "0xc4"}));
+    ASSERT_EQ(times.size(), 6u);
+    EXPECT_GE(times[5] - times[0], 5 * 100);
+
+    // Where the helper that would give access is not installed, the command refuses.
+    if (std::filesystem::exists("/usr/libexec/r550tool/r550-portio")) {
+        GTEST_SKIP() << "an installed helper would reach the real keyboard controller";
+    }
+    const std::filesystem::path settings = folder.path() / "factory.cfg";
+    SettingsImage image;
+    writeFactoryValues(image);
+    ASSERT_EQ(writeSettingsFile(image, settings.string()), 0);
+    const RunningProgram::Result refused =
+        ctl({"program", settings.string(), "--keyboard"}, {{"R550_PORT_IO", "helper"}});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.output.rfind("keyboard  port 0x60  failed", 0), 0u) << refused.output;
+    EXPECT_NE(refused.output.find("no access to the keyboard controller"), std::string::npos)
+        << refused.output;
+}
