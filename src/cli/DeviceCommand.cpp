@@ -236,8 +236,7 @@ int DeviceCommand::run(CommandContext& context) {
     for (const std::string& text : ports_) {
         const std::optional<PortSpec> spec = PortSpec::parse(text);
         if (!spec) {
-            context.error("--port " + text +
-                          ": not a port (a number from 1 to 255, COMn, or a path with a '/')");
+            context.error(PortSpec::notAPort(text));
             return ExitCode::kUsage;
         }
         const std::string device = canonicalText(spec->resolve(context.portMap()));

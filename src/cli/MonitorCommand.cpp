@@ -155,8 +155,7 @@ void MonitorCommand::define(CLI::App& subcommand) {
 int MonitorCommand::run(CommandContext& context) {
     const std::optional<PortSpec> spec = PortSpec::parse(port_);
     if (!spec) {
-        context.error("--port " + port_ +
-                      ": not a port (a number from 1 to 255, COMn, or a path with a '/')");
+        context.error(PortSpec::notAPort(port_));
         return ExitCode::kUsage;
     }
     // Before the port opens, so that Ctrl+C always finds the port released on the way out.

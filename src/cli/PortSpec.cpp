@@ -50,3 +50,8 @@ std::optional<std::filesystem::path> PortSpec::resolve(const PortMap& map) const
     }
     return map.resolve(portNumber_);
 }
+
+std::string PortSpec::notAPort(std::string_view text) {
+    return "--port " + std::string(text) +
+           ": not a port (a number from 1 to 255, COMn, or a path with a '/')";
+}

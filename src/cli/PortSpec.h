@@ -16,6 +16,8 @@ public:
     // mistyped "COMx"), so that it is not taken for a file in the working folder; "./name" names
     // such a file.
     static std::optional<PortSpec> parse(std::string_view text);
+    // The message for a --port text that parse refused.
+    static std::string notAPort(std::string_view text);
 
     static PortSpec number(int portNumber);
     static PortSpec path(std::filesystem::path device);
