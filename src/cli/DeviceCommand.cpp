@@ -4,7 +4,7 @@
 #include "cli/DetectCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "cli/ProgramCommand.h"
 #include "cli/ProgressLines.h"
 #include "cli/ReadCommand.h"
@@ -231,22 +231,22 @@ int DeviceCommand::run(CommandContext& context) {
         return ExitCode::kUsage;
     }
     // Each device once, however it was named: a second open of the same port would only fail.
-    std::vector<PortSpec> specs;
+    std::vector<PortName> portNames;
     std::set<std::string> devices;
     for (const std::string& text : ports_) {
-        const std::optional<PortSpec> spec = PortSpec::parse(text);
-        if (!spec) {
-            context.error(PortSpec::notAPort(text));
+        const std::optional<PortName> portName = PortName::parse(text);
+        if (!portName) {
+            context.error(PortName::notAPort(text));
             return ExitCode::kUsage;
         }
-        const std::string device = canonicalText(spec->resolve(context.portMap()));
-        const bool again = std::any_of(specs.begin(), specs.end(), [&](const PortSpec& known) {
-            return known.label() == spec->label();
-        });
+        const std::string device = canonicalText(portName->resolve(context.portMap()));
+        const bool again =
+            std::any_of(portNames.begin(), portNames.end(),
+                        [&](const PortName& known) { return known.label() == portName->label(); });
         if (again || (!device.empty() && !devices.insert(device).second)) {
             continue;
         }
-        specs.push_back(*spec);
+        portNames.push_back(*portName);
     }
     if (const std::optional<int> stop = prepare(context)) {
         return *stop;
@@ -292,20 +292,21 @@ int DeviceCommand::run(CommandContext& context) {
                 context.note(note);
             }
             for (const ReaderSearch::Reader& reader : search.found()) {
-                const std::string device = canonicalText(reader.spec.resolve(context.portMap()));
+                const std::string device =
+                    canonicalText(reader.portName.resolve(context.portMap()));
                 if (device.empty() || devices.insert(device).second) {
-                    specs.push_back(reader.spec);
+                    portNames.push_back(reader.portName);
                 }
             }
-            if (specs.empty()) {
+            if (portNames.empty()) {
                 context.error(std::string("no reader answered on COM1..COM9") +
                               (usb_ ? " or the USB serial adapters" : ""));
                 return ExitCode::kFailed;
             }
         }
-        for (const PortSpec& spec : specs) {
-            owned.push_back(std::make_unique<ReaderSession>(context.portMap(), spec, clock, nullIo,
-                                                            pace, limits()));
+        for (const PortName& portName : portNames) {
+            owned.push_back(std::make_unique<ReaderSession>(context.portMap(), portName, clock,
+                                                            nullIo, pace, limits()));
         }
     }
     if (const std::optional<int> stop = checkReaders(context, owned.size())) {

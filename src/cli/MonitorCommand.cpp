@@ -4,7 +4,7 @@
 #include "cli/CommandGroups.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "link/SerialLink.h"
 #include "operations/FailureDescription.h"
 #include "settings/CodeText.h"
@@ -153,9 +153,9 @@ void MonitorCommand::define(CLI::App& subcommand) {
 }
 
 int MonitorCommand::run(CommandContext& context) {
-    const std::optional<PortSpec> spec = PortSpec::parse(port_);
-    if (!spec) {
-        context.error(PortSpec::notAPort(port_));
+    const std::optional<PortName> portName = PortName::parse(port_);
+    if (!portName) {
+        context.error(PortName::notAPort(port_));
         return ExitCode::kUsage;
     }
     // Before the port opens, so that Ctrl+C always finds the port released on the way out.
@@ -165,23 +165,24 @@ int MonitorCommand::run(CommandContext& context) {
         return ExitCode::kFailed;
     }
     SerialLink link(context.portMap());
-    const bool opened =
-        spec->portNumber() != 0 ? link.open(spec->portNumber()) : link.openDevice(spec->device());
-    const std::optional<std::filesystem::path> device = spec->resolve(context.portMap());
+    const bool opened = portName->portNumber() != 0 ? link.open(portName->portNumber())
+                                                    : link.openDevice(portName->device());
+    const std::optional<std::filesystem::path> device = portName->resolve(context.portMap());
     const std::string deviceName = device ? device->string() : std::string();
     if (!opened) {
-        context.error(spec->label() + ": " + briefFailure(link.lastFailure()));
+        context.error(portName->label() + ": " + briefFailure(link.lastFailure()));
         return ExitCode::kFailed;
     }
-    const std::string where =
-        spec->portNumber() != 0 ? spec->label() + " (" + deviceName + ")" : spec->label();
+    const std::string where = portName->portNumber() != 0
+                                  ? portName->label() + " (" + deviceName + ")"
+                                  : portName->label();
     context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
 
-    Monitor monitor(context, link, signals, spec->label(), hex_);
+    Monitor monitor(context, link, signals, portName->label(), hex_);
     const int result = monitor.run();
     link.close();
     if (result == ExitCode::kInterrupted) {
-        context.note("interrupted; " + spec->label() + " released");
+        context.note("interrupted; " + portName->label() + " released");
     }
     return result;
 }

@@ -55,19 +55,19 @@ PortSurvey::PortSurvey(const PortMap& map, std::filesystem::path byIdFolder,
                        std::filesystem::path sysClassTty)
     : map_(map), byIdFolder_(std::move(byIdFolder)), sysClassTty_(std::move(sysClassTty)) {}
 
-PortSurvey::Status PortSurvey::check(const PortSpec& spec) const {
+PortSurvey::Status PortSurvey::check(const PortName& portName) const {
     Status status;
-    status.label = spec.label();
-    status.portNumber = spec.portNumber();
-    const std::optional<std::filesystem::path> device = spec.resolve(map_);
-    const std::vector<std::string> tried = spec.portNumber() != 0
-                                               ? asStrings(map_.candidates(spec.portNumber()))
-                                               : std::vector<std::string>{spec.device().string()};
+    status.label = portName.label();
+    status.portNumber = portName.portNumber();
+    const std::optional<std::filesystem::path> device = portName.resolve(map_);
+    const std::vector<std::string> tried =
+        portName.portNumber() != 0 ? asStrings(map_.candidates(portName.portNumber()))
+                                   : std::vector<std::string>{portName.device().string()};
     // Where the port was looked for matters when there is no device node; a node that is there
     // but has nothing behind it (a ttyS without a UART) is told as such.
     auto fail = [&](FailureKind kind, int systemError) {
         status.failure.kind = kind;
-        status.failure.port = spec.portNumber();
+        status.failure.port = portName.portNumber();
         status.failure.device = status.device;
         status.failure.systemError = systemError;
         if (kind == FailureKind::NoSuchPort && !status.exists) {

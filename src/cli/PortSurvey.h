@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "link/Failure.h"
 #include "link/PortMap.h"
 
@@ -47,7 +47,7 @@ public:
     PortSurvey(const PortMap& map, std::filesystem::path byIdFolder,
                std::filesystem::path sysClassTty = "/sys/class/tty");
 
-    Status check(const PortSpec& spec) const;
+    Status check(const PortName& portName) const;
 
     // The adapters that no port number leads to, by name, each with its own free number.
     std::vector<Adapter> unmappedAdapters() const;

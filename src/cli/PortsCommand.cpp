@@ -2,7 +2,7 @@
 
 #include "cli/CommandGroups.h"
 #include "cli/ExitCode.h"
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "cli/PortSurvey.h"
 #include "operations/FailureDescription.h"
 
@@ -126,28 +126,28 @@ void PortsCommand::define(CLI::App& subcommand) {
 }
 
 int PortsCommand::run(CommandContext& context) {
-    std::vector<PortSpec> specs;
+    std::vector<PortName> portNames;
     for (int n = 1; n <= kSurveyedPorts; ++n) {
-        specs.push_back(PortSpec::number(n));
+        portNames.push_back(PortName::number(n));
     }
     for (const std::string& text : ports_) {
-        const std::optional<PortSpec> spec = PortSpec::parse(text);
-        if (!spec) {
-            context.error(PortSpec::notAPort(text));
+        const std::optional<PortName> portName = PortName::parse(text);
+        if (!portName) {
+            context.error(PortName::notAPort(text));
             return ExitCode::kUsage;
         }
-        const bool listed = std::any_of(specs.begin(), specs.end(), [&](const PortSpec& known) {
-            return known.label() == spec->label();
-        });
+        const bool listed =
+            std::any_of(portNames.begin(), portNames.end(),
+                        [&](const PortName& known) { return known.label() == portName->label(); });
         if (!listed) {
-            specs.push_back(*spec);
+            portNames.push_back(*portName);
         }
     }
 
     const PortSurvey survey(context.portMap(), context.byIdFolder());
     std::vector<PortSurvey::Status> statuses;
-    for (const PortSpec& spec : specs) {
-        statuses.push_back(survey.check(spec));
+    for (const PortName& portName : portNames) {
+        statuses.push_back(survey.check(portName));
     }
     const std::vector<PortSurvey::Adapter> adapters = survey.unmappedAdapters();
 

@@ -11,9 +11,9 @@
 #include <filesystem>
 
 std::string ReadCommand::fileFor(const std::string& pattern, const ReaderSession& session) {
-    const std::string port = session.spec().portNumber() != 0
+    const std::string port = session.portName().portNumber() != 0
                                  ? session.label()
-                                 : session.spec().device().filename().string();
+                                 : session.portName().device().filename().string();
     std::string name = pattern;
     const std::string field = kPortField;
     for (std::size_t at = name.find(field); at != std::string::npos;

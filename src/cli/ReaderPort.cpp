@@ -3,11 +3,12 @@
 #include <sys/ioctl.h>
 #include <utility>
 
-ReaderPort::ReaderPort(const PortMap& map, PortSpec spec) : spec_(std::move(spec)), link_(map) {}
+ReaderPort::ReaderPort(const PortMap& map, PortName portName)
+    : portName_(std::move(portName)), link_(map) {}
 
 bool ReaderPort::open(int /*portNumber*/) {
-    const bool opened =
-        spec_.portNumber() != 0 ? link_.open(spec_.portNumber()) : link_.openDevice(spec_.device());
+    const bool opened = portName_.portNumber() != 0 ? link_.open(portName_.portNumber())
+                                                    : link_.openDevice(portName_.device());
     if (opened) {
         ++opens_;
     }
@@ -17,7 +18,7 @@ bool ReaderPort::open(int /*portNumber*/) {
 Failure ReaderPort::lastFailure() const {
     Failure failure = link_.lastFailure();
     // A device given by its path is no COMn, whatever number the engine opened it as.
-    failure.port = spec_.portNumber();
+    failure.port = portName_.portNumber();
     return failure;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "link/SerialLink.h"
 #include "link/SerialPort.h"
 
@@ -11,7 +11,7 @@
 // times the port has been opened (a descriptor number may come back for a new open).
 class ReaderPort final : public SerialPort {
 public:
-    ReaderPort(const PortMap& map, PortSpec spec);
+    ReaderPort(const PortMap& map, PortName portName);
 
     bool open(int portNumber) override;
     WriteResult write(const std::uint8_t* bytes, int n) override { return link_.write(bytes, n); }
@@ -20,7 +20,7 @@ public:
     bool isOpen() const override { return link_.isOpen(); }
     Failure lastFailure() const override;
 
-    const PortSpec& spec() const { return spec_; }
+    const PortName& portName() const { return portName_; }
     int descriptor() const { return link_.descriptor(); }
     // Bytes received and not yet read; 0 when closed, -1 when the device can no longer tell (a
     // hung-up line).
@@ -29,7 +29,7 @@ public:
     unsigned opens() const { return opens_; }
 
 private:
-    PortSpec spec_;
+    PortName portName_;
     SerialLink link_;
     unsigned opens_ = 0;
 };

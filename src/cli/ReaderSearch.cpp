@@ -30,12 +30,14 @@ void ReaderSearch::addSerialPorts(bool usb) {
     const PortMap& map = context_.portMap();
     std::set<std::string> probed;
     for (int n = 1; n <= kSearchedPorts; ++n) {
-        const PortSpec spec = PortSpec::number(n);
-        if (const std::optional<std::filesystem::path> device = spec.resolve(map)) {
+        const PortName portName = PortName::number(n);
+        if (const std::optional<std::filesystem::path> device = portName.resolve(map)) {
             probed.insert(canonicalText(*device));
         }
         candidates_.push_back(
-            {std::make_unique<ReaderSession>(map, spec, clock_, nullIo_, pace_, limits_), 0, {}});
+            {std::make_unique<ReaderSession>(map, portName, clock_, nullIo_, pace_, limits_),
+             0,
+             {}});
     }
     probed.erase(std::string());
     if (!usb) {
@@ -56,7 +58,7 @@ void ReaderSearch::addSerialPorts(bool usb) {
         if (target.empty() || !probed.insert(target).second) {
             continue;
         }
-        Candidate candidate{std::make_unique<ReaderSession>(map, PortSpec::path(entry), clock_,
+        Candidate candidate{std::make_unique<ReaderSession>(map, PortName::path(entry), clock_,
                                                             nullIo_, pace_, limits_),
                             0,
                             {}};
@@ -104,7 +106,7 @@ std::vector<ReaderSearch::Reader> ReaderSearch::found() const {
             continue;
         }
         Reader reader;
-        reader.spec = session.spec();
+        reader.portName = session.portName();
         reader.keyboardLine = session.keyboardLine();
         reader.label = session.label();
         reader.device = session.device();

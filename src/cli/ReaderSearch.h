@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "cli/ReaderSession.h"
 #include "link/TransferPacer.h"
 
@@ -19,7 +19,7 @@ class ReaderSearch {
 public:
     // A port where a reader answered.
     struct Reader {
-        PortSpec spec;
+        PortName portName;
         bool keyboardLine = false;
         std::string label;
         std::string device;

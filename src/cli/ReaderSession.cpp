@@ -10,8 +10,8 @@
 namespace {
 
 // The device node a port leads to, or the entry itself when it leads nowhere.
-std::string deviceOf(const PortMap& map, const PortSpec& spec) {
-    const std::optional<std::filesystem::path> device = spec.resolve(map);
+std::string deviceOf(const PortMap& map, const PortName& portName) {
+    const std::optional<std::filesystem::path> device = portName.resolve(map);
     if (!device) {
         return {};
     }
@@ -25,14 +25,14 @@ constexpr std::int32_t kDevicePathPort = 1;
 
 } // namespace
 
-ReaderSession::ReaderSession(const PortMap& map, const PortSpec& spec, Clock& clock,
+ReaderSession::ReaderSession(const PortMap& map, const PortName& portName, Clock& clock,
                              PortIo& keyboardIo, Pace pace, TransferPacer::Limits limits)
-    : clock_(clock), port_(map, spec), keyboard_(keyboardIo, clock),
-      engine_(clock, port_, keyboard_), pacer_(engine_, clock, pace, limits), label_(spec.label()),
-      device_(deviceOf(map, spec)) {}
+    : clock_(clock), port_(map, portName), keyboard_(keyboardIo, clock),
+      engine_(clock, port_, keyboard_), pacer_(engine_, clock, pace, limits),
+      label_(portName.label()), device_(deviceOf(map, portName)) {}
 
 ReaderSession::ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo)
-    : clock_(clock), port_(map, PortSpec::number(0)), keyboard_(keyboardIo, clock),
+    : clock_(clock), port_(map, PortName::number(0)), keyboard_(keyboardIo, clock),
       engine_(clock, port_, keyboard_), pacer_(engine_, clock, Pace::Window, {}),
       keyboardLine_(true), label_("keyboard"), device_("port 0x60") {}
 
@@ -40,7 +40,7 @@ std::int32_t ReaderSession::transferPort() const {
     if (keyboardLine_) {
         return Transfer::kKeyboardLine;
     }
-    return spec().portNumber() != 0 ? spec().portNumber() : kDevicePathPort;
+    return portName().portNumber() != 0 ? portName().portNumber() : kDevicePathPort;
 }
 
 void ReaderSession::begin(const Transfer& transfer, std::string stage, Then then) {
@@ -128,7 +128,7 @@ std::optional<std::int64_t> ReaderSession::deadline() const {
 
 Failure ReaderSession::failure() const {
     Failure failure = engine_.transfer().failure;
-    failure.port = keyboardLine_ ? 0 : spec().portNumber();
+    failure.port = keyboardLine_ ? 0 : portName().portNumber();
     if (failure.device.empty() && !keyboardLine_) {
         failure.device = device_;
     }

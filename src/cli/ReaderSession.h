@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 #include "cli/ReaderPort.h"
 #include "cli/ReaderResult.h"
 #include "link/KeyboardPortLink.h"
@@ -28,7 +28,7 @@ public:
     using Then = std::function<void(ReaderSession& session, EndCode endCode)>;
 
     // A reader on a serial port; `keyboardIo` only serves the engine's driver check.
-    ReaderSession(const PortMap& map, const PortSpec& spec, Clock& clock, PortIo& keyboardIo,
+    ReaderSession(const PortMap& map, const PortName& portName, Clock& clock, PortIo& keyboardIo,
                   Pace pace, TransferPacer::Limits limits);
     // The reader in the keyboard line, reached through `keyboardIo` on the window's ticks.
     ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo);
@@ -36,7 +36,7 @@ public:
     ReaderSession& operator=(const ReaderSession&) = delete;
 
     bool keyboardLine() const { return keyboardLine_; }
-    const PortSpec& spec() const { return port_.spec(); }
+    const PortName& portName() const { return port_.portName(); }
     // "COM3", the device path given, or "keyboard".
     const std::string& label() const { return label_; }
     // The device node the port leads to ("/dev/ttyUSB0"), or what stands for it.

@@ -1,4 +1,4 @@
-#include "cli/PortSpec.h"
+#include "cli/PortName.h"
 
 #include <cctype>
 #include <charconv>
@@ -14,7 +14,7 @@ bool startsWithCom(std::string_view text) {
 
 } // namespace
 
-std::optional<PortSpec> PortSpec::parse(std::string_view text) {
+std::optional<PortName> PortName::parse(std::string_view text) {
     if (text.find('/') != std::string_view::npos) {
         return path(std::filesystem::path(std::string(text)));
     }
@@ -28,30 +28,30 @@ std::optional<PortSpec> PortSpec::parse(std::string_view text) {
     return number(value);
 }
 
-PortSpec PortSpec::number(int portNumber) {
-    PortSpec spec;
-    spec.portNumber_ = portNumber;
-    return spec;
+PortName PortName::number(int portNumber) {
+    PortName portName;
+    portName.portNumber_ = portNumber;
+    return portName;
 }
 
-PortSpec PortSpec::path(std::filesystem::path device) {
-    PortSpec spec;
-    spec.device_ = std::move(device);
-    return spec;
+PortName PortName::path(std::filesystem::path device) {
+    PortName portName;
+    portName.device_ = std::move(device);
+    return portName;
 }
 
-std::string PortSpec::label() const {
+std::string PortName::label() const {
     return portNumber_ != 0 ? "COM" + std::to_string(portNumber_) : device_.string();
 }
 
-std::optional<std::filesystem::path> PortSpec::resolve(const PortMap& map) const {
+std::optional<std::filesystem::path> PortName::resolve(const PortMap& map) const {
     if (portNumber_ == 0) {
         return device_;
     }
     return map.resolve(portNumber_);
 }
 
-std::string PortSpec::notAPort(std::string_view text) {
+std::string PortName::notAPort(std::string_view text) {
     return "--port " + std::string(text) +
            ": not a port (a number from 1 to 255, COMn, or a path with a '/')";
 }

@@ -9,18 +9,18 @@
 
 // A port as given on the command line: a number (3 or COM3, through the port map) or the path
 // of a device (/dev/ttyUSB0, /dev/serial/by-id/...).
-class PortSpec {
+class PortName {
 public:
     // "3", "COM3" or "com3" name COM3; a number must lie in 1..255. Anything with a '/' is a
     // path. Nothing for an empty text, a number out of range, or a word that is neither (a
     // mistyped "COMx"), so that it is not taken for a file in the working folder; "./name" names
     // such a file.
-    static std::optional<PortSpec> parse(std::string_view text);
+    static std::optional<PortName> parse(std::string_view text);
     // The message for a --port text that parse refused.
     static std::string notAPort(std::string_view text);
 
-    static PortSpec number(int portNumber);
-    static PortSpec path(std::filesystem::path device);
+    static PortName number(int portNumber);
+    static PortName path(std::filesystem::path device);
 
     // The port number, 0 for a path.
     int portNumber() const { return portNumber_; }
