@@ -4,6 +4,7 @@
 #include "cli/DetectCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
+#include "cli/LoadedSettingsFile.h"
 #include "cli/PortName.h"
 #include "cli/ProgramCommand.h"
 #include "cli/ProgressLines.h"
@@ -206,21 +207,15 @@ bool DeviceCommand::record(ReaderSession& session, const Outcome& outcome) {
 
 bool DeviceCommand::loadSettingsFile(CommandContext& context, const std::string& path,
                                      SettingsImage& image) {
-    writeFactoryValues(image);
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        context.error(path + ": is a folder, not a settings file");
+    LoadedSettingsFile file;
+    if (!file.load(path)) {
+        context.error(path + ": cannot be read (" + file.reason() + ")");
         return false;
     }
-    if (readSettingsFile(image, path) != 0) {
-        context.error(path + ": cannot be read (" + std::strerror(errno) + ")");
-        return false;
+    if (!file.wholeBlock()) {
+        context.note(file.sizeWarning());
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && size != SettingsImage::kSize) {
-        context.note(path + ": " + std::to_string(size) + " bytes, not " +
-                     std::to_string(SettingsImage::kSize) + "; read as the window's Load reads it");
-    }
+    image = file.image();
     return true;
 }
 
