@@ -13,8 +13,6 @@ public:
     TerminalKeys(const TerminalKeys&) = delete;
     TerminalKeys& operator=(const TerminalKeys&) = delete;
 
-    // False when the descriptor is no terminal or refused the settings.
-    bool active() const { return active_; }
     int descriptor() const { return fd_; }
 
 private:
