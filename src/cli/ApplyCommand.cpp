@@ -103,7 +103,9 @@ int ApplyCommand::conclude(CommandContext& /*context*/,
                            const std::vector<ReaderSession*>& sessions) {
     bool differs = false;
     for (const ReaderSession* session : sessions) {
-        if (session->result.status == ReaderResult::Status::Failed) {
+        // A reader left unfinished by a loop that could not wait failed as well.
+        if (session->result.status == ReaderResult::Status::Failed ||
+            session->result.status == ReaderResult::Status::Interrupted) {
             return ExitCode::kReaderFailed;
         }
         differs = differs || session->result.status == ReaderResult::Status::Differs;

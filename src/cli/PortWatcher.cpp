@@ -110,6 +110,10 @@ std::vector<PortName> PortWatcher::look() {
         watch(folder);
         std::error_code error;
         for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+            // udev makes a link under a hidden name first, then renames it.
+            if (entry.path().filename().string().starts_with('.')) {
+                continue;
+            }
             candidates.emplace_back(PortName::path(entry.path()), looked_);
             watchChain(entry.path());
         }
