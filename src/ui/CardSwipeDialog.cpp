@@ -128,6 +128,8 @@ void CardSwipeDialog::buildLayout() {
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list, so that the keyboard reaches the details and the buttons.
+    list_->setTabKeyNavigation(false);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CardSwipeDialog::showSelected);
 
     details_ = new QTreeWidget(this);
@@ -171,6 +173,7 @@ void CardSwipeDialog::listenOnSerialPort(int port, int bitsPerSecond) {
     status_->setText(QStringLiteral("Listening on COM%1 at %2 bit/s: swipe a card.")
                          .arg(port)
                          .arg(bitsPerSecond));
+    list_->setFocus();
     notifier_ = new QSocketNotifier(listener_->descriptor(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &CardSwipeDialog::bytesArrived);
 }
