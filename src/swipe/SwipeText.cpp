@@ -4,6 +4,16 @@
 
 #include <vector>
 
+std::vector<std::uint8_t> SwipeText::shownBytes(const DecodedSwipe& swipe, bool showNumbers) {
+    std::vector<std::uint8_t> shown = swipe.bytes;
+    for (std::size_t i = 0; i < shown.size() && !showNumbers; ++i) {
+        if (swipe.hidden[i]) {
+            shown[i] = '*';
+        }
+    }
+    return shown;
+}
+
 std::string SwipeText::codes(const DecodedSwipe& swipe, std::size_t begin, std::size_t end,
                              bool showNumbers) {
     std::vector<std::uint8_t> shown(swipe.bytes.begin() + static_cast<std::ptrdiff_t>(begin),

@@ -3,6 +3,7 @@
 #include "swipe/DecodedSwipe.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
         std::string value;
     };
 
+    // The swipe's bytes as they may be shown: hidden digits as '*'.
+    static std::vector<std::uint8_t> shownBytes(const DecodedSwipe& swipe, bool showNumbers);
     // Bytes [begin, end) of the swipe as code text.
     static std::string codes(const DecodedSwipe& swipe, std::size_t begin, std::size_t end,
                              bool showNumbers);
