@@ -123,7 +123,8 @@ void CardSwipeDialog::buildLayout() {
     list_->setObjectName(QStringLiteral("swipes"));
     list_->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Length"),
                                       QStringLiteral("Codes (prefix and suffix marked)")});
-    list_->horizontalHeader()->setStretchLastSection(true);
+    // Long swipes scroll sideways rather than lose their end.
+    list_->horizontalHeader()->setStretchLastSection(false);
     list_->verticalHeader()->hide();
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -136,6 +137,8 @@ void CardSwipeDialog::buildLayout() {
     details_->setObjectName(QStringLiteral("details"));
     details_->setHeaderLabels({QStringLiteral("Part"), QStringLiteral("Value")});
     details_->setColumnWidth(0, 260);
+    details_->header()->setStretchLastSection(false);
+    details_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     details_->setFont(codeFont());
 
     showNumbers_ = new QCheckBox(QStringLiteral("Show full card numbers"), this);
@@ -161,7 +164,7 @@ void CardSwipeDialog::buildLayout() {
     layout->addWidget(list_, 2);
     layout->addWidget(details_, 3);
     layout->addLayout(buttons);
-    resize(720, 520);
+    resize(760, 520);
 }
 
 void CardSwipeDialog::listenOnSerialPort(int port, int bitsPerSecond) {
@@ -237,6 +240,10 @@ void CardSwipeDialog::fillRow(int row) {
     list_->setCellWidget(row, kCodes, codes);
     list_->resizeColumnToContents(kTime);
     list_->resizeColumnToContents(kLength);
+    const int room =
+        list_->viewport()->width() - list_->columnWidth(kTime) - list_->columnWidth(kLength);
+    list_->setColumnWidth(
+        kCodes, std::max({room, list_->columnWidth(kCodes), codes->sizeHint().width() + 8}));
 }
 
 void CardSwipeDialog::showSelected() {
