@@ -46,12 +46,8 @@ SwipeLayout SwipeLayout::fromSettings(const SettingsImage& image) {
     for (int number = 1; number <= 3; ++number) {
         const std::string section = "track" + std::to_string(number);
         Track& track = layout.tracks[static_cast<std::size_t>(number - 1)];
-        track.enabled = flagOf(image, section + ".swipe_left_to_right") ||
-                        flagOf(image, section + ".swipe_right_to_left");
         track.prefix = sentCodes(image, section, "prefix");
         track.suffix = sentCodes(image, section, "suffix");
-        track.startSentinel = flagOf(image, section + ".start_sentinel");
-        track.endSentinel = flagOf(image, section + ".end_sentinel");
         track.lrc = flagOf(image, section + ".lrc_sentinel");
     }
     return layout;

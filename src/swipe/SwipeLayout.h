@@ -7,16 +7,13 @@
 class SettingsImage;
 
 // What the reader's settings put around the card data of a swipe: the code lists it sends and
-// the sentinels and LRC of each track. A list that is configured but not switched on is empty
+// whether each track ends with an LRC. (Sentinels need no setting: they are found as they come.) A list that is configured but not switched on is empty
 // here, since the reader does not send it. An empty layout (nothing known) is valid: a swipe is
 // then split by its sentinels and its content alone.
 struct SwipeLayout {
     struct Track {
-        bool enabled = true;
         std::vector<std::uint8_t> prefix;
         std::vector<std::uint8_t> suffix;
-        bool startSentinel = true;
-        bool endSentinel = true;
         bool lrc = false;
     };
 
@@ -27,6 +24,6 @@ struct SwipeLayout {
     const Track& track(int number) const { return tracks.at(static_cast<std::size_t>(number - 1)); }
 
     // The layout the settings block describes, read through the table of named settings
-    // ("msr.send_prefix", "msr.prefix", "track2.end_sentinel" ...).
+    // ("msr.send_prefix", "msr.prefix", "track2.lrc_sentinel" ...).
     static SwipeLayout fromSettings(const SettingsImage& image);
 };

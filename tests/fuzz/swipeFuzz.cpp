@@ -1,5 +1,5 @@
 // Arbitrary swipes under arbitrary layouts: the first bytes pick the layout (which lists are
-// sent, their codes, sentinels and LRC), the rest is the swipe. Every byte lands in exactly one
+// sent, their codes, LRC), the rest is the swipe. Every byte lands in exactly one
 // segment in order, a track's data and fields lie inside the swipe, the text with numbers shown
 // is the swipe's code text, and an account number never shows more than ten digits when hidden.
 #include "settings/CodeText.h"
@@ -20,39 +20,29 @@ void check(bool condition) {
     }
 }
 
-// A code list from the input: a length 0..3 and that many codes, taken from the front.
+// A code list from the front of the input: a length 0..3, then that many codes.
 std::vector<std::uint8_t> takeList(std::span<const std::uint8_t>& input) {
     if (input.empty()) {
         return {};
     }
     const std::size_t count = std::min<std::size_t>(input[0] % 4, input.size() - 1);
-    std::vector<std::uint8_t> codes(input.begin() + 1,
-                                    input.begin() + 1 + static_cast<std::ptrdiff_t>(count));
+    const std::vector<std::uint8_t> codes(input.begin() + 1, input.begin() + 1 + long(count));
     input = input.subspan(count + 1);
     return codes;
-}
-
-SwipeLayout takeLayout(std::span<const std::uint8_t>& input) {
-    SwipeLayout layout;
-    layout.prefix = takeList(input);
-    layout.suffix = takeList(input);
-    for (SwipeLayout::Track& track : layout.tracks) {
-        const std::uint8_t flags = input.empty() ? 0 : input[0];
-        input = input.empty() ? input : input.subspan(1);
-        track.startSentinel = (flags & 1) != 0;
-        track.endSentinel = (flags & 2) != 0;
-        track.lrc = (flags & 4) != 0;
-        track.prefix = takeList(input);
-        track.suffix = takeList(input);
-    }
-    return layout;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::span<const std::uint8_t> input(data, size);
-    const SwipeLayout layout = takeLayout(input);
+    SwipeLayout layout;
+    layout.prefix = takeList(input);
+    layout.suffix = takeList(input);
+    for (SwipeLayout::Track& track : layout.tracks) {
+        track.lrc = !input.empty() && input[0] >= 0x80;
+        track.prefix = takeList(input);
+        track.suffix = takeList(input);
+    }
     const DecodedSwipe swipe = SwipeDecoder(layout).decode(input);
 
     std::size_t at = 0;
