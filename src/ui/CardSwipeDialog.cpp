@@ -96,10 +96,15 @@ CardSwipeDialog::CardSwipeDialog(const SettingsImage& image, QWidget* parent)
     }
     const NamedSetting* mode = SettingTable::find("msr.kb_output_mode");
     takeKeyboard(mode != nullptr && settingText(*mode, image) == "alt");
+    // Without a serial port to listen on, the keyboard line is where a swipe can still arrive.
     if (image.operating_mode() == SettingsImage::kModeRs232) {
         Failure none;
         none.kind = FailureKind::NoPortSelected;
         status_->setText(qText(describeFailure(none)) + QStringLiteral("\n") + status_->text());
+    } else if (image.operating_mode() != SettingsImage::kModeKeyboardWedge) {
+        status_->setText(
+            QStringLiteral("No operating mode is chosen on the Main Settings page.\n") +
+            status_->text());
     }
 }
 
