@@ -7,9 +7,10 @@
 class SettingsImage;
 
 // What the reader's settings put around the card data of a swipe: the code lists it sends and
-// whether each track ends with an LRC. (Sentinels need no setting: they are found as they come.) A list that is configured but not switched on is empty
-// here, since the reader does not send it. An empty layout (nothing known) is valid: a swipe is
-// then split by its sentinels and its content alone.
+// whether each track ends with an LRC. Sentinels need no setting: they are found as they come. A
+// list that is configured but not switched on is empty here, since the reader does not send it.
+// An empty layout (nothing known) is valid: a swipe is then split by its sentinels and its
+// content alone.
 struct SwipeLayout {
     struct Track {
         std::vector<std::uint8_t> prefix;
