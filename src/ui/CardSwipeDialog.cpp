@@ -188,7 +188,8 @@ void CardSwipeDialog::listenOnSerialPort(int port, int bitsPerSecond) {
 
 void CardSwipeDialog::takeKeyboard(bool altMode) {
     status_->setText(
-        QStringLiteral("Keyboard Wedge%1: swipe a card while the field below has the focus.")
+        QStringLiteral("Keyboard Wedge%1: swipe a card while the field below has the focus "
+                       "(Ctrl+Tab leaves it).")
             .arg(altMode ? QStringLiteral(", ALT mode") : QStringLiteral(", scan code mode")));
     capture_->setPlaceholderText(QStringLiteral("What the reader types arrives here"));
     capture_->show();

@@ -37,9 +37,19 @@ bool SwipeCaptureField::event(QEvent* event) {
         // Every key is the reader's: none of them may trigger a shortcut of the window.
         event->accept();
         return true;
-    case QEvent::KeyPress:
-        keyDown(static_cast<const QKeyEvent&>(*event));
+    case QEvent::KeyPress: {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        // A reader never types Ctrl+Tab: it leaves the field, so that the keyboard alone reaches
+        // the rest of the window.
+        if ((key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab) &&
+            key.modifiers().testFlag(Qt::ControlModifier)) {
+            focusNextPrevChild(key.key() == Qt::Key_Tab &&
+                               !key.modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+        keyDown(key);
         return true;
+    }
     case QEvent::KeyRelease:
         keyUp(static_cast<const QKeyEvent&>(*event));
         return true;

@@ -6,9 +6,10 @@ class QKeyEvent;
 
 // The field that takes what a reader in the keyboard line types. Every key becomes the code the
 // reader meant: characters as they are, Enter as 13, Tab as 9, Backspace as 8, Escape as 27;
-// nothing moves the focus, edits the field or triggers a shortcut while it has the focus. In
-// ALT mode the reader types a code as Alt held down and its decimal digits on the keypad; the
-// digits are composed into that code when Alt is let go, since Linux does not compose them.
+// nothing else moves the focus (Ctrl+Tab leaves the field), edits the field or triggers a
+// shortcut while it has the focus. In ALT mode the reader types a code as Alt held down and its
+// decimal digits on the keypad; the digits are composed into that code when Alt is let go, since
+// Linux does not compose them.
 class SwipeCaptureField : public QLineEdit {
     Q_OBJECT
 

@@ -86,6 +86,10 @@ TEST(CardSwipeDialog, KeyboardWedgeCaptureComposesAltCodesAndHidesTheNumberUntil
     numbers->setChecked(true);
     EXPECT_NE(details(dialog).find(std::string("Account number = ") + kFullNumber),
               std::string::npos);
+    // Ctrl+Tab, which no reader types, leaves the field for the rest of the window.
+    EXPECT_TRUE(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_FALSE(field->hasFocus());
     QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("clear")), Qt::LeftButton);
     EXPECT_EQ(swipesListed(dialog), 0);
     EXPECT_EQ(details(dialog), "");
