@@ -21,10 +21,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -703,6 +705,134 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
                   {afterReset.begin() + static_cast<std::ptrdiff_t>(all.size()), afterReset.end()}),
               "1b 21 01 e0 1f c4");
     EXPECT_TRUE(reader_->frames().empty());
+}
+
+// --- Files that are no settings files ----------------------------------------------------------
+
+// What a path is, as far as a writer could change it: its type, its node, the device it stands
+// for and where a link leads. Equal before and after: nothing was replaced or created.
+std::string whatIs(const fs::path& path) {
+    struct stat entry {};
+    if (::lstat(path.c_str(), &entry) != 0) {
+        return "nothing";
+    }
+    std::error_code error;
+    return std::to_string(entry.st_mode) + " " + std::to_string(entry.st_ino) + " " +
+           std::to_string(entry.st_rdev) + " " + fs::read_symlink(path, error).string();
+}
+
+// Each kind of file that a settings file must never replace, made in `folder` as NAME.cfg, and
+// the words the refusal names it with. False when it cannot be made here (a device node needs
+// root).
+struct OddTarget {
+    const char* stem;
+    const char* kind; // as the refusal names it
+};
+const OddTarget kOddTargets[] = {
+    {"pipe", "is a named pipe"},
+    {"device", "is a device"},
+    {"folder", "is a folder"},
+    {"dangling", "is a symbolic link to nothing"},
+};
+
+bool makeOddTarget(const fs::path& folder, const OddTarget& target) {
+    const std::string name = (folder / (std::string(target.stem) + ".cfg")).string();
+    const std::string stem = target.stem;
+    std::error_code error;
+    if (stem == "pipe") {
+        return ::mkfifo(name.c_str(), 0644) == 0;
+    }
+    if (stem == "device") {
+        return ::mknod(name.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; // as /dev/null
+    }
+    if (stem == "folder") {
+        return fs::create_directory(name, error);
+    }
+    fs::create_symlink(folder / "gone.cfg", name, error);
+    return !error;
+}
+
+// Every way a settings file gets written, given a target NAME.cfg; each must refuse it. `read -o`
+// joins them once it checks its output.
+TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
+    const fs::path work = folder_.path() / "work";
+    const auto ctl = [](const std::vector<std::string>& arguments) {
+        std::vector<std::string> command = {R550_CTL_PROGRAM};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return ChildProcess::run(command);
+    };
+    const auto refusedBy = [](const ChildProcess::Capture& run, const std::string& words) {
+        return run.exitCode == 2 && run.output.find(words) != std::string::npos;
+    };
+    struct Writer {
+        const char* name;
+        std::function<testing::AssertionResult(const fs::path&, const OddTarget&)> write;
+    };
+    const std::vector<Writer> writers = {
+        {"r550ctl new --force",
+         [&](const fs::path& target, const OddTarget& odd) {
+             const ChildProcess::Capture run = ctl({"new", target.string(), "--force"});
+             return testing::AssertionResult(refusedBy(run, odd.kind))
+                    << run.exitCode << ": " << run.output;
+         }},
+        {"r550ctl set",
+         [&](const fs::path& target, const OddTarget& odd) {
+             const ChildProcess::Capture run = ctl({"set", target.string(), "main.buzzer=off"});
+             return testing::AssertionResult(refusedBy(run, odd.kind))
+                    << run.exitCode << ": " << run.output;
+         }},
+        {"the window's Save as",
+         [&](const fs::path& target, const OddTarget& odd) {
+             // Typed without ".cfg", which the window adds, so that a folder is not opened by the
+             // dialog; an existing NAME.cfg is confirmed as the operator would.
+             if (auto typed = choose(kSaveSettingFileAs); !typed) {
+                 return typed;
+             }
+             if (auto answered = answerFileDialog("Save As", target.parent_path() / odd.stem);
+                 !answered) {
+                 return answered;
+             }
+             // The question (under the program's name, as the file-error box) comes first.
+             std::optional<ScreenWindow> question;
+             if (fs::exists(target) &&
+                 (!pollUntil(
+                      10s, [&] { return (question = findWindow(kProgramName, false)); }, 100ms) ||
+                  !screen_->pressKeys(*question, {"alt+y"}) || !pollUntil(10s, [&] {
+                      const std::optional<ScreenWindow> now = findWindow(kProgramName, false);
+                      return !now || now->id != question->id;
+                  }))) {
+                 return testing::AssertionFailure() << "no question to confirm; " << showing();
+             }
+             return expectMessage(
+                 kProgramName, {"could not be opened or written", odd.kind, "not a settings file"});
+         }},
+    };
+
+    ASSERT_TRUE(startTool());
+    std::optional<ScreenWindow> detection;
+    ASSERT_TRUE(pollUntil(20s, [&] {
+        return trace().size() == 3 && (detection = transferWindow()).has_value();
+    })) << showing();
+    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // the search ends at once
+    ASSERT_TRUE(waitForMainWindow(10s));
+
+    for (const OddTarget& odd : kOddTargets) {
+        const fs::path target = work / (std::string(odd.stem) + ".cfg");
+        if (!makeOddTarget(work, odd)) {
+            std::printf("%s cannot be made here; skipped\n", target.c_str());
+            continue;
+        }
+        const std::string before = whatIs(target);
+        for (const Writer& writer : writers) {
+            EXPECT_TRUE(writer.write(target, odd)) << writer.name << " to " << odd.stem;
+            EXPECT_EQ(whatIs(target), before) << writer.name << " changed " << odd.stem;
+        }
+    }
+    EXPECT_FALSE(fs::exists(work / "gone.cfg"));
+    for (const fs::directory_entry& entry : fs::directory_iterator(work)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "Default.cfg" || name.find('.') != 0) << name << " was left behind";
+    }
 }
 
 } // namespace
