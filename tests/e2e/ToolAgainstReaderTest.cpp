@@ -709,104 +709,74 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
 
 // --- Files that are no settings files ----------------------------------------------------------
 
-// What a path is, as far as a writer could change it: its type, its node, the device it stands
-// for and where a link leads. Equal before and after: nothing was replaced or created.
+// What a path is, as far as a writer could change it: its type, node, device and link target.
 std::string whatIs(const fs::path& path) {
     struct stat entry {};
-    if (::lstat(path.c_str(), &entry) != 0) {
-        return "nothing";
-    }
     std::error_code error;
-    return std::to_string(entry.st_mode) + " " + std::to_string(entry.st_ino) + " " +
-           std::to_string(entry.st_rdev) + " " + fs::read_symlink(path, error).string();
+    return ::lstat(path.c_str(), &entry) != 0
+               ? "nothing"
+               : std::to_string(entry.st_mode) + " " + std::to_string(entry.st_ino) + " " +
+                     std::to_string(entry.st_rdev) + " " + fs::read_symlink(path, error).string();
 }
 
-// Each kind of file that a settings file must never replace, made in `folder` as NAME.cfg, and
-// the words the refusal names it with. False when it cannot be made here (a device node needs
-// root).
+// A kind of file that a settings file must never replace, as the refusal names it, and how to
+// make one (false where it cannot be made: a device node needs root).
 struct OddTarget {
     const char* stem;
-    const char* kind; // as the refusal names it
-};
-const OddTarget kOddTargets[] = {
-    {"pipe", "is a named pipe"},
-    {"device", "is a device"},
-    {"folder", "is a folder"},
-    {"dangling", "is a symbolic link to nothing"},
+    const char* kind;
+    std::function<bool(const fs::path&)> make;
 };
 
-bool makeOddTarget(const fs::path& folder, const OddTarget& target) {
-    const std::string name = (folder / (std::string(target.stem) + ".cfg")).string();
-    const std::string stem = target.stem;
-    std::error_code error;
-    if (stem == "pipe") {
-        return ::mkfifo(name.c_str(), 0644) == 0;
-    }
-    if (stem == "device") {
-        return ::mknod(name.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; // as /dev/null
-    }
-    if (stem == "folder") {
-        return fs::create_directory(name, error);
-    }
-    fs::create_symlink(folder / "gone.cfg", name, error);
-    return !error;
+// r550ctl with these arguments ("{}": the target) must refuse the target by its kind, exit 2.
+auto ctlRefuses(std::vector<std::string> arguments) {
+    return [arguments](const fs::path& target, const OddTarget& odd) {
+        std::vector<std::string> command = {R550_CTL_PROGRAM};
+        for (const std::string& argument : arguments) {
+            command.push_back(argument == "{}" ? target.string() : argument);
+        }
+        const ChildProcess::Capture run = ChildProcess::run(command);
+        return testing::AssertionResult(run.exitCode == 2 &&
+                                        run.output.find(odd.kind) != std::string::npos)
+               << run.exitCode << ": " << run.output;
+    };
 }
 
-// Every way a settings file gets written, given a target NAME.cfg; each must refuse it. `read -o`
-// joins them once it checks its output.
+// Every writer of settings files against every kind of odd target: each refuses, each target
+// stays what it was, nothing is created.
 TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
     const fs::path work = folder_.path() / "work";
-    const auto ctl = [](const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = {R550_CTL_PROGRAM};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        return ChildProcess::run(command);
+    const std::vector<OddTarget> targets = {
+        {"pipe", "is a named pipe",
+         [](const fs::path& p) { return ::mkfifo(p.c_str(), 0644) == 0; }},
+        {"device", "is a device",
+         [](const fs::path& p) { return ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
+        {"folder", "is a folder", [](const fs::path& p) { return fs::create_directory(p); }},
+        {"dangling", "is a symbolic link to nothing",
+         [&](const fs::path& p) { return ::symlink((work / "gone.cfg").c_str(), p.c_str()) == 0; }},
     };
-    const auto refusedBy = [](const ChildProcess::Capture& run, const std::string& words) {
-        return run.exitCode == 2 && run.output.find(words) != std::string::npos;
+    // The window's Save as, typed without ".cfg" (which the window adds, and so a folder is not
+    // opened by the dialog); an existing NAME.cfg is confirmed when the window asks.
+    const auto saveAs = [&](const fs::path& target, const OddTarget& odd) {
+        std::optional<ScreenWindow> question;
+        if (!choose(kSaveSettingFileAs) || !answerFileDialog("Save As", work / odd.stem) ||
+            (fs::exists(target) &&
+             (!pollUntil(10s, [&] { return (question = findWindow(kProgramName, false)); }) ||
+              !screen_->pressKeys(*question, {"alt+y"}) || !pollUntil(10s, [&] {
+                  return findWindow(kProgramName, false).value_or(ScreenWindow{}).id !=
+                         question->id;
+              })))) {
+            return testing::AssertionFailure() << "could not save as; " << showing();
+        }
+        return expectMessage(kProgramName,
+                             {"could not be opened or written", odd.kind, "not a settings file"});
     };
-    struct Writer {
-        const char* name;
-        std::function<testing::AssertionResult(const fs::path&, const OddTarget&)> write;
-    };
-    const std::vector<Writer> writers = {
-        {"r550ctl new --force",
-         [&](const fs::path& target, const OddTarget& odd) {
-             const ChildProcess::Capture run = ctl({"new", target.string(), "--force"});
-             return testing::AssertionResult(refusedBy(run, odd.kind))
-                    << run.exitCode << ": " << run.output;
-         }},
-        {"r550ctl set",
-         [&](const fs::path& target, const OddTarget& odd) {
-             const ChildProcess::Capture run = ctl({"set", target.string(), "main.buzzer=off"});
-             return testing::AssertionResult(refusedBy(run, odd.kind))
-                    << run.exitCode << ": " << run.output;
-         }},
-        {"the window's Save as",
-         [&](const fs::path& target, const OddTarget& odd) {
-             // Typed without ".cfg", which the window adds, so that a folder is not opened by the
-             // dialog; an existing NAME.cfg is confirmed as the operator would.
-             if (auto typed = choose(kSaveSettingFileAs); !typed) {
-                 return typed;
-             }
-             if (auto answered = answerFileDialog("Save As", target.parent_path() / odd.stem);
-                 !answered) {
-                 return answered;
-             }
-             // The question (under the program's name, as the file-error box) comes first.
-             std::optional<ScreenWindow> question;
-             if (fs::exists(target) &&
-                 (!pollUntil(
-                      10s, [&] { return (question = findWindow(kProgramName, false)); }, 100ms) ||
-                  !screen_->pressKeys(*question, {"alt+y"}) || !pollUntil(10s, [&] {
-                      const std::optional<ScreenWindow> now = findWindow(kProgramName, false);
-                      return !now || now->id != question->id;
-                  }))) {
-                 return testing::AssertionFailure() << "no question to confirm; " << showing();
-             }
-             return expectMessage(
-                 kProgramName, {"could not be opened or written", odd.kind, "not a settings file"});
-         }},
-    };
+    const std::vector<std::pair<
+        const char*, std::function<testing::AssertionResult(const fs::path&, const OddTarget&)>>>
+        writers = {
+            {"r550ctl new --force", ctlRefuses({"new", "{}", "--force"})},
+            {"r550ctl set", ctlRefuses({"set", "{}", "main.buzzer=off"})},
+            {"the window's Save as", saveAs},
+        };
 
     ASSERT_TRUE(startTool());
     std::optional<ScreenWindow> detection;
@@ -815,24 +785,23 @@ TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
     })) << showing();
     ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // the search ends at once
     ASSERT_TRUE(waitForMainWindow(10s));
-
-    for (const OddTarget& odd : kOddTargets) {
+    std::size_t made = 0;
+    for (const OddTarget& odd : targets) {
         const fs::path target = work / (std::string(odd.stem) + ".cfg");
-        if (!makeOddTarget(work, odd)) {
+        if (!odd.make(target)) {
             std::printf("%s cannot be made here; skipped\n", target.c_str());
             continue;
         }
+        ++made;
         const std::string before = whatIs(target);
-        for (const Writer& writer : writers) {
-            EXPECT_TRUE(writer.write(target, odd)) << writer.name << " to " << odd.stem;
-            EXPECT_EQ(whatIs(target), before) << writer.name << " changed " << odd.stem;
+        for (const auto& [name, write] : writers) {
+            EXPECT_TRUE(write(target, odd)) << name << " to " << odd.stem;
+            EXPECT_EQ(whatIs(target), before) << name << " changed " << odd.stem;
         }
     }
-    EXPECT_FALSE(fs::exists(work / "gone.cfg"));
-    for (const fs::directory_entry& entry : fs::directory_iterator(work)) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "Default.cfg" || name.find('.') != 0) << name << " was left behind";
-    }
+    // Beside them only Default.cfg: no temporary file, nothing where the link leads.
+    EXPECT_EQ(std::distance(fs::directory_iterator(work), {}),
+              static_cast<std::ptrdiff_t>(made + 1));
 }
 
 } // namespace

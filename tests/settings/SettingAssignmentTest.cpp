@@ -37,54 +37,39 @@ TEST(SettingAssignment, RefusalsNameTheSettingAndWhatItTakes) {
 }
 
 TEST(SettingAssignment, AnUnknownNameGetsTheNearestNames) {
-    const struct {
-        const char* typed;
-        const char* meant;
-    } cases[] = {
-        {"main.buzer", "'main.buzzer'"},  // a letter left out
-        {"MAIN.Buzzer", "'main.buzzer'"}, // the case
-        {"msr.eanble", "'msr.enable'"},   // two letters swapped
-        {"track4.beep", "'track1.beep', 'track2.beep' or 'track3.beep'"},
-        {"buzzer", "'main.buzzer'"},   // the key without its section
-        {"iso1.bogus_thing", nullptr}, // nothing near
+    const std::pair<std::string, std::string> cases[] = {
+        {"main.buzer", "; did you mean 'main.buzzer'?"},  // a letter left out
+        {"MAIN.Buzzer", "; did you mean 'main.buzzer'?"}, // the case
+        {"msr.eanble", "; did you mean 'msr.enable'?"},   // two letters swapped
+        {"track4.beep", "; did you mean 'track1.beep', 'track2.beep' or 'track3.beep'?"},
+        {"buzzer", "; did you mean 'main.buzzer'?"}, // the key without its section
+        {"iso1.bogus_thing", ""},
     };
-    for (const auto& c : cases) {
-        SettingAssignment assignment;
+    for (const auto& [typed, meant] : cases) {
         std::string error;
-        EXPECT_EQ(assignment.parse(std::string(c.typed) + "=on", error),
-                  SettingStatus::UnknownName);
-        const std::string expected =
-            "unknown setting \"" + std::string(c.typed) + "\"" +
-            (c.meant ? "; did you mean " + std::string(c.meant) + "?" : "");
-        EXPECT_EQ(error, expected);
+        EXPECT_EQ(SettingAssignment().parse(typed + "=on", error), SettingStatus::UnknownName);
+        EXPECT_EQ(error, "unknown setting \"" + typed + "\"" + meant);
     }
 }
 
-// Every value the window may store, as settingText shows it, is taken back by an assignment and
-// sets the same bits: what `show` prints goes back into `set`.
+// What `show` prints for any value the window may store goes back into `set` as the same value.
 TEST(SettingAssignment, EveryShownValueGoesBackIn) {
-    std::vector<SettingsImage> blocks(5, factoryBlock());
-    blocks[1].com_port() = 0; // the reader in the keyboard line
-    blocks[1].operating_mode() = SettingsImage::kModeKeyboardWedge;
+    std::vector<SettingsImage> blocks(4, factoryBlock());
+    blocks[1].com_port() = 0;                       // the reader in the keyboard line
     blocks[2].com_port() = SettingsImage::kUnknown; // a search that found no reader
     blocks[2].operating_mode() = SettingsImage::kModeNotFound;
-    blocks[3].operating_mode() = SettingsImage::kUnknown; // a search cut short
-    blocks[3].com_port() = 98;
-    for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
-        // Every flag on, every byte and code list at the top of its range.
-        blocks[4].raw()[i] = 0xFF;
-    }
-    blocks[4].scan_code_delay() = 254;
-    blocks[4].char_code_delay() = 254;
+    blocks[3].raw().fill(0xFF); // a search cut short; every flag on, every list full
+    blocks[3].scan_code_delay() = 254;
+    blocks[3].char_code_delay() = 254;
     for (const SettingsImage& block : blocks) {
         for (const NamedSetting& setting : SettingTable::all()) {
-            const std::string shown = settingText(setting, block);
             SettingAssignment assignment;
+            SettingsImage copy;
             std::string error;
+            const std::string shown = settingText(setting, block);
             ASSERT_EQ(assignment.parse(std::string(setting.name) + "=" + shown, error),
                       SettingStatus::Ok)
                 << error;
-            SettingsImage copy;
             ASSERT_EQ(assignment.apply(copy, error), SettingStatus::Ok) << error;
             EXPECT_EQ(settingText(setting, copy), shown) << setting.name;
         }
