@@ -2,8 +2,8 @@
 
 #include "cli/ApplyWatch.h"
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
 #include "cli/ReaderSession.h"
+#include "settings/SettingsFileContents.h"
 
 void ApplyCommand::defineOwn(CLI::App& subcommand) {
     subcommand.add_option("FILE", file_, "The settings file to bring the readers to")->required();
@@ -45,9 +45,9 @@ std::optional<int> ApplyCommand::runOwnWay(CommandContext& context) {
 }
 
 bool ApplyCommand::loadFile(CommandContext& context) {
-    LoadedSettingsFile file;
+    SettingsFileContents file;
     if (!file.load(file_)) {
-        context.error(file_ + ": cannot be read (" + file.reason() + ")");
+        context.error(file.reason());
         return false;
     }
     if (!file.wholeBlock()) {
