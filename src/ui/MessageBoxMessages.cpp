@@ -1,5 +1,7 @@
 #include "ui/MessageBoxMessages.h"
 
+#include "ui/ReasonText.h"
+
 #include <utility>
 
 #include <QLabel>
@@ -11,15 +13,19 @@ namespace {
 void showBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
              const std::string& caption, const std::string& detail = {}) {
     // The text may come from the reader (its firmware version): bytes, one character each, and
-    // never markup, so "<b>V1</b>" shows as those characters.
-    QMessageBox box(icon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok,
+    // never markup, so "<b>V1</b>" shows as those characters. The caption is ours or the
+    // program file's name, kept as UTF-8.
+    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromLatin1(text), QMessageBox::Ok,
                     parent);
     box.setTextFormat(Qt::PlainText);
     if (!detail.empty()) {
-        box.setInformativeText(QString::fromUtf8(detail));
-        // The reason names device paths, which are the system's and not ours to interpret.
+        const QString reason = ReasonText::unbreakable(QString::fromUtf8(detail));
+        box.setInformativeText(reason);
+        // The reason names device paths, which are the system's and not ours to interpret. Its
+        // hex runs and paths stay whole, so the box is made wide enough for the widest.
         if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
             label->setTextFormat(Qt::PlainText);
+            label->setMinimumWidth(ReasonText::widestToken(reason, label->fontMetrics()) + 1);
         }
     }
     box.exec();

@@ -9,6 +9,7 @@
 #include "ui/MessageBoxMessages.h"
 #include "ui/support/MainWindowFixture.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -88,27 +90,48 @@ TEST(CommandReports, EachCommandKeepsItsTextsAndAddsTheReason) {
 
 // Reads the box that is open, then closes it.
 struct OpenBox {
+    QString caption;
     QString text;
     QString informative;
     Qt::TextFormat format = Qt::AutoText;
     Qt::TextFormat informativeFormat = Qt::AutoText;
+    // The reason's lines as its label lays them out at its width, without the word joiners.
+    QStringList lines;
 };
 
-OpenBox showAndRead(const std::string& text, const std::string& detail) {
+QStringList laidOutLines(const QLabel& label) {
+    QTextLayout layout(label.text(), label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label.contentsRect().width());
+        lines.append(label.text().mid(line.textStart(), line.textLength()).remove(QChar(0x2060)));
+    }
+    layout.endLayout();
+    return lines;
+}
+
+OpenBox showAndRead(const std::string& text, const std::string& detail,
+                    const std::string& caption = "r550tool") {
     OpenBox seen;
     QTimer::singleShot(0, [&seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
+        seen.caption = box->windowTitle();
         seen.text = box->text();
         seen.format = box->textFormat();
-        seen.informative = box->informativeText();
+        seen.informative = box->informativeText().remove(QChar(0x2060));
         if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel")) {
             seen.informativeFormat = label->textFormat();
+            seen.lines = laidOutLines(*label);
         }
         box->accept();
     });
     MessageBoxMessages messages("r550tool");
-    messages.show(text, "r550tool", detail);
+    messages.show(text, caption, detail);
     return seen;
 }
 
@@ -121,6 +144,30 @@ TEST(MessageBoxMessages, ReaderTextIsPlainLatin1AndTheReasonSitsUnderIt) {
     const OpenBox failed = showAndRead("Load Error", "You may not open /dev/<tty>.");
     EXPECT_EQ(failed.informative, "You may not open /dev/<tty>.");
     EXPECT_EQ(failed.informativeFormat, Qt::PlainText);
+}
+
+// The program file's name, the caption of "Load Error" and of the version, is stored as UTF-8.
+TEST(MessageBoxMessages, TheProgramsNameShowsAsItWasStored) {
+    const std::string name = "r550-\xC3\xA9tiquette"; // "r550-étiquette"
+    EXPECT_EQ(showAndRead("V2.07", "", name).caption, QString::fromUtf8("r550-\u00E9tiquette"));
+}
+
+// 40 reply bytes and a device path, each on one line of a box wide enough for them.
+TEST(MessageBoxMessages, HexRunsAndPathsNeverBreakInside) {
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) {
+        bytes += (i == 0 ? "" : " ") + std::string(i % 2 == 0 ? "1B" : "C0");
+    }
+    const std::string path = "/dev/serial/by-id/usb-Prolific_Technology_Inc.-if00-port0";
+    const OpenBox box = showAndRead("Load Error", "The reader on COM3 gave an unexpected answer (" +
+                                                      bytes + ") at " + path + ". Try again.");
+    const QString run = QString::fromStdString(bytes).replace(u' ', QChar(0x00A0));
+    const auto onOneLine = [&box](const QString& part) {
+        return std::any_of(box.lines.begin(), box.lines.end(),
+                           [&part](const QString& line) { return line.contains(part); });
+    };
+    EXPECT_TRUE(onOneLine(run)) << box.lines.join(u'|').toStdString();
+    EXPECT_TRUE(onOneLine(QString::fromStdString(path))) << box.lines.join(u'|').toStdString();
 }
 
 // A failed programming run shows its reason under the message.
