@@ -37,8 +37,6 @@ PageNavigation::PageNavigation(QWidget* client, SettingsImage& image)
     }
     // Below the tree, the title and the entries, which share the client area with the pages.
     stack_->lower();
-    // Tab goes from the tree, left of the pages, into the page shown.
-    QWidget::setTabOrder(tree_, stack_);
 
     connect(tree_, &QTreeWidget::itemSelectionChanged, this,
             &PageNavigation::onTreeSelectionChanged);
