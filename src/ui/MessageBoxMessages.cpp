@@ -1,11 +1,9 @@
 #include "ui/MessageBoxMessages.h"
 
-#include "ui/ReasonText.h"
+#include "ui/ReasonBox.h"
 
 #include <utility>
 
-#include <QLabel>
-#include <QMessageBox>
 #include <QString>
 
 namespace {
@@ -15,18 +13,9 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
     // The text may come from the reader (its firmware version): bytes, one character each, and
     // never markup, so "<b>V1</b>" shows as those characters. The caption is ours or the
     // program file's name, kept as UTF-8.
-    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromLatin1(text), QMessageBox::Ok,
-                    parent);
-    box.setTextFormat(Qt::PlainText);
+    ReasonBox box(icon, QString::fromUtf8(caption), QString::fromLatin1(text), parent);
     if (!detail.empty()) {
-        const QString reason = ReasonText::unbreakable(QString::fromUtf8(detail));
-        box.setInformativeText(reason);
-        // The reason names device paths, which are the system's and not ours to interpret. Its
-        // hex runs and paths stay whole, so the box is made wide enough for the widest.
-        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-            label->setTextFormat(Qt::PlainText);
-            label->setMinimumWidth(ReasonText::widestToken(reason, label->fontMetrics()) + 1);
-        }
+        box.setReason(QString::fromUtf8(detail));
     }
     box.exec();
 }

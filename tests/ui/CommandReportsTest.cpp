@@ -5,6 +5,7 @@
 #include "support/RecordingMessages.h"
 #include "support/ScriptedRunner.h"
 #include "support/TempFolder.h"
+#include "ui/ArialFont.h"
 #include "ui/MainDialog.h"
 #include "ui/MessageBoxMessages.h"
 #include "ui/support/MainWindowFixture.h"
@@ -97,6 +98,7 @@ struct OpenBox {
     Qt::TextFormat informativeFormat = Qt::AutoText;
     // The reason's lines as its label lays them out at its width, without the word joiners.
     QStringList lines;
+    bool reasonInside = false; // the reason's label lies within the box
 };
 
 QStringList laidOutLines(const QLabel& label) {
@@ -127,6 +129,7 @@ OpenBox showAndRead(const std::string& text, const std::string& detail,
         if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel")) {
             seen.informativeFormat = label->textFormat();
             seen.lines = laidOutLines(*label);
+            seen.reasonInside = box->rect().contains(label->geometry());
         }
         box->accept();
     });
@@ -152,8 +155,11 @@ TEST(MessageBoxMessages, TheProgramsNameShowsAsItWasStored) {
     EXPECT_EQ(showAndRead("V2.07", "", name).caption, QString::fromUtf8("r550-\u00E9tiquette"));
 }
 
-// 40 reply bytes and a device path, each on one line of a box wide enough for them.
+// 40 reply bytes and a device path, each on one line of a box wide enough for them. In the
+// window's font, in which 40 bytes fit the 800 pixels of the test's screen.
 TEST(MessageBoxMessages, HexRunsAndPathsNeverBreakInside) {
+    const QFont usual = QApplication::font();
+    QApplication::setFont(arialFont(MainDialog::kFontPixelSize));
     std::string bytes;
     for (int i = 0; i < 40; ++i) {
         bytes += (i == 0 ? "" : " ") + std::string(i % 2 == 0 ? "1B" : "C0");
@@ -166,8 +172,10 @@ TEST(MessageBoxMessages, HexRunsAndPathsNeverBreakInside) {
         return std::any_of(box.lines.begin(), box.lines.end(),
                            [&part](const QString& line) { return line.contains(part); });
     };
+    EXPECT_TRUE(box.reasonInside);
     EXPECT_TRUE(onOneLine(run)) << box.lines.join(u'|').toStdString();
     EXPECT_TRUE(onOneLine(QString::fromStdString(path))) << box.lines.join(u'|').toStdString();
+    QApplication::setFont(usual);
 }
 
 // A failed programming run shows its reason under the message.
