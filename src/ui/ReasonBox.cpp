@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
 #include <QRegularExpression>
@@ -18,17 +17,6 @@ bool breaksAfter(QChar c) {
     return c == u' ' || c == u'\n';
 }
 
-// The advance of the widest run of the text between spaces and line ends.
-int widestToken(const QString& text, const QFontMetrics& metrics) {
-    int widest = 0;
-    for (const QString& line : text.split(u'\n')) {
-        for (const QString& token : line.split(u' ', Qt::SkipEmptyParts)) {
-            widest = std::max(widest, metrics.horizontalAdvance(token));
-        }
-    }
-    return widest;
-}
-
 } // namespace
 
 ReasonBox::ReasonBox(Icon icon, const QString& caption, const QString& text, QWidget* parent)
@@ -37,11 +25,10 @@ ReasonBox::ReasonBox(Icon icon, const QString& caption, const QString& text, QWi
 }
 
 void ReasonBox::setReason(const QString& reason) {
-    const QString shown = unbreakable(reason);
-    setInformativeText(shown);
+    // The label's minimum width is then its widest token, which the box makes room for.
+    setInformativeText(unbreakable(reason));
     if (auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
         label->setTextFormat(Qt::PlainText);
-        label->setMinimumWidth(widestToken(shown, label->fontMetrics()) + 1);
     }
 }
 

@@ -8,7 +8,8 @@ class QShowEvent;
 // A message box with the reason for a failure under its text, made to wrap only between words:
 // the bytes of a hex run ("1B 1D C0") are joined by non-breaking spaces, and no token (a path, a
 // device name) breaks at a slash or a hyphen inside it. The box is at least as wide as the
-// reason's widest token, as far as the screen allows, beyond the width a message box keeps to.
+// reason's widest token, as far as the screen allows, even beyond the width a message box
+// otherwise keeps to.
 class ReasonBox : public QMessageBox {
     Q_OBJECT
 

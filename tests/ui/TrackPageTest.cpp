@@ -121,24 +121,6 @@ TEST_F(TrackPageTest, KeyPadAddsACodeToThePrefixEntryItWorksFor) {
     EXPECT_TRUE(checked("1301")); // stored before the reload
 }
 
-// The reload after OK, or after a file load, leaves the key pad's list as the operator chose it;
-// another page starts without one.
-TEST_F(TrackPageTest, KeyPadKeepsItsListAcrossReloads) {
-    openTrack(1);
-    click("1301"); // Prefix and Suffix both shown
-    click("3010");
-    pressDigits("2");
-    click("2010");
-    pressDigits("3");
-    click("2010");
-    EXPECT_EQ(codes(image.track_prefix(1)), (std::vector<int>{'T', '1', 2, 3}));
-    EXPECT_EQ(codes(image.track_suffix(1)), (std::vector<int>{13, 10}));
-    pages.loadPage(msrTrackPage(1));
-    EXPECT_EQ(target(), Target::Prefix);
-    openTrack(2);
-    EXPECT_EQ(target(), Target::None);
-}
-
 TEST_F(TrackPageTest, KeyPadWithoutTargetFeedsTheSuffix) {
     openTrack(1);
     pressDigits("65");
