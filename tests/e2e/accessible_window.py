@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The window as a screen reader and a keyboard meet it, against the simulated reader on COM1.
 
-Every page is walked over AT-SPI: no control that takes the focus or shows a value is without a
+Every page and the card swipe test are walked over AT-SPI: no control that takes the focus or shows a value is without a
 name, and Tab goes round each page in its visual order, the page tree first. Then, from the
 keyboard alone: MSR Track 2, its prefix on, 13 and 10 typed into the key pad and added, Save.
 
@@ -34,6 +34,12 @@ def wait_for(what, condition, limit=30):
     raise AssertionError(f"{what}: not within {limit} s")
 
 
+def find_window(caption):
+    return next((w for app in pyatspi.Registry.getDesktop(0) if app is not None for w in app
+                 if w is not None and w.name == caption
+                 and w.getState().contains(pyatspi.STATE_SHOWING)), None)
+
+
 def keys(*names):
     for name in names:
         subprocess.run(["xdotool", "key", name], check=True)
@@ -46,11 +52,12 @@ def focus_window(caption):
 
 
 def showing(node, into_lists=False):
-    """The showing nodes under `node`; trees and menus count as one control."""
+    """The showing nodes under `node`; trees, tables, lists and menus count as one control."""
     for child in node:
         if child is not None and child.getState().contains(pyatspi.STATE_SHOWING):
             yield child
-            if child.getRole() not in (pyatspi.ROLE_TREE, pyatspi.ROLE_MENU_BAR, pyatspi.ROLE_LIST):
+            if child.getRole() not in (pyatspi.ROLE_TREE, pyatspi.ROLE_TABLE, pyatspi.ROLE_LIST,
+                                       pyatspi.ROLE_MENU_BAR):
                 yield from showing(child)
 
 
@@ -98,7 +105,7 @@ def check_page(window, page, problems):
                 or n.getState().contains(pyatspi.STATE_FOCUSABLE)]
     problems += [f"{page}: {stop_of(n)} has no name" for n in controls if not name_of(n)]
     cycle = []
-    while (stop := stop_of(focused(window))) not in cycle:
+    while (stop := stop_of(focused(window))) not in cycle and len(cycle) < 60:
         cycle.append(stop)
         keys("Tab")
     first = min(range(len(cycle)), key=lambda i: (cycle[i][:2] != TREE, cycle[i][2][::-1]))
@@ -109,7 +116,8 @@ def check_page(window, page, problems):
     problems += [f"{page}: Tab never reaches {stop_of(n)}" for n in controls
                  if n.getState().contains(pyatspi.STATE_FOCUSABLE)
                  and n.getState().contains(pyatspi.STATE_SENSITIVE)
-                 and n.getRole() not in (pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_COMBO_BOX)
+                 and n.getRole() not in (pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_COMBO_BOX,
+                                         pyatspi.ROLE_LABEL)
                  and stop_of(n)[:2] not in tabbed]
     print(f"{page}: {len(controls)} controls; Tab: " + " > ".join(s[1] for s in cycle))
     return len(controls)
@@ -117,6 +125,12 @@ def check_page(window, page, problems):
 
 def walk_every_page(window, problems):
     count = check_page(window, "Main Settings, RS232", problems)
+    keys("ctrl+t")  # Reader > Card swipe test, in RS232 mode: no capture field that takes Tab
+    swipes = wait_for("the card swipe test", lambda: find_window("Card swipe test"), 10)
+    focus_window("Card swipe test")
+    count += check_page(swipes, "Card swipe test", problems)
+    keys("Escape")
+    focus_window(MAIN)
     tab_to(window, (pyatspi.ROLE_RADIO_BUTTON, "Keyboard Wedge"))
     keys("space")
     count += check_page(window, "Main Settings, Keyboard Wedge", problems)
@@ -160,32 +174,33 @@ def add_codes_to_track2_prefix(window):
     keys("Return")
 
 
-def main(tool, sim, ctl, artifacts):
-    folder = tempfile.mkdtemp(prefix="r550-a11y-")
+def start(folder, tool, sim):
+    """The simulated reader on COM1, then the program in a working folder of its own."""
     work, ports = os.path.join(folder, "work"), os.path.join(folder, "ports")
     os.makedirs(work), os.makedirs(ports)
-    sim_out = os.path.join(folder, "sim.out")
-    reader = subprocess.Popen([sim, "--link", os.path.join(ports, "com1")],
-                              stdout=open(sim_out, "w"), stderr=subprocess.STDOUT)
-    wait_for("the simulator", lambda: "COM link" in open(sim_out).read(), 10)
+    out = os.path.join(folder, "sim.out")
+    yield subprocess.Popen([sim, "--link", os.path.join(ports, "com1")], stdout=open(out, "w"),
+                           stderr=subprocess.STDOUT)
+    wait_for("the simulator", lambda: "COM link" in open(out).read(), 10)
     environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                        R550_PORTS_DIR=ports, R550_PORT_IO="trace:" + os.path.join(folder, "trace"),
                        HOME=folder, XDG_CONFIG_HOME=os.path.join(folder, ".config"))
-    program = subprocess.Popen([tool], cwd=work, env=environment,
-                               stdout=open(os.path.join(folder, "tool.out"), "w"),
-                               stderr=subprocess.STDOUT)
-    problems = []
+    yield subprocess.Popen([tool], cwd=work, env=environment, stderr=subprocess.STDOUT,
+                           stdout=open(os.path.join(folder, "tool.out"), "w"))
+
+
+def main(tool, sim, ctl, artifacts):
+    folder = tempfile.mkdtemp(prefix="r550-a11y-")
+    processes, problems = [], []
     try:
-        window = wait_for("the main window on the bus", lambda: next(
-            (w for app in pyatspi.Registry.getDesktop(0) if app is not None for w in app
-             if w is not None and w.name == MAIN
-             and w.getState().contains(pyatspi.STATE_SHOWING)), None), 60)
+        processes.extend(start(folder, tool, sim))
+        window = wait_for("the main window on the bus", lambda: find_window(MAIN), 60)
         focus_window(MAIN)
         count = walk_every_page(window, problems)
-        print(f"AT-SPI walk: 10 pages, {count} controls that take the focus or show a value, "
-              f"{sum('has no name' in p for p in problems)} without a name")
+        print(f"AT-SPI walk: 10 pages and the card swipe test, {count} controls that take the "
+              f"focus or show a value, {sum('has no name' in p for p in problems)} without a name")
         add_codes_to_track2_prefix(window)
-        saved = lambda: subprocess.run([ctl, "show", os.path.join(work, "Default.cfg")],
+        saved = lambda: subprocess.run([ctl, "show", os.path.join(folder, "work", "Default.cfg")],
                                        capture_output=True, text=True).stdout.split()
         wait_for("Default.cfg with the codes", lambda: "T2{13}{10}" in saved(), 10)
         shown = saved()
@@ -195,8 +210,9 @@ def main(tool, sim, ctl, artifacts):
         problems.append(f"{failure}")
     finally:
         subprocess.run(["import", "-window", "root", os.path.join(artifacts, "screen.png")])
-        program.terminate(), reader.terminate()
-        program.wait(10), reader.wait(10)
+        for process in processes:
+            process.terminate()
+            process.wait(10)
     if problems:
         shutil.copytree(folder, os.path.join(artifacts, "session"), dirs_exist_ok=True)
     shutil.rmtree(folder, ignore_errors=True)
