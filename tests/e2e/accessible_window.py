@@ -68,7 +68,8 @@ def name_of(node):
     if node.name:
         return node.name
     related = [r.getTarget(i) for r in node.getRelationSet()
-               if r.getRelationType() == pyatspi.RELATION_LABELLED_BY for i in range(r.getNTargets())]
+               if r.getRelationType() == pyatspi.RELATION_LABELLED_BY
+               for i in range(r.getNTargets())]
     fields = [c for c in node if c is not None and c.getRole() == pyatspi.ROLE_TEXT]
     return next((n.name for n in related + fields if n.name), "")
 
