@@ -32,8 +32,10 @@ programs=()
 while IFS= read -r -d '' program; do
     programs+=("$program")
 done < <(find "$stage/usr/bin" "$stage/usr/libexec" -type f -perm -u+x -print0)
-echo "-- hardening-check ${programs[*]#"$stage"}"
-hardening-check "${programs[@]}" | sed "s|$stage||" || fail "a program misses a hardening flag"
+# Control-flow protection is not among the flags Debian 12's dpkg-buildflags gives on amd64.
+echo "-- hardening-check --nocfprotection ${programs[*]#"$stage"}"
+hardening-check --nocfprotection "${programs[@]}" | sed "s|$stage||" ||
+    fail "a program misses a hardening flag"
 
 echo "-- folder modes"
 bad=$(dpkg-deb -c "$deb" | awk '/^d/ && $1 != "drwxr-xr-x" { print $1, $6 }')
