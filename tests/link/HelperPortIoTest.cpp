@@ -97,11 +97,10 @@ TEST_F(HelperPortIoTest, RefusalAndFailureToStartAreReasonsNotWrites) {
     HelperPortIo missing(kInstalledHelper, (folder.path() / "no-pkexec").string());
     EXPECT_EQ(missing.requestAccess(), PortAccess::Denied);
     // A bare name is not looked up on PATH, where a folder of anyone's could hold a pkexec.
-    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    const std::string path = std::getenv("PATH");
     ::setenv("PATH", folder.path().c_str(), 1);
     pkexec("printf 'ready\\n'; exec sleep 5");
-    HelperPortIo bare(kInstalledHelper, "pkexec");
-    EXPECT_EQ(bare.requestAccess(), PortAccess::Denied);
+    EXPECT_EQ(HelperPortIo(kInstalledHelper, "pkexec").requestAccess(), PortAccess::Denied);
     ::setenv("PATH", path.c_str(), 1);
 }
 

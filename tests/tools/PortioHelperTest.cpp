@@ -3,7 +3,6 @@
 #include "FdHelperChannel.h"
 #include "HelperChannel.h"
 #include "base/UniqueFd.h"
-#include "link/CommandFrame.h"
 #include "link/KeyboardPortLink.h"
 #include "link/Subprocess.h"
 #include "operations/DeviceTransaction.h"
@@ -152,15 +151,12 @@ TEST(PortioHelperTest, RefusesBytesAboveE0AndPassesEveryByteOfTheToolsSequences)
         largest = std::max(largest, sequence.size());
         HelperOnSocket helper;
         ASSERT_EQ(helper.ready, "ready\n");
-        const std::string answers = helper.exchange(sequence);
-        EXPECT_EQ(answers, std::string(sequence.begin(), sequence.end()));
-        EXPECT_EQ(helper.io.values(), sequence);
+        EXPECT_EQ(helper.exchange(sequence), std::string(sequence.begin(), sequence.end()));
         // Commands to the keyboard itself: answered with the refusal, never written.
-        const std::string refused = helper.exchange({0xE1, 0xED, 0xF0, 0xF5, 0xFE, 0xFF});
-        EXPECT_EQ(refused, std::string(6, static_cast<char>(PortioHelper::kRefusedAnswer)));
-        EXPECT_EQ(helper.io.values(), sequence);
-        EXPECT_EQ(helper.exchange({0xE0}), "\xE0"); // the escape byte itself goes out
+        EXPECT_EQ(helper.exchange({0xE1, 0xED, 0xF0, 0xF5, 0xFE, 0xFF}),
+                  std::string(6, static_cast<char>(PortioHelper::kRefusedAnswer)));
         EXPECT_EQ(helper.finish(), PortioHelper::kDone);
+        EXPECT_EQ(helper.io.values(), sequence);
     }
     // The budget holds the largest batch at the tool's 100 ms pace, and not much more.
     EXPECT_GT(largest, 165U);
@@ -173,15 +169,13 @@ TEST(PortioHelperTest, RefusesBytesAboveE0AndPassesEveryByteOfTheToolsSequences)
 TEST(PortioHelperTest, BudgetEndsARunThatNeverStops) {
     // A caller that sends for ever, at once: the byte budget.
     HelperOnSocket helper;
-    const std::string answers = helper.exchange(Bytes(1000, 0x1B));
-    EXPECT_EQ(answers.size(), static_cast<std::size_t>(PortioHelper::kByteBudget));
+    EXPECT_EQ(helper.exchange(Bytes(1000, 0x1B)).size(), std::size_t{PortioHelper::kByteBudget});
     EXPECT_EQ(helper.finish(), PortioHelper::kBudgetSpent);
 
     // One byte every 9.9 s, never silent long enough to end: the time budget.
     FakeClock clock;
     RecordingPortIo io(clock);
-    std::vector<ScriptedChannel::Entry> slow(100, {9'900, 0x1B});
-    ScriptedChannel channel(clock, slow);
+    ScriptedChannel channel(clock, std::vector<ScriptedChannel::Entry>(100, {9'900, 0x1B}));
     const std::int64_t start = clock.nowMilliseconds();
     EXPECT_EQ(PortioHelper(io, clock, channel).run(), PortioHelper::kBudgetSpent);
     EXPECT_EQ(clock.nowMilliseconds() - start, PortioHelper::kTimeBudgetMs);
@@ -242,22 +236,22 @@ namespace {
 
 // The test build of the program, on a socket, with its trace and lock in the test's folder.
 struct RecordingHelper {
-    RecordingHelper(const TempFolder& folder, const std::string& name) {
+    RecordingHelper(const TempFolder& folder, const std::string& name)
+        : trace((folder.path() / name).string()) {
         int ends[2] = {-1, -1};
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends);
         caller.reset(ends[0]);
         const UniqueFd childEnd(ends[1]);
-        trace = (folder.path() / (name + ".trace")).string();
         process.start({R550_PORTIO_RECORDING, trace, (folder.path() / "lock").string()},
                       childEnd.get(), true);
     }
-    std::string status() const {
-        std::ifstream in("/proc/" + std::to_string(process.pid()) + "/status");
+    static std::string text(const std::string& file) {
+        std::ifstream in(file);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    UniqueFd caller;
     std::string trace;
+    UniqueFd caller;
     Subprocess process;
 };
 
@@ -265,32 +259,33 @@ struct RecordingHelper {
 
 TEST(PortioHelperProgramTest, OneAtATimeAndNothingButThePortOnceReady) {
     TempFolder folder;
-    RecordingHelper first(folder, "first");
+    RecordingHelper first(folder, "first.trace");
     ASSERT_EQ(readFor(first.caller.get(), 6), "ready\n");
-    const std::string status = first.status();
-    if (::geteuid() == 0) {
-        EXPECT_NE(status.find("\nUid:\t65534\t65534\t65534\t65534\n"), std::string::npos) << status;
-        EXPECT_NE(status.find("\nGroups:\t \n"), std::string::npos) << status; // none
-        EXPECT_NE(status.find("\nCapBnd:\t0000000000000000\n"), std::string::npos) << status;
+    const std::string status =
+        RecordingHelper::text("/proc/" + std::to_string(first.process.pid()) + "/status");
+    std::vector<std::string> expected = {"CapInh:\t0000000000000000",
+                                         "CapPrm:\t0000000000000000",
+                                         "CapEff:\t0000000000000000",
+                                         "CapAmb:\t0000000000000000",
+                                         "NoNewPrivs:\t1",
+                                         "Seccomp:\t2"};
+    if (::geteuid() == 0) { // a helper started by root becomes nobody, in no group
+        expected.insert(expected.end(), {"Uid:\t65534\t65534\t65534\t65534", "Groups:\t ",
+                                         "CapBnd:\t0000000000000000"});
     }
-    for (const char* line :
-         {"CapInh:\t0000000000000000", "CapPrm:\t0000000000000000", "CapEff:\t0000000000000000",
-          "CapAmb:\t0000000000000000", "NoNewPrivs:\t1", "Seccomp:\t2"}) {
-        EXPECT_NE(status.find(std::string("\n") + line + "\n"), std::string::npos) << line;
+    for (const std::string& line : expected) {
+        EXPECT_NE(status.find("\n" + line + "\n"), std::string::npos) << line << "\n" << status;
     }
 
-    RecordingHelper second(folder, "second");
+    RecordingHelper second(folder, "second.trace");
     EXPECT_EQ(second.process.waitFor(5000), PortioHelper::kBusy);
     EXPECT_EQ(readFor(second.caller.get(), 6, 100), "");
+    EXPECT_EQ(RecordingHelper::text(second.trace), "");
 
     // The first serves on (its port writes still allowed), and ends normally with its caller.
     ::send(first.caller.get(), "\x05", 1, MSG_NOSIGNAL);
     EXPECT_EQ(readFor(first.caller.get(), 1), "\x05");
     first.caller.reset();
     EXPECT_EQ(first.process.waitFor(5000), PortioHelper::kDone);
-    std::ifstream in(first.trace);
-    std::string ms, port, value;
-    in >> ms >> port >> value;
-    EXPECT_EQ(port + " " + value, "0x60 0x05");
-    EXPECT_EQ(std::ifstream(second.trace).peek(), EOF);
+    EXPECT_NE(RecordingHelper::text(first.trace).find(" 0x60 0x05\n"), std::string::npos);
 }
