@@ -50,7 +50,9 @@ TEST_F(HelperPortIoTest, ForwardsBytesInOrderAtTheLinksPace) {
                                              " ] || exit 99\nexec " + R550_PORTIO_RECORDING + " " +
                                              trace + " " + (folder.path() / "lock").string()));
     EXPECT_FALSE(io.initialize()); // nothing is started before access is asked for
-    EXPECT_EQ(io.requestAccess(), PortAccess::Pending);
+    // Never waits for the helper (which may, on a busy machine, be ready by the time it looks).
+    const PortAccess first = io.requestAccess();
+    EXPECT_TRUE(first == PortAccess::Pending || first == PortAccess::Granted);
     ASSERT_EQ(settle(io), PortAccess::Granted);
     SteadyClock clock;
     KeyboardPortLink(io, clock).sendProbe();
