@@ -703,36 +703,6 @@ TEST_F(EngineTest, AutoDetectOfTheKeyboardLineAloneTouchesNoSerialPort) {
     }
 }
 
-TEST_F(EngineTest, KeyboardProbeWaitsForAHelperWithinItsTenSecondsOrIsSkipped) {
-    // Pending answers (100 ms apart), then the answer; a probe too late is not sent at all.
-    for (const auto& [pending, answer] :
-         std::vector<std::pair<int, PortAccess>>{{30, PortAccess::Granted},
-                                                 {5, PortAccess::Refused},
-                                                 {0, PortAccess::Lost},
-                                                 {0, PortAccess::Misconfigured},
-                                                 {200, PortAccess::Granted}}) {
-        SCOPED_TRACE(pending);
-        io.writes.clear();
-        io.pendingRequests = pending;
-        io.access = answer;
-        serial.allowPort(1);
-        serial.openAttempts.clear();
-        Transfer t;
-        t.mode = TransferMode::AutoDetect;
-        begin(t);
-        const std::int64_t start = clock.nowMilliseconds();
-        while (serial.openAttempts.empty() && !engine.finished()) {
-            tick();
-        }
-        const bool sent = answer == PortAccess::Granted && pending < 100;
-        EXPECT_EQ(io.values(), sent ? (Bytes{0x1B, 0x05, 0x1E}) : Bytes{});
-        EXPECT_EQ(sent ? io.writes.front().atMs - start : 0, sent ? 100 * (pending + 1) : 0);
-        // The search goes on to the serial ports after the same wait, written or not.
-        EXPECT_NEAR(static_cast<double>(clock.nowMilliseconds() - start), 10'600, 600);
-        engine.escape();
-    }
-}
-
 TEST_F(EngineTest, TimeOutMovesTheSearchOnOnlyFromASerialProbe) {
     serial.allowPort(2);
     serial.allowPort(3);
