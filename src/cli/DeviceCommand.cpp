@@ -4,7 +4,6 @@
 #include "cli/DetectCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
-#include "cli/LoadedSettingsFile.h"
 #include "cli/PortName.h"
 #include "cli/ProgramCommand.h"
 #include "cli/ProgressLines.h"
@@ -22,6 +21,7 @@
 #include "operations/Outcome.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsFileContents.h"
 #include "settings/SettingsImage.h"
 
 #include <algorithm>
@@ -207,9 +207,9 @@ bool DeviceCommand::record(ReaderSession& session, const Outcome& outcome) {
 
 bool DeviceCommand::loadSettingsFile(CommandContext& context, const std::string& path,
                                      SettingsImage& image) {
-    LoadedSettingsFile file;
+    SettingsFileContents file;
     if (!file.load(path)) {
-        context.error(path + ": cannot be read (" + file.reason() + ")");
+        context.error(file.reason());
         return false;
     }
     if (!file.wholeBlock()) {

@@ -1,8 +1,9 @@
 #include "cli/DiffCommand.h"
 
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
+#include "cli/ShowCommand.h"
 #include "settings/SettingDifferences.h"
+#include "settings/SettingsFileContents.h"
 
 void DiffCommand::define(CLI::App& subcommand) {
     subcommand.add_option("A", first_, "The first settings file")->required();
@@ -10,11 +11,11 @@ void DiffCommand::define(CLI::App& subcommand) {
 }
 
 int DiffCommand::run(CommandContext& context) {
-    LoadedSettingsFile first;
-    LoadedSettingsFile second;
+    SettingsFileContents first;
+    SettingsFileContents second;
     // Both are read before either fails, so that one run names every file that cannot be used.
-    const bool firstRead = first.loadAnyLength(first_, context);
-    const bool secondRead = second.loadAnyLength(second_, context);
+    const bool firstRead = ShowCommand::loadAnyLength(first, first_, context);
+    const bool secondRead = ShowCommand::loadAnyLength(second, second_, context);
     if (!firstRead || !secondRead) {
         return ExitCode::kUsage;
     }

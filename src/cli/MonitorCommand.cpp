@@ -5,9 +5,12 @@
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
 #include "cli/PortName.h"
+#include "cli/SwipeReport.h"
 #include "link/SerialLink.h"
 #include "operations/FailureDescription.h"
 #include "settings/CodeText.h"
+#include "swipe/SwipeDecoder.h"
+#include "swipe/SwipeText.h"
 
 #include <array>
 #include <cerrno>
@@ -52,8 +55,9 @@ int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
 class Monitor {
 public:
     Monitor(CommandContext& context, SerialLink& link, InterruptSignals& signals, std::string label,
-            bool hex)
-        : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex) {}
+            bool hex, MonitorCommand::Decoding decoding)
+        : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex),
+          decoding_(decoding) {}
 
     int run();
 
@@ -61,6 +65,8 @@ private:
     // Reads everything that has arrived. False when the device has gone.
     bool readArrived();
     void printBurst(const std::vector<std::uint8_t>& bytes);
+    // --decode: the swipe's tracks and fields, card numbers hidden unless --show-numbers.
+    void printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes);
     void printComplete();
 
     CommandContext& context_;
@@ -68,6 +74,7 @@ private:
     InterruptSignals& signals_;
     std::string label_;
     bool hex_;
+    MonitorCommand::Decoding decoding_;
     BurstSplitter splitter_{MonitorCommand::kQuietTime};
     WallClock::time_point burstStart_{};
 };
@@ -126,6 +133,10 @@ void Monitor::printComplete() {
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     const std::string at = timeStamp(burstStart_);
+    if (decoding_ != MonitorCommand::Decoding::Off) {
+        printDecoded(at, bytes);
+        return;
+    }
     if (context_.json) {
         nlohmann::ordered_json object;
         object["time"] = at;
@@ -143,6 +154,28 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     context_.printLine(line);
 }
 
+void Monitor::printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes) {
+    const bool numbers = decoding_ == MonitorCommand::Decoding::ShowNumbers;
+    const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
+    if (context_.json) {
+        nlohmann::ordered_json object;
+        object["time"] = at;
+        object["port"] = label_;
+        SwipeReport::addJson(object, swipe, numbers);
+        context_.printJson(object);
+        return;
+    }
+    const std::vector<std::string> lines = SwipeReport::lines(swipe, numbers);
+    std::string first = at + "  " + lines.front();
+    if (hex_) {
+        first += "  [" + CodeText::hex(SwipeText::shownBytes(swipe, numbers)) + "]";
+    }
+    context_.printLine(first);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        context_.printLine(lines[i]);
+    }
+}
+
 } // namespace
 
 void MonitorCommand::define(CLI::App& subcommand) {
@@ -150,6 +183,11 @@ void MonitorCommand::define(CLI::App& subcommand) {
         .add_option("-p,--port", port_, "The reader's port: a number (3, COM3) or a device path")
         ->required();
     subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
+    subcommand.add_flag("--decode", decode_,
+                        "Split each swipe into its tracks and fields; card numbers show their "
+                        "first 6 and last 4 digits");
+    subcommand.add_flag("--show-numbers", showNumbers_, "With --decode, show card numbers whole")
+        ->needs("--decode");
 }
 
 int MonitorCommand::run(CommandContext& context) {
@@ -178,7 +216,9 @@ int MonitorCommand::run(CommandContext& context) {
                                   : portName->label();
     context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
 
-    Monitor monitor(context, link, signals, portName->label(), hex_);
+    const Decoding decoding =
+        !decode_ ? Decoding::Off : (showNumbers_ ? Decoding::ShowNumbers : Decoding::Hidden);
+    Monitor monitor(context, link, signals, portName->label(), hex_, decoding);
     const int result = monitor.run();
     link.close();
     if (result == ExitCode::kInterrupted) {

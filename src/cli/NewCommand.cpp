@@ -1,7 +1,7 @@
 #include "cli/NewCommand.h"
 
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
+#include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 
 #include <filesystem>
@@ -20,9 +20,9 @@ int NewCommand::run(CommandContext& context) {
         context.error(file_ + ": exists; --force replaces it");
         return ExitCode::kUsage;
     }
-    if (writeSettingsFile(LoadedSettingsFile::factoryBlock(), file_) != 0) {
-        context.error(file_ + ": could not be written (" + LoadedSettingsFile::saveProblem(file_) +
-                      ")");
+    SettingsFileReport report;
+    if (writeSettingsFile(factoryBlock(), file_, report) != 0) {
+        context.error(report.reason);
         return ExitCode::kUsage;
     }
     return ExitCode::kSuccess;

@@ -86,8 +86,9 @@ int ReadCommand::conclude(CommandContext& context, const std::vector<ReaderSessi
         }
         const std::string file = fileFor(output_, *session);
         ReaderResult& result = session->result;
-        if (writeSettingsFile(*readBacks_.at(session), file) != 0) {
-            context.error(file + ": cannot be written");
+        SettingsFileReport report;
+        if (writeSettingsFile(*readBacks_.at(session), file, report) != 0) {
+            context.error(report.reason);
             result.status = ReaderResult::Status::Failed;
             result.reason = "read, but " + file + " cannot be written";
             status = ExitCode::kUsage;

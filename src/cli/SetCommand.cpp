@@ -1,9 +1,9 @@
 #include "cli/SetCommand.h"
 
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
 #include "settings/SettingAssignment.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsFileContents.h"
 
 void SetCommand::define(CLI::App& subcommand) {
     subcommand.add_option("FILE", file_, "The settings file, which must exist")->required();
@@ -32,9 +32,9 @@ int SetCommand::run(CommandContext& context) {
         refused = true;
     }
 
-    LoadedSettingsFile file;
+    SettingsFileContents file;
     if (!file.load(file_)) {
-        context.error(file_ + ": " + file.reason() +
+        context.error(file.reason() +
                       (file.missing() ? "; r550ctl new " + file_ + " makes one" : ""));
         return ExitCode::kUsage;
     }
@@ -56,9 +56,9 @@ int SetCommand::run(CommandContext& context) {
             return ExitCode::kUsage;
         }
     }
-    if (writeSettingsFile(file.image(), file_) != 0) {
-        context.error(file_ + ": could not be written (" + LoadedSettingsFile::saveProblem(file_) +
-                      "); the file is as it was");
+    SettingsFileReport report;
+    if (writeSettingsFile(file.image(), file_, report) != 0) {
+        context.error(report.reason + "; the file is as it was");
         return ExitCode::kUsage;
     }
     return ExitCode::kSuccess;

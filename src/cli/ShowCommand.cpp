@@ -1,9 +1,9 @@
 #include "cli/ShowCommand.h"
 
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
+#include "settings/SettingsFileContents.h"
 
 #include <algorithm>
 
@@ -11,9 +11,21 @@ void ShowCommand::define(CLI::App& subcommand) {
     subcommand.add_option("FILE", file_, "The settings file")->required();
 }
 
+bool ShowCommand::loadAnyLength(SettingsFileContents& file, const std::string& path,
+                                CommandContext& context) {
+    if (!file.load(path)) {
+        context.error(file.reason());
+        return false;
+    }
+    if (!file.wholeBlock()) {
+        context.note(file.sizeWarning());
+    }
+    return true;
+}
+
 int ShowCommand::run(CommandContext& context) {
-    LoadedSettingsFile file;
-    if (!file.loadAnyLength(file_, context)) {
+    SettingsFileContents file;
+    if (!loadAnyLength(file, file_, context)) {
         return ExitCode::kUsage;
     }
     std::size_t width = 0;

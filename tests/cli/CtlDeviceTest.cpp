@@ -275,7 +275,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
     for (const Usage& usage : std::vector<Usage>{
              {{"version"}, "name the readers"},
              {{"version", "--port", "COMX"}, "--port COMX: not a port"},
-             {{"program", "missing.cfg", "--port", "3"}, "missing.cfg: cannot be read"},
+             {{"program", "missing.cfg", "--port", "3"}, "missing.cfg does not exist"},
              {{"program", "x.cfg", "--keyboard", "--verify"}, "cannot be read back"},
              {{"detect", "--keyboard"}, "only from a terminal"},
          }) {
