@@ -20,9 +20,9 @@ class PortIo;
 // tool never sends one, since the keyboard line carries such a value as two bytes, so the helper
 // answers each with kRefusedAnswer and does not write it.
 //
-// The budget is the largest batch the tool sends (programming all settings: 165 port bytes, at
-// most 326 if every value needed escaping) with room to spare, in bytes and in time at the
-// tool's pace, so that no caller keeps a root process alive for long.
+// The budget is the largest batch the tool sends (programming all settings: 168 port bytes with
+// the factory values, 297 with every byte of the block 0xFF) with room to spare, in bytes and in
+// time at the tool's 100 ms pace, so that no caller keeps a root process alive for long.
 class PortioHelper {
 public:
     static constexpr std::uint16_t kPort = 0x60;
