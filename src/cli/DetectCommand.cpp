@@ -91,7 +91,12 @@ int DetectCommand::run(CommandContext& context) {
     NullPortIo nullIo;
     std::unique_ptr<PortIo> keyboardIo;
     if (keyboard_) {
-        keyboardIo = makePortIo(std::getenv("R550_PORT_IO"), true, clock, clock.nowMilliseconds());
+        const char* const setting = std::getenv("R550_PORT_IO");
+        if (const std::string problem = portIoSettingProblem(setting); !problem.empty()) {
+            context.error(problem);
+            return ExitCode::kUsage;
+        }
+        keyboardIo = makePortIo(setting, true, clock, clock.nowMilliseconds());
         if (!keyboardIo) {
             keyboardIo = std::make_unique<NullPortIo>(PortAccess::Denied);
         }

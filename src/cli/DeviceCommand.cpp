@@ -273,7 +273,12 @@ int DeviceCommand::run(CommandContext& context) {
     std::unique_ptr<PortIo> keyboardIo;
     std::vector<std::unique_ptr<ReaderSession>> owned;
     if (keyboard_) {
-        keyboardIo = makePortIo(std::getenv("R550_PORT_IO"), true, clock, clock.nowMilliseconds());
+        const char* const setting = std::getenv("R550_PORT_IO");
+        if (const std::string problem = portIoSettingProblem(setting); !problem.empty()) {
+            context.error(problem);
+            return ExitCode::kUsage;
+        }
+        keyboardIo = makePortIo(setting, true, clock, clock.nowMilliseconds());
         if (!keyboardIo) {
             keyboardIo = std::make_unique<NullPortIo>(PortAccess::Denied);
         }

@@ -1,5 +1,6 @@
 #include "operations/FailureDescription.h"
 
+#include "link/PortIoSelection.h"
 #include "settings/CodeText.h"
 
 #include <cstdio>
@@ -115,6 +116,12 @@ std::string describeFailure(const Failure& failure) {
     case FailureKind::KeyboardHelperLost:
         return "The helper that writes to the keyboard controller stopped before the command "
                "was sent. Try again.";
+    case FailureKind::KeyboardInUse:
+        return "Another command is sending to the keyboard controller. Try again when it has "
+               "ended.";
+    case FailureKind::PortIoSettingUnknown:
+        return std::string("The keyboard controller is not used: R550_PORT_IO takes ") +
+               kPortIoSettings + ", or is left unset.";
     }
     return {};
 }
@@ -157,6 +164,10 @@ std::string briefFailure(const Failure& failure) {
         return "access to the keyboard controller was refused";
     case FailureKind::KeyboardHelperLost:
         return "the helper that writes the keyboard controller stopped";
+    case FailureKind::KeyboardInUse:
+        return "another command is sending to the keyboard controller";
+    case FailureKind::PortIoSettingUnknown:
+        return std::string("R550_PORT_IO takes ") + kPortIoSettings + ", or is left unset";
     }
     return "unknown failure";
 }
