@@ -186,6 +186,10 @@ std::string ReaderApply::errorWord(const Failure& failure) {
         return "keyboard_access_refused";
     case FailureKind::KeyboardHelperLost:
         return "keyboard_access_lost";
+    case FailureKind::KeyboardInUse:
+        return "keyboard_in_use";
+    case FailureKind::PortIoSettingUnknown:
+        return "port_io_unknown";
     }
     return "failed";
 }
