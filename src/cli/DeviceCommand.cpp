@@ -1,5 +1,6 @@
 #include "cli/DeviceCommand.h"
 
+#include "cli/ApplyCommand.h"
 #include "cli/CommandGroups.h"
 #include "cli/DetectCommand.h"
 #include "cli/ExitCode.h"
@@ -40,8 +41,11 @@ namespace {
 
 constexpr double kLongestTimeoutSeconds = 3600.0;
 
-std::string statusWord(ReaderResult::Status status) {
-    switch (status) {
+std::string statusWord(const ReaderResult& result) {
+    if (!result.word.empty()) {
+        return result.word;
+    }
+    switch (result.status) {
     case ReaderResult::Status::Ok:
         return "ok";
     case ReaderResult::Status::Failed:
@@ -67,19 +71,7 @@ std::string padded(const std::string& text, std::size_t width) {
 void printResults(CommandContext& context, const std::vector<ReaderSession*>& sessions) {
     if (context.json) {
         for (const ReaderSession* session : sessions) {
-            const ReaderResult& result = session->result;
-            nlohmann::ordered_json object;
-            object["port"] = session->label();
-            object["device"] = textOrNull(session->device());
-            object["outcome"] = statusWord(result.status);
-            object["reason"] = textOrNull(result.reason);
-            object["ms"] = result.milliseconds;
-            if (result.extra.is_object()) {
-                for (const auto& [key, value] : result.extra.items()) {
-                    object[key] = value;
-                }
-            }
-            context.printJson(object);
+            context.printJson(DeviceCommand::resultJson(*session));
         }
         return;
     }
@@ -89,7 +81,7 @@ void printResults(CommandContext& context, const std::vector<ReaderSession*>& se
     for (const ReaderSession* session : sessions) {
         const ReaderResult& result = session->result;
         Row row{session->label(), session->device().empty() ? "-" : session->device(),
-                statusWord(result.status), std::to_string(result.milliseconds) + " ms",
+                statusWord(result), std::to_string(result.milliseconds) + " ms",
                 result.reason.empty() ? result.detail : result.reason};
         for (std::size_t column = 0; column < widths.size(); ++column) {
             widths[column] = std::max(widths[column], row[column].size());
@@ -140,6 +132,22 @@ std::string canonicalText(const std::optional<std::filesystem::path>& path) {
 }
 
 } // namespace
+
+nlohmann::ordered_json DeviceCommand::resultJson(const ReaderSession& session) {
+    const ReaderResult& result = session.result;
+    nlohmann::ordered_json object;
+    object["port"] = session.label();
+    object["device"] = textOrNull(session.device());
+    object["outcome"] = statusWord(result);
+    object["reason"] = textOrNull(result.reason);
+    object["ms"] = result.milliseconds;
+    if (result.extra.is_object()) {
+        for (const auto& [key, value] : result.extra.items()) {
+            object[key] = value;
+        }
+    }
+    return object;
+}
 
 void DeviceCommand::define(CLI::App& subcommand) {
     CLI::Option* port = subcommand
@@ -220,6 +228,9 @@ bool DeviceCommand::loadSettingsFile(CommandContext& context, const std::string&
 }
 
 int DeviceCommand::run(CommandContext& context) {
+    if (const std::optional<int> stop = runOwnWay(context)) {
+        return *stop;
+    }
     if (!keyboard_ && ports_.empty() && !all_) {
         context.error(std::string("name the readers: --port N|PATH (repeatable) or --all") +
                       (offersKeyboard_ ? ", or --keyboard" : ""));
@@ -255,7 +266,7 @@ int DeviceCommand::run(CommandContext& context) {
     }
     SteadyClock clock;
     NullPortIo nullIo;
-    const Pace pace = pace_ == "window" ? Pace::Window : Pace::Reader;
+    const Pace pace = this->pace();
     ProgressLines progress(context.err(), STDERR_FILENO, !context.quiet);
     ReaderLoop loop(clock, signals);
 
@@ -373,4 +384,8 @@ void addDeviceCommands(CommandLine& commandLine) {
                     std::make_unique<VerifyCommand>());
     commandLine.add("reset", "Reset each reader to its factory settings",
                     std::make_unique<ResetCommand>());
+    commandLine.add("apply",
+                    "Bring each reader to FILE's settings, writing only to readers that differ "
+                    "(--check: only tell; --watch: each reader as it is plugged in)",
+                    std::make_unique<ApplyCommand>());
 }

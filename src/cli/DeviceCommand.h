@@ -4,6 +4,7 @@
 #include "link/TransferPacer.h"
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,11 +23,17 @@ public:
     void define(CLI::App& subcommand) final;
     int run(CommandContext& context) final;
 
+    // A reader's result as the one JSON object printed for it.
+    static nlohmann::ordered_json resultJson(const ReaderSession& session);
+
 protected:
     // `offersKeyboard`: the command also goes through the keyboard controller (--keyboard).
     explicit DeviceCommand(bool offersKeyboard) : offersKeyboard_(offersKeyboard) {}
 
     virtual void defineOwn(CLI::App& subcommand) = 0;
+    // Before anything else: a command that serves its readers its own way (apply --watch) or
+    // refuses a combination gives its exit status here; nothing goes on.
+    virtual std::optional<int> runOwnWay(CommandContext& /*context*/) { return std::nullopt; }
     // Reads the command's files before any port opens; an exit status to stop with, or nothing.
     virtual std::optional<int> prepare(CommandContext& /*context*/) { return std::nullopt; }
     // Once the readers are known (after the probes of --all): an exit status to stop with.
@@ -44,6 +51,12 @@ protected:
 
     // --keyboard was given.
     bool viaKeyboard() const { return keyboard_; }
+    // What the command line said about the readers and their pace.
+    const std::vector<std::string>& portTexts() const { return ports_; }
+    bool allPorts() const { return all_; }
+    bool usbAdapters() const { return usb_; }
+    Pace pace() const { return pace_ == "window" ? Pace::Window : Pace::Reader; }
+    TransferPacer::Limits limits() const;
     // The reader's result from a transaction's outcome: ok, or failed with the reason. True when
     // the reader did what was asked.
     static bool record(ReaderSession& session, const Outcome& outcome);
@@ -53,8 +66,6 @@ protected:
                                  SettingsImage& image);
 
 private:
-    TransferPacer::Limits limits() const;
-
     bool offersKeyboard_;
     std::vector<std::string> ports_;
     bool all_ = false;

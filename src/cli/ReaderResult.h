@@ -17,6 +17,7 @@ struct ReaderResult {
 
     // Nothing is done until the command says so.
     Status status = Status::Failed;
+    std::string word;                // the outcome's own word, where the command has one
     std::string reason = "not done"; // why it failed, as a short phrase
     std::string detail;              // the end of the line: a version text, a count
     std::vector<std::string> lines;  // lines after the result line (settings, differences)

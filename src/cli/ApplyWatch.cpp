@@ -1,0 +1,156 @@
+#include "cli/ApplyWatch.h"
+
+#include "cli/CommandContext.h"
+#include "cli/DeviceCommand.h"
+#include "cli/ExitCode.h"
+#include "cli/InterruptSignals.h"
+#include "cli/PortWatcher.h"
+#include "cli/ReaderLoop.h"
+#include "cli/ReaderSession.h"
+#include "link/NullPortIo.h"
+#include "link/SteadyClock.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <poll.h>
+
+namespace {
+
+// How long the watched folders must be still before a look, and the most a look waits for it.
+constexpr int kQuietMs = 100;
+constexpr int kMostSettleMs = 1000;
+
+} // namespace
+
+ApplyWatch::ApplyWatch(CommandContext& context, const ReaderApply& apply, Pace pace,
+                       TransferPacer::Limits limits)
+    : context_(context), apply_(apply), pace_(pace), limits_(limits) {}
+
+std::string ApplyWatch::watchedText() const {
+    std::string text;
+    for (const PortName& port : ports_) {
+        text += (text.empty() ? "" : ", ") + port.label();
+    }
+    if (folder_) {
+        text +=
+            (text.empty() ? "" : " and ") + std::string("new adapters under ") + folder_->string();
+    }
+    return text;
+}
+
+int ApplyWatch::run() {
+    InterruptSignals signals;
+    PortWatcher watcher(context_.portMap());
+    std::string error;
+    if (!signals.valid() || !watcher.start(error)) {
+        context_.error(error.empty() ? std::string("cannot take Ctrl+C: ") + std::strerror(errno)
+                                     : error);
+        return ExitCode::kReaderFailed;
+    }
+    for (const PortName& port : ports_) {
+        watcher.addPort(port);
+    }
+    if (folder_) {
+        watcher.addFolder(*folder_);
+    }
+    context_.note("watching " + watchedText() + "; Ctrl+C ends");
+    std::vector<PortName> appeared = watcher.look();
+    for (;;) {
+        if (!appeared.empty() && !applyTo(appeared, signals)) {
+            return finish(true);
+        }
+        if (!loopError_.empty()) {
+            context_.error(loopError_);
+            finish(false);
+            return ExitCode::kReaderFailed;
+        }
+        std::array<pollfd, 2> waits{
+            {{signals.descriptor(), POLLIN, 0}, {watcher.descriptor(), POLLIN, 0}}};
+        if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
+            context_.error(std::string("poll: ") + std::strerror(errno));
+            return ExitCode::kReaderFailed;
+        }
+        if ((waits[0].revents & POLLIN) != 0 && signals.take() != 0) {
+            return finish(false);
+        }
+        appeared.clear();
+        if ((waits[1].revents & POLLIN) != 0) {
+            watcher.settle(kQuietMs, kMostSettleMs);
+            appeared = watcher.look();
+        }
+    }
+}
+
+bool ApplyWatch::applyTo(const std::vector<PortName>& ports, InterruptSignals& signals) {
+    SteadyClock clock;
+    NullPortIo nullIo;
+    std::vector<std::unique_ptr<ReaderSession>> owned;
+    std::vector<ReaderSession*> sessions;
+    for (const PortName& port : ports) {
+        owned.push_back(std::make_unique<ReaderSession>(context_.portMap(), port, clock, nullIo,
+                                                        pace_, limits_));
+        sessions.push_back(owned.back().get());
+        apply_.begin(*sessions.back());
+    }
+    ReaderLoop loop(clock, signals);
+    const ReaderLoop::Ending ending = loop.run(sessions);
+    if (ending == ReaderLoop::Ending::Failed) {
+        loopError_ = loop.error();
+        for (ReaderSession* session : sessions) {
+            session->interrupt();
+        }
+    }
+    for (const ReaderSession* session : sessions) {
+        if (session->result.status != ReaderResult::Status::Interrupted) {
+            report(*session);
+        }
+    }
+    return ending != ReaderLoop::Ending::Interrupted;
+}
+
+void ApplyWatch::report(const ReaderSession& session) {
+    const ReaderResult& result = session.result;
+    ++count_;
+    if (result.status == ReaderResult::Status::Ok) {
+        ++done_;
+    } else {
+        differ_ += result.status == ReaderResult::Status::Differs ? 1 : 0;
+        failedPorts_.push_back(session.label());
+    }
+    if (context_.json) {
+        nlohmann::ordered_json object = DeviceCommand::resultJson(session);
+        object["count"] = count_;
+        context_.printJson(object);
+        return;
+    }
+    const std::string word = result.word.empty() ? "failed" : result.word;
+    const std::string& tail = result.reason.empty() ? result.detail : result.reason;
+    context_.printLine(std::to_string(count_) + "  " + session.label() + "  " +
+                       (session.device().empty() ? "-" : session.device()) + "  " + word + "  " +
+                       std::to_string(result.milliseconds) + " ms" +
+                       (tail.empty() ? "" : "  " + tail));
+    for (const std::string& line : result.lines) {
+        context_.printLine("  " + line);
+    }
+}
+
+int ApplyWatch::finish(bool cutShort) {
+    std::string failed;
+    for (const std::string& port : failedPorts_) {
+        failed += (failed.empty() ? "" : ", ") + port;
+    }
+    const int failures = static_cast<int>(failedPorts_.size());
+    context_.error(std::string(cutShort ? "interrupted while applying; " : "stopped; ") +
+                   std::to_string(done_) + (done_ == 1 ? " reader" : " readers") + " done, " +
+                   std::to_string(failures) + " failed" + (failed.empty() ? "" : ": " + failed) +
+                   "; every port released");
+    if (cutShort) {
+        return ExitCode::kInterrupted;
+    }
+    if (failures > differ_) {
+        return ExitCode::kReaderFailed;
+    }
+    return differ_ > 0 ? ExitCode::kFailed : ExitCode::kSuccess;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "cli/PortName.h"
+#include "cli/ReaderApply.h"
+#include "link/TransferPacer.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CommandContext;
+class InterruptSignals;
+class ReaderSession;
+
+// r550ctl apply FILE --watch: a station that brings every reader to FILE's settings as it is
+// plugged in. It waits on PortWatcher for a device to appear on one of the given ports, or as a
+// new adapter in the adapter folder, applies FILE to it once (readers that appear together side
+// by side) and prints one line (or JSON object) per reader with a running count. A reader
+// unplugged and plugged in again is applied again. Ctrl+C ends it with the count of readers done
+// and of those that failed, with their ports.
+class ApplyWatch {
+public:
+    ApplyWatch(CommandContext& context, const ReaderApply& apply, Pace pace,
+               TransferPacer::Limits limits);
+
+    void addPort(const PortName& portName) { ports_.push_back(portName); }
+    void addFolder(const std::filesystem::path& folder) { folder_ = folder; }
+
+    // Runs until Ctrl+C (or SIGTERM, SIGHUP). The exit status: 0 when every reader ended
+    // unchanged or changed, 1 when one still differed, 3 when one failed, 130 when Ctrl+C cut a
+    // reader short.
+    int run();
+
+private:
+    // Applies FILE to these ports at once; false when Ctrl+C came meanwhile.
+    bool applyTo(const std::vector<PortName>& ports, InterruptSignals& signals);
+    void report(const ReaderSession& session);
+    int finish(bool cutShort);
+    std::string watchedText() const;
+
+    CommandContext& context_;
+    const ReaderApply& apply_;
+    Pace pace_;
+    TransferPacer::Limits limits_;
+    std::vector<PortName> ports_;
+    std::optional<std::filesystem::path> folder_;
+    int count_ = 0;
+    int done_ = 0;
+    int differ_ = 0;
+    std::vector<std::string> failedPorts_;
+    std::string loopError_;
+};
