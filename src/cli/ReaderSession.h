@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/PortName.h"
 #include "cli/ReaderPort.h"
 #include "cli/ReaderResult.h"
 #include "link/KeyboardPortLink.h"
+#include "link/PortName.h"
 #include "link/Transfer.h"
 #include "link/TransferEngine.h"
 #include "link/TransferPacer.h"
@@ -59,11 +59,17 @@ public:
     bool answered() const;
     // Runs what can run now; tells `then` when the transaction has ended.
     void service();
-    // Ctrl+C: cancels the transaction that runs (the port is released) and marks the reader
-    // unfinished.
+    // Ctrl+C: stops the transaction that runs and marks the reader unfinished. An open port is
+    // kept until its line has been quiet for a moment (at most the echo limit), its bytes
+    // dropped, so that the reply to a frame already sent cannot reach the next command.
     void interrupt();
+    // A second Ctrl+C: the port is released at once.
+    void release();
+    // The loop cannot watch the port: the reader fails at once with `why`.
+    void abandon(const std::string& why);
 
-    bool running() const { return running_; }
+    // A transaction runs, or the line is being waited on after an interrupt.
+    bool running() const { return running_ || draining_; }
     std::optional<std::int64_t> deadline() const;
     ReaderPort& port() { return port_; }
     TransferEngine& engine() { return engine_; }
@@ -81,6 +87,7 @@ public:
 
 private:
     void finishTransaction();
+    void drain();
 
     Clock& clock_;
     ReaderPort port_;
@@ -92,7 +99,10 @@ private:
     std::string device_;
     std::string stage_;
     Then then_;
+    TransferPacer::Limits limits_;
     bool running_ = false;
+    bool draining_ = false;
+    std::int64_t drainEndMs_ = 0;
     bool begun_ = false;
     std::int64_t startedMs_ = 0;
     std::int64_t endedMs_ = 0;

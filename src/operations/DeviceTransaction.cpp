@@ -64,6 +64,10 @@ Outcome DeviceTransaction::conclude(EndCode endCode, SettingsImage* image) const
     } else if (transfer_.failure.failed()) {
         outcome.status = OutcomeStatus::Failed;
         outcome.failure = transfer_.failure;
+        // Once a frame has gone through, the reader has taken part of the block.
+        outcome.failure.partlyProgrammed =
+            (kind_ == Kind::ProgramViaSerial || kind_ == Kind::ProgramViaKeyboard) &&
+            transfer_.batch.current > 0;
     } else {
         outcome.status = OutcomeStatus::Cancelled;
     }

@@ -183,8 +183,9 @@ TEST_F(CtlProgramTest, MonitorPrintsEachSwipeUntilCtrlCAndReleasesThePort) {
     monitor->signal(SIGINT);
     EXPECT_EQ(monitor->waitForExit(kPatience), 130);
     // Two bursts, two lines: time stamp, the text in the pages' form, the bytes in hex.
-    const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  ;123=45\\?\\{13\\}  "
-                          "\\[3B 31 32 33 3D 34 35 3F 0D\\]\n");
+    const std::regex line(
+        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d  ;123=45\\?\\{13\\}  "
+        "\\[3B 31 32 33 3D 34 35 3F 0D\\]\n");
     const std::string output = monitor->output();
     EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), line),
                             std::sregex_iterator()),
@@ -204,7 +205,7 @@ TEST_F(CtlProgramTest, MonitorReportsAnUnpluggedReader) {
     sim->signal(SIGTERM);
     EXPECT_EQ(sim->waitForExit(kPatience), 0);
 
-    EXPECT_EQ(monitor->waitForExit(kPatience), 1);
+    EXPECT_EQ(monitor->waitForExit(kPatience), 3);
     EXPECT_NE(monitor->errors().find("COM3: the device went away"), std::string::npos)
         << monitor->errors();
     const std::vector<nlohmann::json> objects = jsonLines(monitor->output());
@@ -228,7 +229,7 @@ TEST_F(CtlProgramTest, BadUsageExitsWithTwoAndHelpWithZero) {
     }
     // A port that names no device is a failed device command, not a usage error.
     const RunningProgram::Result missing = ctl({"monitor", "--port", "7"});
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.errors.find("COM7: no device; looked for " + (ports / "com7").string()),
               std::string::npos)
         << missing.errors;

@@ -10,6 +10,7 @@
 //   r550-sim --link PATH [--version TEXT] [--log FILE] [--memory FILE] [--preset FILE]
 //            [--line-rate BAUD] [--answer-delay MS] [--swipe TEXT]
 //            [--silent] [--wrong-ack] [--wrong-length] [--stall-after-echo] [--no-probe-answer]
+//            [--stop-reading]
 struct SimOptions {
     // The card the reader sends on SIGUSR1 unless --swipe gives another: ISO track 2 data with
     // its start and end sentinels, followed by a carriage return.
@@ -27,6 +28,7 @@ struct SimOptions {
     int answerDelayMs = 0; // how long each answer is held before it starts
     std::vector<std::uint8_t> swipe;
     SimFaults faults;
+    bool stopReading = false; // the line is held stopped: nothing the tool writes gets through
     bool help = false;
 
     SimOptions();
