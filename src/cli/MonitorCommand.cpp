@@ -2,10 +2,13 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
+#include "cli/SwipeReport.h"
 #include "link/PortName.h"
 #include "link/SerialLink.h"
 #include "operations/FailureDescription.h"
 #include "settings/CodeText.h"
+#include "swipe/SwipeDecoder.h"
+#include "swipe/SwipeText.h"
 
 #include <array>
 #include <cerrno>
@@ -22,6 +25,10 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 using WallClock = std::chrono::system_clock;
+
+// --decode: off, on with card numbers hidden but for their first six and last four digits, or on
+// with them whole (--show-numbers).
+enum class Decoding { Off, Hidden, ShowNumbers };
 
 // A burst ends after the line has been quiet this long: about 19 character times at 9600 bit/s,
 // far more than a reader leaves between the bytes of one swipe.
@@ -58,8 +65,9 @@ int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
 class Monitor {
 public:
     Monitor(CommandContext& context, SerialLink& link, InterruptSignals& signals, std::string label,
-            bool hex)
-        : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex) {}
+            bool hex, Decoding decoding)
+        : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex),
+          decoding_(decoding) {}
 
     int run();
 
@@ -67,6 +75,8 @@ private:
     // Reads everything that has arrived. False when the device has gone.
     bool readArrived();
     void printBurst(const std::vector<std::uint8_t>& bytes);
+    // --decode: the swipe's tracks and fields, card numbers hidden unless --show-numbers.
+    void printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes);
     void printComplete();
 
     CommandContext& context_;
@@ -74,6 +84,7 @@ private:
     InterruptSignals& signals_;
     std::string label_;
     bool hex_;
+    Decoding decoding_;
     BurstSplitter splitter_{kQuietTime};
     WallClock::time_point burstStart_{};
 };
@@ -135,6 +146,10 @@ void Monitor::printComplete() {
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     const std::string at = timeStamp(burstStart_);
+    if (decoding_ != Decoding::Off) {
+        printDecoded(at, bytes);
+        return;
+    }
     if (context_.json) {
         nlohmann::ordered_json object;
         object["time"] = at;
@@ -153,9 +168,33 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     context_.printLine(line);
 }
 
-// r550ctl monitor --port N|PATH [--hex]: opens the port as the window does and prints what the
-// reader sends when a card is swiped, one line per burst with its time, codes outside 32..126 as
-// {13}; until Ctrl+C (exit 130, the port released) or until the reader goes away (exit 3).
+void Monitor::printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes) {
+    const bool numbers = decoding_ == Decoding::ShowNumbers;
+    const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
+    if (context_.json) {
+        nlohmann::ordered_json object;
+        object["time"] = at;
+        object["port"] = label_;
+        SwipeReport::addJson(object, swipe, numbers);
+        context_.printJson(object);
+        return;
+    }
+    const std::vector<std::string> lines = SwipeReport::lines(swipe, numbers);
+    std::string first = at + "  " + lines.front();
+    if (hex_) {
+        first += "  [" + CodeText::hex(SwipeText::shownBytes(swipe, numbers)) + "]";
+    }
+    context_.printLine(first);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        context_.printLine(lines[i]);
+    }
+}
+
+// r550ctl monitor --port N|PATH [--hex] [--decode [--show-numbers]]: opens the port as the window
+// does and prints what the reader sends when a card is swiped, one line per burst with its time,
+// codes outside 32..126 as {13} (with --decode split into its tracks and fields, card numbers
+// hidden but for their first six and last four digits unless --show-numbers); until Ctrl+C (exit
+// 130, the port released) or until the reader goes away (exit 3).
 class MonitorCommand final : public Command {
 public:
     void define(CLI::App& subcommand) override {
@@ -165,15 +204,26 @@ public:
             ->type_name("N|PATH")
             ->required();
         subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
+        subcommand.add_flag("--decode", decode_,
+                            "Split each swipe into its tracks and fields; card numbers show their "
+                            "first 6 and last 4 digits");
+        subcommand.add_flag("--show-numbers", showNumbers_,
+                            "With --decode, show card numbers whole");
     }
     int run(CommandContext& context) override;
 
 private:
     std::string port_;
     bool hex_ = false;
+    bool decode_ = false;
+    bool showNumbers_ = false;
 };
 
 int MonitorCommand::run(CommandContext& context) {
+    if (showNumbers_ && !decode_) {
+        context.error("--show-numbers goes with --decode.");
+        return ExitCode::kUsage;
+    }
     std::vector<PortName> ports;
     if (!context.parsePorts({port_}, ports)) {
         return ExitCode::kUsage;
@@ -197,7 +247,9 @@ int MonitorCommand::run(CommandContext& context) {
                                   : portName->label();
     context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
 
-    Monitor monitor(context, link, signals, portName->label(), hex_);
+    const Decoding decoding =
+        !decode_ ? Decoding::Off : (showNumbers_ ? Decoding::ShowNumbers : Decoding::Hidden);
+    Monitor monitor(context, link, signals, portName->label(), hex_, decoding);
     const int result = monitor.run();
     link.close();
     if (result == ExitCode::kInterrupted) {

@@ -6,6 +6,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 #include "ui/ArialFont.h"
+#include "ui/CardSwipeDialog.h"
 #include "ui/FileChooser.h"
 #include "ui/MainSettingsPage.h"
 #include "ui/OperatorMessages.h"
@@ -83,6 +84,7 @@ void MainDialog::buildMenu() {
     QMenu* file = addMenu(menuBar_, "&File");
     QMenu* settings = addMenu(menuBar_, "&Settings");
     QMenu* programming = addMenu(menuBar_, "&Programming all settings");
+    QMenu* reader = addMenu(menuBar_, "&Reader");
 
     const Command commands[] = {
         {file, "&Load setting file", "32776", QKeySequence(Qt::CTRL | Qt::Key_L),
@@ -108,6 +110,10 @@ void MainDialog::buildMenu() {
         {settings, "Reset R550 To Factory Default", "32784", {}, [this] { resetReader(); }},
         {programming, "via &Keyboard", "32780", {}, [this] { programViaKeyboard(); }},
         {programming, "via &RS232", "32781", {}, [this] { programViaSerial(); }},
+        {reader, "&Search for the reader", "searchForReader", QKeySequence(Qt::CTRL | Qt::Key_R),
+         [this] { searchForReader(); }},
+        {reader, "Card &swipe test\u2026", "cardSwipeTest", QKeySequence(Qt::CTRL | Qt::Key_T),
+         [this] { cardSwipeTest(); }},
     };
 
     for (const Command& command : commands) {
@@ -115,7 +121,7 @@ void MainDialog::buildMenu() {
             command.menu->addSeparator();
             continue;
         }
-        QAction* action = command.menu->addAction(QString::fromLatin1(command.text));
+        QAction* action = command.menu->addAction(QString::fromUtf8(command.text));
         action->setObjectName(QString::fromLatin1(command.id));
         action->setShortcut(command.shortcut);
         // Added to the window too, so that the shortcuts work wherever the focus is in it.
@@ -169,6 +175,24 @@ void MainDialog::detectReader() {
         found->setChecked(true);
     }
     loadPage(Page::MainSettings);
+}
+
+void MainDialog::searchForReader() {
+    // The pages' edits stay: only the link settings change, as the search at start changes them.
+    storePages();
+    // The mark of an earlier search goes; the search marks what it finds.
+    for (QAction* action : {programViaKeyboard_, programViaRs232_}) {
+        action->setChecked(false);
+        action->setCheckable(false);
+    }
+    detectReader();
+}
+
+void MainDialog::cardSwipeTest() {
+    // The test reads the mode, port, speed and lists as the pages show them now.
+    storePages();
+    CardSwipeDialog dialog(image_, this);
+    dialog.exec();
 }
 
 void MainDialog::programViaKeyboard() {

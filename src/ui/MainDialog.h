@@ -64,6 +64,8 @@ protected:
 
 private:
     void buildMenu();
+    // The search for the reader, at start and from the Reader menu: the detection window, then
+    // the link settings and the Main Settings page as it found them.
     void detectReader();
 
     // Menu commands of the File menu.
@@ -78,6 +80,10 @@ private:
     void loadMainSettings();      // 32782
     void detectFirmwareVersion(); // 32783
     void resetReader();           // 32784
+
+    // The Reader menu.
+    void searchForReader(); // Ctrl+R
+    void cardSwipeTest();   // Ctrl+T
 
     SettingsImage& image_;
     TransactionRunner& runner_;

@@ -165,9 +165,12 @@ TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {
           {"Detect Firmwave Version (RS232 Only)", "32783"},
           {"Reset R550 To Factory Default", "32784"}}},
         {"&Programming all settings", {{"via &Keyboard", "32780"}, {"via &RS232", "32781"}}},
+        {"&Reader",
+         {{"&Search for the reader", "searchForReader"},
+          {QString::fromUtf8("Card &swipe test\u2026"), "cardSwipeTest"}}},
     };
     const QList<QAction*> menus = window->findChild<QMenuBar*>()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     for (std::size_t m = 0; m < expected.size(); ++m) {
         QMenu* menu = menus.at(static_cast<qsizetype>(m))->menu();
         EXPECT_EQ(menu->title(), expected[m].first);
@@ -185,6 +188,8 @@ TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {
     }
     EXPECT_EQ(control<QAction>("32778")->shortcut(), QKeySequence("Ctrl+Shift+S"));
     EXPECT_EQ(control<QAction>("32779")->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(control<QAction>("searchForReader")->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(control<QAction>("cardSwipeTest")->shortcut(), QKeySequence("Ctrl+T"));
 }
 
 TEST_F(MainWindowFixture, DetectionCheckMarkSurvivesChoosingTheItem) {

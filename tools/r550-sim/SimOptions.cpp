@@ -21,11 +21,25 @@ bool parseNumber(std::string_view text, int most, int& value) {
     return true;
 }
 
+// --card TRACKS: raw track data with sentinels, {n} for code n.
+bool parseCard(std::string_view text, std::optional<CardSwipe>& card, std::string& error) {
+    const std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text);
+    CardSwipe tracks;
+    if (!codes || codes->size() > SimOptions::kMaxSwipeLength || !tracks.setTracks(*codes)) {
+        error = "--card needs track data between sentinels, such as "
+                "%B4111111111111111^TEST/CARD^2512101?;4111111111111111=2512101?";
+        return false;
+    }
+    card = std::move(tracks);
+    return true;
+}
+
 } // namespace
 
 SimOptions::SimOptions() : swipe(*CodeText::parse(kDefaultSwipe)) {}
 
 bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
+    bool swipeGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -52,7 +66,8 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
             continue;
         }
 
-        if (arg == "--line-rate" || arg == "--answer-delay" || arg == "--swipe") {
+        if (arg == "--line-rate" || arg == "--answer-delay" || arg == "--swipe" ||
+            arg == "--card") {
             if (i + 1 >= argc) {
                 error = std::string(arg) + " needs a value";
                 return false;
@@ -74,6 +89,10 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
                     return false;
                 }
                 swipe = std::move(*codes);
+                swipeGiven = true;
+            }
+            if (arg == "--card" && !parseCard(text, card, error)) {
+                return false;
             }
             continue;
         }
@@ -100,6 +119,10 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
         *value = argv[++i];
     }
 
+    if (swipeGiven && card) {
+        error = "--swipe and --card exclude each other";
+        return false;
+    }
     if (link.empty()) {
         error = "--link PATH is required";
         return false;
@@ -113,7 +136,8 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
 
 const char* SimOptions::usage() {
     return "usage: r550-sim --link PATH [--version TEXT] [--log FILE] [--memory FILE]\n"
-           "                [--preset FILE] [--line-rate BAUD] [--answer-delay MS] [--swipe TEXT]\n"
+           "                [--preset FILE] [--line-rate BAUD] [--answer-delay MS]\n"
+           "                [--swipe TEXT | --card TRACKS]\n"
            "                [--silent] [--wrong-ack] [--wrong-length] [--stall-after-echo]\n"
            "                [--no-probe-answer] [--stop-reading]\n"
            "Serves a simulated R550 reader on a pseudo-terminal linked at PATH until SIGTERM "
@@ -128,6 +152,14 @@ const char* SimOptions::usage() {
            "  --answer-delay MS   hold each answer MS milliseconds before it starts\n"
            "  --swipe TEXT        the card data sent on SIGUSR1, {n} for code n (default\n"
            "                      ;4000001234567899=25121010000000000000?{13})\n"
+           "  --card TRACKS       the card's tracks with their sentinels, {n} for code n, such as\n"
+           "                      %B4111111111111111^TEST/CARD^2512101?;4111111111111111=2512101?\n"
+           "                      A swipe sends them shaped by the settings in memory, in this\n"
+           "                      order: global prefix, then for each track read its prefix,\n"
+           "                      start sentinel, data, end sentinel, LRC and suffix, each when\n"
+           "                      switched on, then the global suffix; nothing while MSR is off.\n"
+           "                      This order is the simulator's assumption, not the reader's\n"
+           "                      documented behaviour.\n"
            "  --silent            answer nothing\n"
            "  --wrong-ack         end acknowledgements with 01 AB\n"
            "  --wrong-length      announce and send one data byte more in block replies\n"

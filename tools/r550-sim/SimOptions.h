@@ -1,14 +1,17 @@
 #pragma once
 
+#include "CardSwipe.h"
 #include "SimReader.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 // The simulator's command line:
 //   r550-sim --link PATH [--version TEXT] [--log FILE] [--memory FILE] [--preset FILE]
-//            [--line-rate BAUD] [--answer-delay MS] [--swipe TEXT]
+//            [--line-rate BAUD] [--answer-delay MS]
+//            [--swipe TEXT | --card TRACKS]
 //            [--silent] [--wrong-ack] [--wrong-length] [--stall-after-echo] [--no-probe-answer]
 //            [--stop-reading]
 struct SimOptions {
@@ -27,6 +30,8 @@ struct SimOptions {
     int lineRate = 0;      // bit/s of the simulated line; 0: bytes pass at once
     int answerDelayMs = 0; // how long each answer is held before it starts
     std::vector<std::uint8_t> swipe;
+    // With --card, a swipe sends these tracks shaped by the settings in memory instead.
+    std::optional<CardSwipe> card;
     SimFaults faults;
     bool stopReading = false; // the line is held stopped: nothing the tool writes gets through
     bool help = false;

@@ -120,7 +120,9 @@ bool SimSession::handleSignal() {
     if (info.ssi_signo != SIGUSR1) {
         return false;
     }
-    queueOutput(options_.swipe, Clock::now(), "swipe");
+    const std::vector<std::uint8_t> swipe =
+        options_.card ? options_.card->shape(reader_.memory()) : options_.swipe;
+    queueOutput(swipe, Clock::now(), "swipe");
     return true;
 }
 

@@ -1,0 +1,116 @@
+#include "cli/SwipeReport.h"
+
+#include "settings/CodeText.h"
+#include "swipe/SwipeText.h"
+
+#include <cctype>
+
+namespace {
+
+// The JSON key of a field: "Account number" becomes "account_number".
+std::string keyOf(const std::string& name) {
+    std::string key;
+    for (const char c : name) {
+        key += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+std::string lowerFirst(std::string text) {
+    if (!text.empty()) {
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    }
+    return text;
+}
+
+// A part as a stable word for scripts.
+std::string partWord(SwipePart part) {
+    switch (part) {
+    case SwipePart::GlobalPrefix:
+        return "prefix";
+    case SwipePart::GlobalSuffix:
+        return "suffix";
+    case SwipePart::TrackPrefix:
+        return "track_prefix";
+    case SwipePart::TrackSuffix:
+        return "track_suffix";
+    case SwipePart::StartSentinel:
+        return "start_sentinel";
+    case SwipePart::EndSentinel:
+        return "end_sentinel";
+    case SwipePart::Lrc:
+        return "lrc";
+    case SwipePart::Data:
+        return "data";
+    case SwipePart::Unrecognised:
+        break;
+    }
+    return "unrecognised";
+}
+
+nlohmann::ordered_json trackJson(const DecodedSwipe& swipe, const DecodedTrack& track,
+                                 bool showNumbers) {
+    nlohmann::ordered_json object;
+    object["track"] = track.number;
+    object["format"] =
+        track.format.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(track.format);
+    object["sentinels"] = track.sentinels;
+    object["data"] = SwipeText::codes(swipe, track.begin, track.end, showNumbers);
+    for (const char* name :
+         {"Account number", "Name", "Expiry", "Service code", "Discretionary data"}) {
+        object[keyOf(name)] = nullptr;
+    }
+    for (const CardField& field : track.fields) {
+        object[keyOf(field.name)] = SwipeText::codes(swipe, field.begin, field.end, showNumbers);
+    }
+    object["luhn_valid"] = track.luhnValid ? nlohmann::ordered_json(*track.luhnValid) : nullptr;
+    return object;
+}
+
+} // namespace
+
+std::vector<std::string> SwipeReport::lines(const DecodedSwipe& swipe, bool showNumbers) {
+    std::vector<std::string> lines{SwipeText::codes(swipe, showNumbers)};
+    for (const SwipeText::Piece& piece : SwipeText::pieces(swipe, showNumbers)) {
+        if (piece.part != SwipePart::Data && piece.part != SwipePart::StartSentinel &&
+            piece.part != SwipePart::EndSentinel) {
+            lines.push_back("  " + SwipeText::partName(piece.part, piece.track) + ": " +
+                            piece.text);
+        }
+    }
+    for (const DecodedTrack& track : swipe.tracks) {
+        std::string line = "  " + lowerFirst(SwipeText::heading(track)) + ":";
+        const char* separator = " ";
+        for (const SwipeText::Row& row : SwipeText::rows(swipe, track, showNumbers)) {
+            line += separator + lowerFirst(row.name) + " " + row.value;
+            separator = ", ";
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void SwipeReport::addJson(nlohmann::ordered_json& object, const DecodedSwipe& swipe,
+                          bool showNumbers) {
+    const std::string text = SwipeText::codes(swipe, showNumbers);
+    object["text"] = text;
+    object["hex"] = CodeText::hex(SwipeText::shownBytes(swipe, showNumbers));
+    object["length"] = swipe.bytes.size();
+    nlohmann::ordered_json parts = nlohmann::ordered_json::array();
+    for (const SwipeText::Piece& piece : SwipeText::pieces(swipe, showNumbers)) {
+        if (piece.part != SwipePart::Data) {
+            nlohmann::ordered_json entry;
+            entry["part"] = partWord(piece.part);
+            entry["track"] =
+                piece.track == 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(piece.track);
+            entry["text"] = piece.text;
+            parts.push_back(entry);
+        }
+    }
+    object["parts"] = parts;
+    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
+    for (const DecodedTrack& track : swipe.tracks) {
+        tracks.push_back(trackJson(swipe, track, showNumbers));
+    }
+    object["tracks"] = tracks;
+}

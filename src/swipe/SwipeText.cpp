@@ -1,0 +1,94 @@
+#include "swipe/SwipeText.h"
+
+#include "settings/CodeText.h"
+
+#include <vector>
+
+std::vector<std::uint8_t> SwipeText::shownBytes(const DecodedSwipe& swipe, bool showNumbers) {
+    std::vector<std::uint8_t> shown = swipe.bytes;
+    for (std::size_t i = 0; i < shown.size() && !showNumbers; ++i) {
+        if (swipe.hidden[i]) {
+            shown[i] = '*';
+        }
+    }
+    return shown;
+}
+
+std::string SwipeText::codes(const DecodedSwipe& swipe, std::size_t begin, std::size_t end,
+                             bool showNumbers) {
+    std::vector<std::uint8_t> shown(swipe.bytes.begin() + static_cast<std::ptrdiff_t>(begin),
+                                    swipe.bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    if (!showNumbers) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if (swipe.hidden[i]) {
+                shown[i - begin] = '*';
+            }
+        }
+    }
+    return CodeText::format(shown);
+}
+
+std::string SwipeText::codes(const DecodedSwipe& swipe, bool showNumbers) {
+    return codes(swipe, 0, swipe.bytes.size(), showNumbers);
+}
+
+std::vector<SwipeText::Piece> SwipeText::pieces(const DecodedSwipe& swipe, bool showNumbers) {
+    std::vector<Piece> pieces;
+    for (const SwipeSegment& segment : swipe.segments) {
+        pieces.push_back(
+            {segment.part, segment.track, codes(swipe, segment.begin, segment.end, showNumbers)});
+    }
+    return pieces;
+}
+
+std::string SwipeText::partName(SwipePart part, int track) {
+    const std::string trackName = "track " + std::to_string(track);
+    switch (part) {
+    case SwipePart::GlobalPrefix:
+        return "prefix";
+    case SwipePart::GlobalSuffix:
+        return "suffix";
+    case SwipePart::TrackPrefix:
+        return trackName + " prefix";
+    case SwipePart::TrackSuffix:
+        return trackName + " suffix";
+    case SwipePart::StartSentinel:
+        return trackName + " start sentinel";
+    case SwipePart::EndSentinel:
+        return trackName + " end sentinel";
+    case SwipePart::Lrc:
+        return trackName + " LRC";
+    case SwipePart::Data:
+        return trackName + " data";
+    case SwipePart::Unrecognised:
+        break;
+    }
+    return "unrecognised";
+}
+
+std::string SwipeText::heading(const DecodedTrack& track) {
+    std::string text = "Track " + std::to_string(track.number);
+    text += track.format.empty() ? ", no known format" : ", " + track.format;
+    if (!track.sentinels) {
+        text += ", without sentinels";
+    }
+    return text;
+}
+
+std::vector<SwipeText::Row> SwipeText::rows(const DecodedSwipe& swipe, const DecodedTrack& track,
+                                            bool showNumbers) {
+    std::vector<Row> rows;
+    rows.push_back({"Data", codes(swipe, track.begin, track.end, showNumbers)});
+    for (std::size_t i = 0; i < track.fields.size(); ++i) {
+        const CardField& field = track.fields[i];
+        rows.push_back({field.name, codes(swipe, field.begin, field.end, showNumbers)});
+        if (track.account && *track.account == i && track.luhnValid) {
+            rows.push_back({"Luhn check", luhnText(*track.luhnValid)});
+        }
+    }
+    return rows;
+}
+
+std::string SwipeText::luhnText(bool valid) {
+    return valid ? "passes" : "fails";
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "swipe/DecodedSwipe.h"
+#include "swipe/SwipeDecoder.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <QDateTime>
+#include <QDialog>
+#include <QTimer>
+
+class QCheckBox;
+class QLabel;
+class QSocketNotifier;
+class QTableWidget;
+class QTreeWidget;
+class SettingsImage;
+class SwipeCaptureField;
+class SwipeListener;
+
+// "Card swipe test": shows what the reader sends when a card is swiped, split into its tracks
+// and fields, with the prefixes and suffixes the settings send marked. In RS232 mode it listens
+// on the chosen port at the reader's speed; in Keyboard Wedge mode a capture field takes what the
+// reader types. Card numbers show their first six and last four digits until "Show full card
+// numbers" is ticked, which starts cleared at every opening. The window keeps its swipes in
+// memory only, and forgets them when it closes.
+class CardSwipeDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // The settings as the pages hold them now decide the mode, the port, the speed and the lists
+    // to mark; they are read once, here.
+    explicit CardSwipeDialog(const SettingsImage& image, QWidget* parent = nullptr);
+    ~CardSwipeDialog() override;
+    CardSwipeDialog(const CardSwipeDialog&) = delete;
+    CardSwipeDialog& operator=(const CardSwipeDialog&) = delete;
+
+    // A swipe has ended: decode it, list it and show it.
+    void addSwipe(const std::vector<std::uint8_t>& bytes);
+
+private:
+    struct Heard {
+        QDateTime at;
+        DecodedSwipe swipe;
+    };
+
+    void buildLayout();
+    void listenOnSerialPort(int port, int bitsPerSecond);
+    void takeKeyboard(bool altMode);
+    void bytesArrived();
+    void codeTyped(int code);
+    void swipeEnded();
+    void fillRow(int row);
+    void showSelected();
+    void showNumbersChanged();
+    void clearSwipes();
+    bool showNumbers() const;
+
+    SwipeDecoder decoder_;
+    std::unique_ptr<SwipeListener> listener_;
+    QSocketNotifier* notifier_ = nullptr;
+    QTimer quiet_;
+    std::vector<std::uint8_t> pending_;
+    std::vector<Heard> swipes_;
+
+    QLabel* status_ = nullptr;
+    SwipeCaptureField* capture_ = nullptr;
+    QTableWidget* list_ = nullptr;
+    QTreeWidget* details_ = nullptr;
+    QCheckBox* showNumbers_ = nullptr;
+};

@@ -1,0 +1,108 @@
+#include "ui/CardSwipeDialog.h"
+
+#include "support/FactorySettings.h"
+#include "support/TempFolder.h"
+#include "ui/SwipeCaptureField.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr const char* kFullNumber = "4111111111111111";
+
+// Everything the details show, one "part = value" per line.
+std::string details(const CardSwipeDialog& dialog) {
+    std::string text;
+    auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("details"));
+    for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
+        text += ((*it)->text(0) + " = " + (*it)->text(1) + "\n").toStdString();
+    }
+    return text;
+}
+
+int swipesListed(const CardSwipeDialog& dialog) {
+    return dialog.findChild<QTableWidget*>(QStringLiteral("swipes"))->rowCount();
+}
+
+// A keypad key while Alt is held, as the window system delivers it (QTest would press and let go
+// of Alt around each key).
+void keypadWithAlt(SwipeCaptureField* field, Qt::Key key) {
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, Qt::AltModifier | Qt::KeypadModifier);
+        QApplication::sendEvent(field, &event);
+    }
+}
+
+// The reader in the keyboard line, in ALT mode.
+void typeSwipe(SwipeCaptureField* field) {
+    QTest::keyClicks(field, QStringLiteral("B4111111111111111^TEST/CARD^2512101"));
+    // 0 1 3, then 1 0 as the keypad sends them with Num Lock off.
+    for (const auto& code :
+         {std::vector{Qt::Key_0, Qt::Key_1, Qt::Key_3}, std::vector{Qt::Key_End, Qt::Key_Insert}}) {
+        QTest::keyPress(field, Qt::Key_Alt);
+        for (const Qt::Key digit : code) {
+            keypadWithAlt(field, digit);
+        }
+        QTest::keyRelease(field, Qt::Key_Alt);
+    }
+    QTest::keyClick(field, Qt::Key_Tab);
+    QTest::keyClick(field, Qt::Key_Escape);
+}
+
+TEST(CardSwipeDialog, KeyboardWedgeCaptureComposesAltCodesAndHidesTheNumberUntilAsked) {
+    const SettingsImage image = factorySettingsWith({"main.operating_mode=keyboard_wedge"});
+    CardSwipeDialog dialog(image);
+    dialog.show();
+    auto* field = dialog.findChild<SwipeCaptureField*>(QStringLiteral("capture"));
+    ASSERT_TRUE(field != nullptr && field->isVisible());
+    typeSwipe(field);
+    EXPECT_TRUE(dialog.isVisible()) << "Escape from the reader closed the window";
+    EXPECT_EQ(swipesListed(dialog), 0) << "the swipe ended before 100 ms of quiet";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return swipesListed(dialog) == 1; }, 2000));
+
+    const std::string masked = details(dialog);
+    EXPECT_NE(masked.find("Swipe = B411111******1111^TEST/CARD^2512101{13}{10}{9}{27}"),
+              std::string::npos)
+        << masked;
+    EXPECT_NE(masked.find("Track 1 suffix = {13}{10}"), std::string::npos) << masked;
+    EXPECT_NE(masked.find("Unrecognised = {9}{27}"), std::string::npos) << masked;
+    EXPECT_EQ(masked.find(kFullNumber), std::string::npos) << masked;
+    EXPECT_EQ(field->text().toStdString().find(kFullNumber), std::string::npos);
+
+    auto* numbers = dialog.findChild<QCheckBox*>(QStringLiteral("showNumbers"));
+    EXPECT_FALSE(numbers->isChecked());
+    numbers->setChecked(true);
+    EXPECT_NE(details(dialog).find(std::string("Account number = ") + kFullNumber),
+              std::string::npos);
+    // Ctrl+Tab, which no reader types, leaves the field for the rest of the window.
+    EXPECT_TRUE(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_FALSE(field->hasFocus());
+    QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("clear")), Qt::LeftButton);
+    EXPECT_EQ(swipesListed(dialog), 0);
+    EXPECT_EQ(details(dialog), "");
+}
+
+TEST(CardSwipeDialog, APortThatCannotBeOpenedSaysWhy) {
+    TempFolder folder;
+    ::setenv("R550_PORTS_DIR", folder.path().c_str(), 1);
+    CardSwipeDialog dialog(factorySettingsWith({"main.operating_mode=rs232", "main.com_port=2"}));
+    ::unsetenv("R550_PORTS_DIR");
+    const QString status = dialog.findChild<QLabel*>(QStringLiteral("status"))->text();
+    EXPECT_TRUE(status.contains(QStringLiteral("COM2"))) << status.toStdString();
+    EXPECT_FALSE(status.contains(QStringLiteral("Listening"))) << status.toStdString();
+}
+
+} // namespace
