@@ -29,6 +29,27 @@ std::vector<std::string> asStrings(const std::vector<std::filesystem::path>& pat
     return texts;
 }
 
+// The serial link's own open and lock, without its line settings and modem lines: 0, or the
+// errno of the step that failed. `held` tells whether another program holds the port.
+int openAndLock(const std::filesystem::path& device, std::optional<bool>& held) {
+    const UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        const int error = errno;
+        if (SerialLink::failureFromErrno(error) == FailureKind::InUse) {
+            held = true;
+        }
+        return error;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        held = error == EWOULDBLOCK;
+        return error;
+    }
+    held = false;
+    termios settings{};
+    return ::tcgetattr(fd.get(), &settings) != 0 ? errno : 0;
+}
+
 } // namespace
 
 PortSurvey::PortSurvey(const PortMap& map, std::filesystem::path byIdFolder,
@@ -74,28 +95,8 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
         return fail(FailureKind::NoPermission, EACCES);
     }
 
-    // The serial link's own open and lock, without its line settings and modem lines.
-    const UniqueFd fd(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) {
-        const int error = errno;
-        const FailureKind kind = SerialLink::failureFromErrno(error);
-        if (kind == FailureKind::InUse) {
-            status.held = true;
-        }
-        return fail(kind, error);
-    }
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        status.held = error == EWOULDBLOCK;
-        return fail(SerialLink::failureFromErrno(error), error);
-    }
-    status.held = false;
-    termios settings{};
-    if (::tcgetattr(fd.get(), &settings) != 0) {
-        const int error = errno;
-        return fail(SerialLink::failureFromErrno(error), error);
-    }
-    return status;
+    const int error = openAndLock(*device, status.held);
+    return error == 0 ? status : fail(SerialLink::failureFromErrno(error), error);
 }
 
 bool PortSurvey::isFree(int portNumber) const {

@@ -96,7 +96,7 @@ std::vector<ReaderSession*> ReaderSearch::begin() {
         sessions.push_back(candidate.session.get());
     }
     for (ReaderSession* session : sessions) {
-        session->beginProbe(nullptr);
+        session->beginProbe();
     }
     return sessions;
 }

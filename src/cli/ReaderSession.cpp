@@ -55,14 +55,12 @@ void ReaderSession::begin(const Transfer& transfer, std::string stage, Then then
     }
 }
 
-void ReaderSession::beginProbe(Then then) {
-    Transfer probe;
-    probe.mode = TransferMode::AutoDetect;
-    probe.port = Transfer::kNoPort;
+void ReaderSession::beginProbe() {
     const std::int32_t candidate =
         keyboardLine_ ? TransferEngine::kKeyboardCandidate : transferPort();
     engine_.setCandidates(candidate, candidate);
-    begin(probe, "probing", std::move(then));
+    run(DeviceTransaction::detect(), "probing",
+        [](ReaderSession& session, const Outcome& outcome) { session.answered_ = outcome.done(); });
 }
 
 void ReaderSession::run(DeviceTransaction transaction, std::string stage, Concluded then,
@@ -79,11 +77,6 @@ void ReaderSession::run(DeviceTransaction transaction, std::string stage, Conclu
               }
               then(session, outcome);
           });
-}
-
-bool ReaderSession::answered() const {
-    return engine_.transfer().mode == TransferMode::AutoDetect && engine_.finished() &&
-           engine_.transfer().port != Transfer::kNoPort;
 }
 
 void ReaderSession::service() {

@@ -49,14 +49,14 @@ public:
     // `then` is told how it ended.
     void begin(const Transfer& transfer, std::string stage, Then then);
     // The window's serial probe on this port alone (or, in the keyboard line, the keyboard probe).
-    void beginProbe(Then then);
+    void beginProbe();
     // A device command's transaction; `then` gets its outcome, concluded as the window concludes
     // it (a read-back written into `image`, when one is given), with the port told as given.
     using Concluded = std::function<void(ReaderSession& session, const Outcome& outcome)>;
     void run(DeviceTransaction transaction, std::string stage, Concluded then,
              SettingsImage* image = nullptr);
     // Whether the probe found a reader.
-    bool answered() const;
+    bool answered() const { return answered_; }
     // Runs what can run now; tells `then` when the transaction has ended.
     void service();
     // Ctrl+C: stops the transaction that runs and marks the reader unfinished. An open port is
@@ -102,6 +102,7 @@ private:
     TransferPacer::Limits limits_;
     bool running_ = false;
     bool draining_ = false;
+    bool answered_ = false;
     std::int64_t drainEndMs_ = 0;
     bool begun_ = false;
     std::int64_t startedMs_ = 0;

@@ -19,6 +19,10 @@ DeviceTransaction::DeviceTransaction(Kind kind, TransferMode mode, std::int32_t 
     transfer_.port = port;
 }
 
+DeviceTransaction DeviceTransaction::detect() {
+    return DeviceTransaction(Kind::Detect, TransferMode::AutoDetect, Transfer::kNoPort);
+}
+
 DeviceTransaction DeviceTransaction::programViaKeyboard(const SettingsImage& image) {
     DeviceTransaction transaction(Kind::ProgramViaKeyboard, TransferMode::KeyboardBatch,
                                   kKeyboardBatchPort);
@@ -57,6 +61,14 @@ Outcome DeviceTransaction::conclude(EndCode endCode, SettingsImage* image) const
     Outcome outcome;
     if (endCode == EndCode::Escape) {
         outcome.status = OutcomeStatus::Dismissed;
+        return outcome;
+    }
+    if (kind_ == Kind::Detect) {
+        // No reader answered, or CANCEL: the search ends with none.
+        const bool found = transfer_.port != Transfer::kNoPort;
+        outcome.status = found ? OutcomeStatus::Done : OutcomeStatus::Failed;
+        outcome.detectedPort = transfer_.port;
+        outcome.failure.kind = found ? FailureKind::None : FailureKind::NoAnswer;
         return outcome;
     }
     if (transfer_.batch.result == TransferResult::Success) {
