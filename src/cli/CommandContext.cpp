@@ -128,5 +128,11 @@ void CommandContext::addPaceOption(CLI::App& subcommand, std::string& pace,
         .add_option("--pace", pace,
                     "reader: " + readerMeaning + " (default); window: the window's 500 ms ticks")
         ->type_name("reader|window")
-        ->check(CLI::IsMember({"reader", "window"}).description(""));
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return text == "reader" || text == "window"
+                           ? std::string()
+                           : "'" + text + "' is neither reader nor window";
+            },
+            ""));
 }

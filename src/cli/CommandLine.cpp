@@ -171,8 +171,11 @@ int CommandLine::parseFailed(const CLI::ParseError& problem) {
         return context_.outputComplete() ? ExitCode::kSuccess : ExitCode::kError;
     }
     const std::string what = problem.what();
+    const std::size_t colon = what.find(':');
     if (what.find("subcommand is required") != std::string::npos) {
         context_.error("Name a command; r550ctl --help lists them.");
+    } else if (what.find(" missing") != std::string::npos && colon != std::string::npos) {
+        context_.error(what.substr(0, colon) + " needs a value. See r550ctl --help.");
     } else {
         context_.error(sentence(what) + " See r550ctl --help.");
     }

@@ -67,7 +67,11 @@ Outcome DeviceOperations::detectReader(SettingsImage& image) {
         image.operating_mode() = SettingsImage::kModeRs232;
         image.com_port() = static_cast<std::uint8_t>(port);
     } else {
+        // No reader answered, or one where the window knows no port: the search ends with none.
         image.operating_mode() = SettingsImage::kModeNotFound;
+        outcome.status = OutcomeStatus::Failed;
+        outcome.failure.kind = FailureKind::NoAnswer;
+        outcome.detectedPort = Transfer::kNoPort;
     }
     return outcome;
 }
