@@ -1,6 +1,8 @@
 #include "cli/CommandContext.h"
 
 #include "cli/InterruptSignals.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsFileContents.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -116,6 +118,45 @@ bool CommandContext::signalsReady(const InterruptSignals& signals) {
         error(std::string("Ctrl+C cannot be taken: ") + std::strerror(errno));
     }
     return signals.valid();
+}
+
+bool CommandContext::loadSettingsFile(SettingsFileContents& file, const std::string& path,
+                                      Length length) {
+    if (!file.load(path)) {
+        error(file.reason());
+        return false;
+    }
+    if (file.wholeBlock()) {
+        return true;
+    }
+    if (length == Length::Refused) {
+        error(path + ": " + std::to_string(file.size()) + " bytes, not " +
+              std::to_string(SettingsImage::kSize) +
+              "; not a whole settings file, nothing sent (--any-length lays it over the factory "
+              "values)");
+        return false;
+    }
+    if (length == Length::Warned) {
+        error(file.sizeWarning());
+    } else {
+        note(file.sizeWarning());
+    }
+    return true;
+}
+
+bool CommandContext::outputAllowed(const std::string& path, bool force) {
+    std::error_code ignored;
+    // A link, even one to nothing, counts as there: the write would replace what it leads to.
+    if (!force && std::filesystem::exists(std::filesystem::symlink_status(path, ignored))) {
+        error(path + ": exists; --force replaces it.");
+        return false;
+    }
+    SettingsFileReport report;
+    if (checkSettingsFileTarget(path, report) != 0) {
+        error(report.reason);
+        return false;
+    }
+    return true;
 }
 
 nlohmann::ordered_json CommandContext::textOrNull(const std::string& text) {

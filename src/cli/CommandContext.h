@@ -12,6 +12,7 @@
 #include <vector>
 
 class InterruptSignals;
+class SettingsFileContents;
 
 // What every subcommand shares: the common options, the port map, where the system lists USB
 // serial adapters, the two output streams (data on stdout, messages on stderr), and the helpers
@@ -67,6 +68,17 @@ public:
     // Ctrl+C and the other interrupt signals taken: false with the message shown when they
     // cannot be.
     bool signalsReady(const InterruptSignals& signals);
+
+    // How a command takes a settings file that is not 3060 bytes long: refused, read over the
+    // factory values with a warning that shows even under --quiet, or with a note.
+    enum class Length { Refused, Warned, Noted };
+    // Reads a settings file over the factory values as the window's Load does; false, with the
+    // message shown, when it cannot be used.
+    bool loadSettingsFile(SettingsFileContents& file, const std::string& path, Length length);
+    // Whether a settings file may be written at `path`, told before anything is done: an existing
+    // file only with `force`, and never over anything that is no settings file. False with the
+    // message shown.
+    bool outputAllowed(const std::string& path, bool force);
 
     // JSON null for an empty text.
     static nlohmann::ordered_json textOrNull(const std::string& text);

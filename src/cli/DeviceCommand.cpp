@@ -2,7 +2,6 @@
 
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
-#include "cli/LoadedSettingsFile.h"
 #include "cli/ProgressLines.h"
 #include "cli/ReaderLoop.h"
 #include "cli/ReaderSearch.h"
@@ -10,6 +9,7 @@
 #include "cli/SettingRecord.h"
 #include "link/PortIoSelection.h"
 #include "settings/SettingDifferences.h"
+#include "settings/SettingsFileContents.h"
 #include "settings/SettingsImage.h"
 
 #include <algorithm>
@@ -70,20 +70,11 @@ TransferPacer::Limits DeviceCommand::limits() const {
 
 bool DeviceCommand::loadSettingsFile(CommandContext& context, const std::string& path,
                                      SettingsImage& image) const {
-    LoadedSettingsFile file;
-    if (!file.load(path)) {
-        context.error(path + ": cannot be read (" + file.reason() + ")");
+    SettingsFileContents file;
+    if (!context.loadSettingsFile(file, path,
+                                  anyLength_ ? CommandContext::Length::Warned
+                                             : CommandContext::Length::Refused)) {
         return false;
-    }
-    if (!file.wholeBlock() && !anyLength_) {
-        context.error(path + ": " + std::to_string(file.size()) + " bytes, not " +
-                      std::to_string(SettingsImage::kSize) +
-                      "; not a whole settings file, nothing sent (--any-length lays it over the "
-                      "factory values)");
-        return false;
-    }
-    if (!file.wholeBlock()) {
-        context.error(file.sizeWarning());
     }
     image = file.image();
     return true;

@@ -1,7 +1,7 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
 #include "cli/SettingRecord.h"
+#include "settings/SettingsFileContents.h"
 
 namespace {
 
@@ -15,12 +15,14 @@ public:
     }
 
     int run(CommandContext& context) override {
-        LoadedSettingsFile first;
-        LoadedSettingsFile second;
+        SettingsFileContents first;
+        SettingsFileContents second;
         // Both are read before either fails, so that one run names every file that cannot be
         // used.
-        const bool firstRead = first.loadAnyLength(first_, context);
-        const bool secondRead = second.loadAnyLength(second_, context);
+        const bool firstRead =
+            context.loadSettingsFile(first, first_, CommandContext::Length::Noted);
+        const bool secondRead =
+            context.loadSettingsFile(second, second_, CommandContext::Length::Noted);
         if (!firstRead || !secondRead) {
             return ExitCode::kUsage;
         }

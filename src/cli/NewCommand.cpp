@@ -1,7 +1,6 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
-#include "cli/OutputTarget.h"
+#include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 
 namespace {
@@ -19,20 +18,18 @@ public:
     }
 
     int run(CommandContext& context) override {
-        const SettingsImage block = LoadedSettingsFile::factoryBlock();
+        const SettingsImage block = factoryBlock();
         if (file_ == "-") {
             context.printBytes(reinterpret_cast<const char*>(block.raw().data()),
                                block.raw().size());
             return ExitCode::kSuccess;
         }
-        const std::string problem = outputTargetProblem(file_, force_);
-        if (!problem.empty()) {
-            context.error(file_ + ": " + problem + ".");
+        if (!context.outputAllowed(file_, force_)) {
             return ExitCode::kUsage;
         }
-        if (writeSettingsFile(block, file_) != 0) {
-            context.error(file_ + ": could not be written (" +
-                          LoadedSettingsFile::saveProblem(file_) + ").");
+        SettingsFileReport report;
+        if (writeSettingsFile(block, file_, report) != 0) {
+            context.error(report.reason);
             return ExitCode::kUsage;
         }
         return ExitCode::kSuccess;

@@ -1,7 +1,5 @@
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
-#include "cli/OutputTarget.h"
 #include "cli/ReaderSession.h"
 #include "cli/SettingRecord.h"
 #include "operations/DeviceTransaction.h"
@@ -65,10 +63,8 @@ protected:
         }
         for (const ReaderSession* session : sessions) {
             const std::string file = fileFor(*session);
-            const std::string problem =
-                file == kStandardOutput ? std::string() : outputTargetProblem(file, force_);
-            if (!problem.empty()) {
-                context.error(file + ": " + problem + "; no reader was read.");
+            if (file != kStandardOutput && !context.outputAllowed(file, force_)) {
+                context.error("no reader was read");
                 return ExitCode::kUsage;
             }
         }
@@ -106,9 +102,9 @@ protected:
                                    image.raw().size());
                 continue;
             }
-            if (writeSettingsFile(image, file) != 0) {
-                context.error(file + ": cannot be written (" +
-                              LoadedSettingsFile::saveProblem(file) + ")");
+            SettingsFileReport report;
+            if (writeSettingsFile(image, file, report) != 0) {
+                context.error(report.reason);
                 session->result.fail("cannot_write", "read, but " + file + " cannot be written");
                 continue;
             }

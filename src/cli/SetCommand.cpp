@@ -1,8 +1,8 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
 #include "settings/SettingAssignment.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsFileContents.h"
 
 namespace {
 
@@ -53,9 +53,9 @@ bool SetCommand::check(CommandContext& context, std::vector<SettingAssignment>& 
 int SetCommand::run(CommandContext& context) {
     std::vector<SettingAssignment> checked;
     const bool usable = check(context, checked);
-    LoadedSettingsFile file;
+    SettingsFileContents file;
     if (!file.load(file_)) {
-        context.error(file_ + ": " + file.reason() +
+        context.error(file.reason() +
                       (file.missing() ? "; r550ctl new " + file_ + " makes one" : ""));
         return ExitCode::kUsage;
     }
@@ -76,9 +76,9 @@ int SetCommand::run(CommandContext& context) {
             return ExitCode::kUsage;
         }
     }
-    if (writeSettingsFile(file.image(), file_) != 0) {
-        context.error(file_ + ": could not be written (" + LoadedSettingsFile::saveProblem(file_) +
-                      "); the file is as it was");
+    SettingsFileReport report;
+    if (writeSettingsFile(file.image(), file_, report) != 0) {
+        context.error(report.reason + "; the file is as it was");
         return ExitCode::kUsage;
     }
     return ExitCode::kSuccess;

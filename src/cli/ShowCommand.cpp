@@ -1,8 +1,8 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/LoadedSettingsFile.h"
 #include "cli/SettingRecord.h"
 #include "settings/SettingTable.h"
+#include "settings/SettingsFileContents.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ public:
     }
 
     int run(CommandContext& context) override {
-        LoadedSettingsFile file;
-        if (!file.loadAnyLength(file_, context)) {
+        SettingsFileContents file;
+        if (!context.loadSettingsFile(file, file_, CommandContext::Length::Noted)) {
             return ExitCode::kUsage;
         }
         for (const NamedSetting& setting : SettingTable::all()) {

@@ -174,6 +174,12 @@ bool SerialLink::openAs(const std::filesystem::path& device, int portNumber) {
     if (::ioctl(fd_.get(), TIOCMBIS, &lines) != 0 && !isUnsupportedRequest(errno)) {
         return fail(errno);
     }
+    // What waits in the port is from before this open (the late reply of an exchange that was
+    // cut short, noise of a reader powering up) and would be read as the answer to the next
+    // frame. Only input is dropped; nothing goes out.
+    if (::tcflush(fd_.get(), TCIFLUSH) != 0) {
+        return fail(errno);
+    }
     return true;
 }
 

@@ -25,7 +25,7 @@ TransferPacer::TransferPacer(TransferEngine& engine, Clock& clock, Pace pace, Li
 void TransferPacer::start(const Waiting& waiting) {
     key_ = -1;
     seen_ = 0;
-    windowTicking_ = false;
+    windowTicks_.stop();
     engine_.start();
     service(waiting);
 }
@@ -173,7 +173,7 @@ void TransferPacer::service(const Waiting& waiting) {
             serviceWindow(now);
             break;
         }
-        windowTicking_ = false;
+        windowTicks_.stop();
         int limitMs = 0;
         const Action action = nextAction(now, have, limitMs);
         if (action == Action::Wait) {
@@ -204,24 +204,12 @@ void TransferPacer::service(const Waiting& waiting) {
 }
 
 void TransferPacer::serviceWindow(std::int64_t nowMs) {
-    const int period = engine_.workPeriodMs();
-    if (!windowTicking_ || period != workPeriodMs_) {
-        // Timer 2 (re)started: its first tick comes one period on.
-        windowTicking_ = true;
-        workPeriodMs_ = period;
-        nextWorkMs_ = nowMs + period;
-    }
-    if (period > 0 && nowMs >= nextWorkMs_) {
+    windowTicks_.follow(engine_.workPeriodMs(), nowMs);
+    if (windowTicks_.due(nowMs)) {
         engine_.workTick();
         const std::int64_t after = clock_.nowMilliseconds();
-        // A timer that fell behind (a keyboard send held the thread) fires once, not once per
-        // missed period.
-        nextWorkMs_ = nextWorkMs_ + period > after ? nextWorkMs_ + period : after + period;
-        const int newPeriod = engine_.workPeriodMs();
-        if (newPeriod != period) {
-            workPeriodMs_ = newPeriod;
-            nextWorkMs_ = after + newPeriod;
-        }
+        windowTicks_.ticked(after);
+        windowTicks_.follow(engine_.workPeriodMs(), after);
         nowMs = after;
         if (engine_.finished()) {
             return;
@@ -243,8 +231,8 @@ std::optional<std::int64_t> TransferPacer::deadline() const {
     std::optional<std::int64_t> due = limitDeadline(limitMs);
     const auto earliest = [&due](std::int64_t at) { due = due ? std::min(*due, at) : at; };
     if (windowPaced()) {
-        if (windowTicking_ && workPeriodMs_ > 0) {
-            earliest(nextWorkMs_);
+        if (const std::optional<std::int64_t> tick = windowTicks_.nextTickMs()) {
+            earliest(*tick);
         }
         return due;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/WorkTickSchedule.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -69,8 +71,7 @@ private:
     std::int64_t stepStartMs_ = 0;
     std::int64_t replyStartMs_ = 0;
     std::int64_t lastArrivalMs_ = 0;
-    int seen_ = 0;               // bytes waiting after the last service
-    bool windowTicking_ = false; // nextWorkMs_ belongs to the window's ticks of this step
-    int workPeriodMs_ = 0;
-    std::int64_t nextWorkMs_ = 0;
+    int seen_ = 0; // bytes waiting after the last service
+    // The window's ticks; running only while the current step is paced by them.
+    WorkTickSchedule windowTicks_;
 };

@@ -63,3 +63,9 @@ int applyFactoryDefaults(SettingsImage& image, const std::string& file) {
     writeFactoryValues(image);
     return writeSettingsFile(image, file);
 }
+
+SettingsImage factoryBlock() {
+    SettingsImage image;
+    writeFactoryValues(image);
+    return image;
+}

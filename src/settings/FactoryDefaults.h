@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
+#include "settings/SettingsImage.h"
 
-class SettingsImage;
+#include <string>
 
 // Name of the file that holds the factory values; rewritten at every start and after a reset.
 inline constexpr const char* kDefaultSettingsFile = "Default.cfg";
@@ -15,3 +15,7 @@ int applyFactoryDefaults(SettingsImage& image, const std::string& file = kDefaul
 
 // Only the values, without the file. Used by the simulator too.
 void writeFactoryValues(SettingsImage& image);
+
+// The factory values over an all-zero block: the 3060 bytes the window writes to Default.cfg at
+// its start (operating_mode and com_port 0, every byte the factory values leave alone 0).
+SettingsImage factoryBlock();

@@ -35,7 +35,8 @@ struct NamedSetting {
     // Byte: the values the page can show and the setting takes.
     std::uint8_t low;
     std::uint8_t high;
-    // Choice: its values, in the order the page lists them.
+    // Choice: its values, in the order the page lists them. Byte: the values outside its range
+    // that it may hold all the same, each with what it means.
     std::span<const SettingChoice> choices;
     // The caption of the control that shows it.
     std::string_view caption;

@@ -1,7 +1,10 @@
 #include "settings/SettingAssignment.h"
 
+#include "base/NearestWords.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
+
+#include <vector>
 
 namespace {
 
@@ -9,23 +12,36 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-// The settings whose key is the last part of `name` ("beep", "track4.beep": track1.beep to
-// track3.beep), as "a, b or c"; empty when there are none.
-std::string sameKey(std::string_view name) {
+// "'a'", "'a' or 'b'", "'a', 'b' or 'c'".
+std::string alternatives(const std::vector<std::string_view>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const char* separator = i == 0 ? "" : (i + 1 == names.size() ? " or " : ", ");
+        text += separator + ("'" + std::string(names[i]) + "'");
+    }
+    return text;
+}
+
+// The settings a mistyped name most likely meant: those a slip of the fingers or a wrong case away,
+// else those whose key is the last part of `name` ("beep", "track4.beep": track1.beep to
+// track3.beep). Empty when there are none.
+std::vector<std::string_view> nearNames(std::string_view name) {
+    std::vector<std::string_view> names;
+    for (const NamedSetting& setting : SettingTable::all()) {
+        names.push_back(setting.name);
+    }
+    std::vector<std::string_view> near = NearestWords::of(name, names);
+    if (!near.empty()) {
+        return near;
+    }
     const std::size_t dot = name.rfind('.');
     const std::string_view key = dot == std::string_view::npos ? name : name.substr(dot + 1);
-    std::string names;
-    std::string last;
     for (const NamedSetting& setting : SettingTable::all()) {
-        if (key.empty() || setting.key() != key) {
-            continue;
+        if (!key.empty() && setting.key() == key) {
+            near.push_back(setting.name);
         }
-        if (!last.empty()) {
-            names += (names.empty() ? "" : ", ") + last;
-        }
-        last = std::string(setting.name);
     }
-    return names.empty() ? last : names + " or " + last;
+    return near;
 }
 
 } // namespace
@@ -38,9 +54,9 @@ SettingStatus SettingAssignment::parse(std::string_view text, std::string& error
     const NamedSetting* setting = SettingTable::find(name);
     if (setting == nullptr) {
         error = "unknown setting " + quoted(name);
-        const std::string near = sameKey(name);
+        const std::vector<std::string_view> near = nearNames(name);
         if (!near.empty()) {
-            error += "; did you mean " + near + "?";
+            error += "; did you mean " + alternatives(near) + "?";
         }
         return SettingStatus::UnknownName;
     }

@@ -18,8 +18,9 @@ constexpr NamedSetting flag(std::string_view name, int slot, std::uint8_t bit,
 }
 
 constexpr NamedSetting byte(std::string_view name, std::size_t offset, std::uint8_t low,
-                            std::uint8_t high, std::string_view caption, std::string_view meaning) {
-    return {name, Kind::Byte, offset, 0xFF, low, high, {}, caption, meaning};
+                            std::uint8_t high, std::string_view caption, std::string_view meaning,
+                            std::span<const SettingChoice> outside = {}) {
+    return {name, Kind::Byte, offset, 0xFF, low, high, outside, caption, meaning};
 }
 
 constexpr NamedSetting choice(std::string_view name, std::size_t offset, std::uint8_t mask,
@@ -40,6 +41,10 @@ constexpr SettingChoice kOperatingModes[] = {
 constexpr SettingChoice kBaudRates[] = {
     {1, "600", "600"},   {2, "1200", "1200"},   {3, "2400", "2400"},  {4, "4800", "4800"},
     {5, "9600", "9600"}, {6, "19200", "19200"}, {7, "38400", "38400"}};
+// What the window stores in com_port besides a port of the list: no port (the reader sits in the
+// keyboard line, or none was chosen) and, after a search that found no reader, 255.
+constexpr SettingChoice kNoComPort[] = {{0, "0", "no port"},
+                                        {SettingsImage::kUnknown, "255", "no reader found"}};
 constexpr SettingChoice kOutputModes[] = {{0x00, "scan_code", "Scan code mode"},
                                           {0x02, "alt", "ALT mode"}};
 
@@ -55,7 +60,8 @@ constexpr std::array kTable = {
            "Operating Mode",
            "how the reader is attached: in the keyboard line or on a serial port"),
     byte("main.com_port", SettingsImage::kComPortOffset, 1, 98, "Com Port",
-         "the serial port COMn the reader is on (0: it was found in the keyboard line)"),
+         "the serial port COMn the reader is on (0: it was found in the keyboard line)",
+         kNoComPort),
     choice("main.baud_rate", dataByte(SettingsImage::kBaudCodeSlot), 0xFF, kBaudRates,
            "Baud Rate(BPS)", "the reader's serial speed in bit/s"),
     byte("main.scan_code_delay", dataByte(SettingsImage::kScanCodeDelaySlot), 0, 254,

@@ -81,8 +81,12 @@ bool parseCodeList(std::string_view text, Codes& out, std::string& reason) {
             const std::string_view digits = close == std::string_view::npos
                                                 ? std::string_view{}
                                                 : text.substr(i + 1, close - i - 1);
-            if (!decimal(digits, code) || code < 1 || code > 255) {
+            if (!decimal(digits, code)) {
                 reason = "\"{\" must start a code {1} to {255}";
+                return false;
+            }
+            if (code < 1 || code > 255) {
+                reason = "{" + std::string(digits) + "} is outside 1..255";
                 return false;
             }
             i = close + 1;
@@ -120,6 +124,23 @@ SettingStatus refuse(SettingStatus status, const NamedSetting& setting, const st
                      std::string& error) {
     error = std::string(setting.name) + ": " + why;
     return status;
+}
+
+// A number in the setting's range, or one of the values its choices name outside it.
+SettingStatus writeByte(SettingsImage& image, const NamedSetting& setting, std::string_view text,
+                        std::string& error) {
+    int value = 0;
+    if (!decimal(text, value)) {
+        return refuse(SettingStatus::BadValue, setting,
+                      quoted(text) + " is not a number " + settingValues(setting), error);
+    }
+    if ((value < setting.low || value > setting.high) &&
+        (value > 0xFF || choiceOf(setting, static_cast<std::uint8_t>(value)) == nullptr)) {
+        return refuse(SettingStatus::OutOfRange, setting,
+                      quoted(text) + " is out of range " + settingValues(setting), error);
+    }
+    setMasked(image, setting, static_cast<std::uint8_t>(value));
+    return SettingStatus::Ok;
 }
 
 } // namespace
@@ -164,20 +185,8 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
         return refuse(SettingStatus::BadValue, setting,
                       quoted(text) + " is not one of " + settingValues(setting), error);
     }
-    case SettingKind::Byte: {
-        int value = 0;
-        if (!decimal(text, value)) {
-            return refuse(SettingStatus::BadValue, setting,
-                          quoted(text) + " is not a number " + settingValues(setting), error);
-        }
-        if (value < setting.low || value > setting.high) {
-            return refuse(SettingStatus::OutOfRange, setting,
-                          std::to_string(value) + " is out of range " + settingValues(setting),
-                          error);
-        }
-        setMasked(image, setting, static_cast<std::uint8_t>(value));
-        return SettingStatus::Ok;
-    }
+    case SettingKind::Byte:
+        return writeByte(image, setting, text, error);
     case SettingKind::Choice:
         for (const SettingChoice& c : setting.choices) {
             if (sameWord(text, c.token) || sameWord(text, c.label)) {
@@ -185,13 +194,19 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
                 return SettingStatus::Ok;
             }
         }
+        // A value with no word, as settingText shows it: it goes back as it came.
+        if (int value = 0; decimal(text, value) && (value & ~setting.mask) == 0 &&
+                           choiceOf(setting, static_cast<std::uint8_t>(value)) == nullptr) {
+            setMasked(image, setting, static_cast<std::uint8_t>(value));
+            return SettingStatus::Ok;
+        }
         return refuse(SettingStatus::BadValue, setting,
                       quoted(text) + " is not one of " + settingValues(setting), error);
     case SettingKind::CodeList: {
         Codes parsed;
         std::string reason;
         if (!parseCodeList(text, parsed, reason)) {
-            return refuse(SettingStatus::BadCodeList, setting, reason, error);
+            return refuse(SettingStatus::BadCodeList, setting, quoted(text) + ": " + reason, error);
         }
         // Count and codes; the places behind the last code are cleared, bytes 8 and 9 kept.
         std::uint8_t* record = image.raw().data() + setting.offset;
@@ -219,8 +234,13 @@ std::string settingValues(const NamedSetting& setting) {
     switch (setting.kind) {
     case SettingKind::Flag:
         return "on, off";
-    case SettingKind::Byte:
-        return std::to_string(setting.low) + ".." + std::to_string(setting.high);
+    case SettingKind::Byte: {
+        std::string values = std::to_string(setting.low) + ".." + std::to_string(setting.high);
+        for (const SettingChoice& c : setting.choices) {
+            values += ", " + std::string(c.token) + " (" + std::string(c.label) + ")";
+        }
+        return values;
+    }
     case SettingKind::Choice: {
         std::string values;
         for (const SettingChoice& c : setting.choices) {

@@ -237,8 +237,9 @@ void MainDialog::loadSettingFile() {
     }
     // The name becomes the one "Save" writes only once the file was read: a file that cannot be
     // loaded must not be written over by the next save.
-    if (readSettingsFile(image_, *chosen) != 0) {
-        messages_.showFileError();
+    SettingsFileReport report;
+    if (readSettingsFile(image_, *chosen, report) != 0) {
+        messages_.showFileError(report.reason);
         return;
     }
     currentSettingsFile_ = *chosen;
@@ -264,8 +265,9 @@ void MainDialog::saveSettingFileAs() {
 void MainDialog::writeCurrentSettingsFile() {
     // The visible page's edits go into the block first, whichever of the two saves runs.
     storePages();
-    if (writeSettingsFile(image_, currentSettingsFile_) != 0) {
-        messages_.showFileError();
+    SettingsFileReport report;
+    if (writeSettingsFile(image_, currentSettingsFile_, report) != 0) {
+        messages_.showFileError(report.reason);
         return;
     }
     messages_.show("Save settings file ok!", kFileMessageCaption);

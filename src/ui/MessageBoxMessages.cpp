@@ -35,8 +35,8 @@ void MessageBoxMessages::show(const std::string& text, const std::string& captio
     showBox(window_, QMessageBox::NoIcon, text, caption, detail);
 }
 
-void MessageBoxMessages::showFileError() {
-    // Deliberately names neither the file nor the reason; the operator retries with another name.
+void MessageBoxMessages::showFileError(const std::string& detail) {
+    // The text itself names neither the file nor the reason; the detail under it does.
     showBox(window_, QMessageBox::Warning, "The settings file could not be opened or written.",
-            applicationName_);
+            applicationName_, detail);
 }

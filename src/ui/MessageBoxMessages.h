@@ -18,7 +18,7 @@ public:
 
     void show(const std::string& text, const std::string& caption,
               const std::string& detail = {}) override;
-    void showFileError() override;
+    void showFileError(const std::string& detail = {}) override;
 
 private:
     std::string applicationName_;

@@ -10,6 +10,7 @@ public:
     // do about it. All three are plain text, never markup.
     virtual void show(const std::string& text, const std::string& caption,
                       const std::string& detail = {}) = 0;
-    // The generic box shown when a file cannot be written or opened (no name, no reason).
-    virtual void showFileError() = 0;
+    // The generic box shown when a file cannot be written or opened. Its text names neither the
+    // file nor the reason; `detail`, when not empty, says both under it.
+    virtual void showFileError(const std::string& detail = {}) = 0;
 };

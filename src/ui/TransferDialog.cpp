@@ -146,11 +146,15 @@ void TransferDialog::onWorkTick() {
 }
 
 void TransferDialog::followWorkPeriod() {
-    const int period = engine_.workPeriodMs();
-    if (period <= 0) {
+    switch (workTicks_.follow(engine_.workPeriodMs())) {
+    case WorkTickSchedule::TimerChange::None:
+        break;
+    case WorkTickSchedule::TimerChange::Restart:
+        workTimer_->start(workTicks_.periodMs());
+        break;
+    case WorkTickSchedule::TimerChange::Stop:
         workTimer_->stop();
-    } else if (!workTimer_->isActive() || workTimer_->interval() != period) {
-        workTimer_->start(period);
+        break;
     }
 }
 
@@ -165,6 +169,7 @@ void TransferDialog::endIfFinished() {
 void TransferDialog::stopTimers() {
     progressTimer_->stop();
     workTimer_->stop();
+    workTicks_.stop();
 }
 
 void TransferDialog::showProgress(int value, bool paintNow) {

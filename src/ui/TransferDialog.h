@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/WorkTickSchedule.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -52,6 +54,7 @@ private:
     QPushButton* cancel_;
     QTimer* progressTimer_;
     QTimer* workTimer_;
+    WorkTickSchedule workTicks_;
     QEvent* lastKey_ = nullptr;
     QPointer<QWidget> lastKeyReceiver_;
 };

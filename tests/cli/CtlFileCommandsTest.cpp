@@ -2,7 +2,7 @@
 // the test's own.
 
 #include "RunningProgram.h"
-#include "cli/LoadedSettingsFile.h"
+#include "settings/FactoryDefaults.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 #include "support/TempFolder.h"
@@ -58,7 +58,7 @@ Values byName(const std::string& output, const char* member) {
 TEST_F(CtlFileCommandsTest, EveryNamedSettingRoundTripsThroughSetShowAndDiff) {
     // For every setting a valid value other than its factory one; each code list its own, with
     // '=' in the value, '{' and a control code.
-    const SettingsImage factoryBlock = LoadedSettingsFile::factoryBlock();
+    const SettingsImage factoryBlock = ::factoryBlock();
     Values factoryValues;
     Values values;
     std::vector<std::string> set{"set", file("edited.cfg")};
@@ -119,10 +119,10 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
                                             "main.scan_code_delay=300", "msr.prefix={0}"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.errors,
-              "r550ctl: unknown setting \"main.beep\"; did you mean track1.beep, track2.beep or "
-              "track3.beep? (r550ctl names lists every setting)\n"
-              "r550ctl: main.scan_code_delay: 300 is out of range 0..254\n"
-              "r550ctl: msr.prefix: \"{\" must start a code {1} to {255}; it takes up to 7 codes "
+              "r550ctl: unknown setting \"main.beep\"; did you mean 'track1.beep', 'track2.beep' "
+              "or 'track3.beep'? (r550ctl names lists every setting)\n"
+              "r550ctl: main.scan_code_delay: \"300\" is out of range 0..254\n"
+              "r550ctl: msr.prefix: \"{0}\": {0} is outside 1..255; it takes up to 7 codes "
               "1..255, as characters 32..126 and {n} for any other code (\"T1{13}\")\n"
               "r550ctl: " +
                   shop + ": nothing set, the file is as it was\n");
@@ -130,7 +130,7 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
 
     const RunningProgram::Result missing = ctl({"set", file("none.cfg"), "main.buzzer=off"});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_EQ(missing.errors, "r550ctl: " + file("none.cfg") + ": no such file; r550ctl new " +
+    EXPECT_EQ(missing.errors, "r550ctl: " + file("none.cfg") + " does not exist; r550ctl new " +
                                   file("none.cfg") + " makes one\n");
     EXPECT_EQ(ctl({"show", file("none.cfg")}).exitCode, 2);
     EXPECT_EQ(ctl({"diff", shop, folder.path().string()}).exitCode, 2);

@@ -21,10 +21,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -703,6 +705,104 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
                   {afterReset.begin() + static_cast<std::ptrdiff_t>(all.size()), afterReset.end()}),
               "1b 21 01 e0 1f c4");
     EXPECT_TRUE(reader_->frames().empty());
+}
+
+// --- Files that are no settings files ----------------------------------------------------------
+
+// What a path is, as far as a writer could change it: its type, node, device and link target.
+std::string whatIs(const fs::path& path) {
+    struct stat entry {};
+    std::error_code error;
+    return ::lstat(path.c_str(), &entry) != 0
+               ? "nothing"
+               : std::to_string(entry.st_mode) + " " + std::to_string(entry.st_ino) + " " +
+                     std::to_string(entry.st_rdev) + " " + fs::read_symlink(path, error).string();
+}
+
+// A kind of file that a settings file must never replace, as the refusal names it, and how to
+// make one (false where it cannot be made: a device node needs root).
+struct OddTarget {
+    const char* stem;
+    const char* kind;
+    std::function<bool(const fs::path&)> make;
+};
+
+// r550ctl with these arguments ("{}": the target) must refuse the target by its kind, exit 2.
+auto ctlRefuses(std::vector<std::string> arguments) {
+    return [arguments](const fs::path& target, const OddTarget& odd) {
+        std::vector<std::string> command = {R550_CTL_PROGRAM};
+        for (const std::string& argument : arguments) {
+            command.push_back(argument == "{}" ? target.string() : argument);
+        }
+        const ChildProcess::Capture run = ChildProcess::run(command);
+        return testing::AssertionResult(run.exitCode == 2 &&
+                                        run.output.find(odd.kind) != std::string::npos)
+               << run.exitCode << ": " << run.output;
+    };
+}
+
+// Every writer of settings files against every kind of odd target: each refuses, each target
+// stays what it was, nothing is created.
+TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
+    const fs::path work = folder_.path() / "work";
+    const std::vector<OddTarget> targets = {
+        {"pipe", "is a named pipe",
+         [](const fs::path& p) { return ::mkfifo(p.c_str(), 0644) == 0; }},
+        {"device", "is a device",
+         [](const fs::path& p) { return ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},
+        {"folder", "is a folder", [](const fs::path& p) { return fs::create_directory(p); }},
+        {"dangling", "is a symbolic link to nothing",
+         [&](const fs::path& p) { return ::symlink((work / "gone.cfg").c_str(), p.c_str()) == 0; }},
+    };
+    // The window's Save as, typed without ".cfg" (which the window adds, and so a folder is not
+    // opened by the dialog); an existing NAME.cfg is confirmed when the window asks.
+    const auto saveAs = [&](const fs::path& target, const OddTarget& odd) {
+        std::optional<ScreenWindow> question;
+        if (!choose(kSaveSettingFileAs) || !answerFileDialog("Save As", work / odd.stem) ||
+            (fs::exists(target) &&
+             (!pollUntil(10s, [&] { return (question = findWindow(kProgramName, false)); }) ||
+              !screen_->pressKeys(*question, {"alt+y"}) || !pollUntil(10s, [&] {
+                  return findWindow(kProgramName, false).value_or(ScreenWindow{}).id !=
+                         question->id;
+              })))) {
+            return testing::AssertionFailure() << "could not save as; " << showing();
+        }
+        return expectMessage(kProgramName,
+                             {"could not be opened or written", odd.kind, "not a settings file"});
+    };
+    const std::vector<std::pair<
+        const char*, std::function<testing::AssertionResult(const fs::path&, const OddTarget&)>>>
+        writers = {
+            {"r550ctl new --force", ctlRefuses({"new", "{}", "--force"})},
+            {"r550ctl set", ctlRefuses({"set", "{}", "main.buzzer=off"})},
+            {"r550ctl read -o --force", ctlRefuses({"read", "-p", "1", "-o", "{}", "--force"})},
+            {"the window's Save as", saveAs},
+        };
+
+    ASSERT_TRUE(startTool());
+    std::optional<ScreenWindow> detection;
+    ASSERT_TRUE(pollUntil(20s, [&] {
+        return trace().size() == 3 && (detection = transferWindow()).has_value();
+    })) << showing();
+    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // the search ends at once
+    ASSERT_TRUE(waitForMainWindow(10s));
+    std::size_t made = 0;
+    for (const OddTarget& odd : targets) {
+        const fs::path target = work / (std::string(odd.stem) + ".cfg");
+        if (!odd.make(target)) {
+            std::printf("%s cannot be made here; skipped\n", target.c_str());
+            continue;
+        }
+        ++made;
+        const std::string before = whatIs(target);
+        for (const auto& [name, write] : writers) {
+            EXPECT_TRUE(write(target, odd)) << name << " to " << odd.stem;
+            EXPECT_EQ(whatIs(target), before) << name << " changed " << odd.stem;
+        }
+    }
+    // Beside them only Default.cfg: no temporary file, nothing where the link leads.
+    EXPECT_EQ(std::distance(fs::directory_iterator(work), {}),
+              static_cast<std::ptrdiff_t>(made + 1));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "support/RecordingPortIo.h"
 #include "support/TempFolder.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -291,4 +292,19 @@ TEST(SerialFaults, EachFailureNamesItsReason) {
     EXPECT_EQ(transfer.failure.kind, FailureKind::UnexpectedAnswer);
     EXPECT_EQ(transfer.failure.received, (Bytes{0x1B, 0x1D, 0x00, 0x00, 0x00, 0xAA}));
     EXPECT_FALSE(b.link.isOpen());
+}
+
+// The late reply of an exchange cut short, still in the port when the next transaction opens it,
+// is dropped there: the next transaction reads only what comes after its open.
+TEST(SerialFaults, BytesThatArrivedBeforeTheOpenAreNotRead) {
+    ReaderBench bench;
+    ASSERT_TRUE(bench.ready());
+    ASSERT_TRUE(bench.pty.send({0x1B, 0x1D, 0x01, 0xAA}));
+    ASSERT_TRUE(bench.link.open(kReaderPort));
+    std::array<std::uint8_t, 8> buffer{};
+    EXPECT_EQ(bench.link.read(buffer.data(), 8).count, 0);
+    ASSERT_TRUE(bench.pty.send({0x1B, 0x05}));
+    EXPECT_EQ(bench.link.read(buffer.data(), 8).count, 2);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 2), (Bytes{0x1B, 0x05}));
+    EXPECT_TRUE(bench.pty.receive(1, 0).empty()) << "nothing is sent";
 }

@@ -256,9 +256,11 @@ TEST(SettingText, RefusedTextsLeaveTheBlockAndSayWhy) {
         {"main.buzzer", "maybe", SettingStatus::BadValue,
          "main.buzzer: \"maybe\" is not one of on, off"},
         {"main.buzzer", "", SettingStatus::BadValue, "not one of on, off"},
-        {"main.scan_code_delay", "255", SettingStatus::OutOfRange, "255 is out of range 0..254"},
-        {"main.com_port", "0", SettingStatus::OutOfRange, "0 is out of range 1..98"},
-        {"main.com_port", "99999999999", SettingStatus::OutOfRange, "out of range 1..98"},
+        {"main.scan_code_delay", "255", SettingStatus::OutOfRange,
+         "\"255\" is out of range 0..254"},
+        {"main.com_port", "99", SettingStatus::OutOfRange, "\"99\" is out of range 1..98"},
+        {"main.scan_code_delay", "99999999999999999999", SettingStatus::OutOfRange,
+         "main.scan_code_delay: \"99999999999999999999\" is out of range 0..254"},
         {"main.char_code_delay", "-1", SettingStatus::BadValue, "is not a number 0..254"},
         {"main.char_code_delay", " 5", SettingStatus::BadValue, "is not a number"},
         {"main.char_code_delay", "0x10", SettingStatus::BadValue, "is not a number"},
@@ -266,9 +268,11 @@ TEST(SettingText, RefusedTextsLeaveTheBlockAndSayWhy) {
          "600, 1200, 2400, 4800, 9600, 19200, 38400"},
         {"msr.kb_output_mode", "alt mode!", SettingStatus::BadValue, "scan_code, alt"},
         {"track1.prefix", "12345678", SettingStatus::BadCodeList,
-         "track1.prefix: more than 7 codes"},
-        {"track1.prefix", "{0}", SettingStatus::BadCodeList, "{1} to {255}"},
-        {"track1.prefix", "{256}", SettingStatus::BadCodeList, "{1} to {255}"},
+         "track1.prefix: \"12345678\": more than 7 codes"},
+        {"track1.prefix", "A{0}", SettingStatus::BadCodeList,
+         "track1.prefix: \"A{0}\": {0} is outside 1..255"},
+        {"track1.prefix", "{256}", SettingStatus::BadCodeList, "{256} is outside 1..255"},
+        {"main.operating_mode", "256", SettingStatus::BadValue, "keyboard_wedge, rs232"},
         {"track1.prefix", "{13", SettingStatus::BadCodeList, "{1} to {255}"},
         {"track1.prefix", "{}", SettingStatus::BadCodeList, "{1} to {255}"},
         {"track1.prefix", "{1 3}", SettingStatus::BadCodeList, "{1} to {255}"},
@@ -293,7 +297,7 @@ TEST(SettingText, PlacesAndValuesForTheReference) {
     EXPECT_EQ(place("msr.kb_output_mode"), "slot 18 (0x2B2) bits 0x02");
     EXPECT_EQ(place("track3.suffix"), "slot 31 (0x334..0x33B)");
     EXPECT_EQ(values("main.buzzer"), "on, off");
-    EXPECT_EQ(values("main.com_port"), "1..98");
+    EXPECT_EQ(values("main.com_port"), "1..98, 0 (no port), 255 (no reader found)");
     EXPECT_EQ(values("main.operating_mode"), "keyboard_wedge, rs232");
 }
 

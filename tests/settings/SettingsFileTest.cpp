@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -77,42 +78,51 @@ TEST(SettingsFile, ShortEmptyAndLongFilesReplaceOnlyWhatTheyHold) {
     }
 }
 
-TEST(SettingsFile, MissingFileReadsAsFailureAndLeavesTheBlock) {
+// The link stays and its file is replaced; the new file keeps the old one's owner, group and mode.
+TEST(SettingsFile, ASaveThroughALinkKeepsTheLinkOwnerAndMode) {
     TempFolder folder;
-    SettingsImage image = patterned();
-    EXPECT_EQ(readSettingsFile(image, (folder.path() / "none.cfg").string()), -1);
-    EXPECT_EQ(image.raw(), patterned().raw());
+    const auto file = folder.path() / "real.cfg";
+    const auto link = folder.path() / "link.cfg";
+    writeBytes(file, 3060, 0);
+    ::chmod(file.c_str(), 0604);
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(file.c_str(), 1234, 5678) == 0);
+    std::filesystem::create_symlink(file, link);
+    const SettingsImage image = patterned();
+    ASSERT_EQ(writeSettingsFile(image, link.string()), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(fileBytes(file), std::vector<std::uint8_t>(image.raw().begin(), image.raw().end()));
+    struct stat saved {};
+    ASSERT_EQ(::stat(file.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 07777, 0604u);
+    EXPECT_TRUE(!root || (saved.st_uid == 1234u && saved.st_gid == 5678u));
 }
 
-TEST(SettingsFile, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {
+// A folder that takes no new file: a file that may be written is written in place. Root writes
+// any folder, so root runs it as the user nobody.
+TEST(SettingsFile, AReadOnlyFolderGetsItsFileRewrittenInPlace) {
     TempFolder folder;
     const auto file = folder.path() / "keep.cfg";
-    const SettingsImage old = patterned();
-    ASSERT_EQ(writeSettingsFile(old, file.string()), 0);
-
-    // A folder that does not exist, and a target that is a folder: the save fails with 1.
-    EXPECT_EQ(writeSettingsFile(SettingsImage(), (folder.path() / "no/such.cfg").string()), 1);
-    std::filesystem::create_directory(folder.path() / "dir.cfg");
-    EXPECT_EQ(writeSettingsFile(SettingsImage(), (folder.path() / "dir.cfg").string()), 1);
-
-    // A full disk: a file-size limit makes the write fail part-way, as a full disk does.
-    {
-        FileSizeLimit limit(1000);
-        EXPECT_EQ(writeSettingsFile(SettingsImage(), file.string()), 1);
+    writeBytes(file, 4000, 0x11);
+    const uid_t nobody = 65534;
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || (::chown(folder.path().c_str(), nobody, nobody) == 0 &&
+                          ::chown(file.c_str(), nobody, nobody) == 0));
+    ::chmod(folder.path().c_str(), 0555);
+    const auto save = [&] {
+        SettingsFileReport report;
+        return writeSettingsFile(patterned(), file.string()) == 0 &&
+               writeSettingsFile(patterned(), (folder.path() / "new.cfg").string(), report) == 1 &&
+               report.reason == "this user may not create files in " + folder.path().string();
+    };
+    const pid_t child = root ? ::fork() : -1;
+    if (child == 0) {
+        ::_exit(::setgid(nobody) == 0 && ::setuid(nobody) == 0 && save() ? 0 : 1);
     }
-
-    // A folder without write permission (root ignores the bits, so only check as a user).
-    if (::geteuid() != 0) {
-        ::chmod(folder.path().c_str(), 0555);
-        EXPECT_EQ(writeSettingsFile(SettingsImage(), file.string()), 1);
-        ::chmod(folder.path().c_str(), 0755);
-    }
-
-    SettingsImage loaded;
-    ASSERT_EQ(readSettingsFile(loaded, file.string()), 0);
-    EXPECT_EQ(loaded.raw(), old.raw());
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        EXPECT_NE(entry.path().filename().string().rfind(".r550tool-", 0), 0u)
-            << "temporary file left behind: " << entry.path();
-    }
+    int status = 0;
+    const bool saved = root ? ::waitpid(child, &status, 0) == child && status == 0 : save();
+    ::chmod(folder.path().c_str(), 0755);
+    EXPECT_TRUE(saved);
+    const SettingsImage image = patterned();
+    EXPECT_EQ(fileBytes(file), std::vector<std::uint8_t>(image.raw().begin(), image.raw().end()));
 }

@@ -20,8 +20,12 @@ public:
               const std::string& detail = {}) override {
         shown.push_back({text, caption, detail});
     }
-    void showFileError() override { ++fileErrors; }
+    void showFileError(const std::string& detail = {}) override {
+        ++fileErrors;
+        fileErrorDetails.push_back(detail);
+    }
 
     std::vector<Message> shown;
     int fileErrors = 0;
+    std::vector<std::string> fileErrorDetails;
 };

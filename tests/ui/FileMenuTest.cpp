@@ -189,4 +189,34 @@ TEST_F(FileMenu, FailedSaveShowsTheFileErrorAndNoSuccess) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// Under the generic file-error box, the file and why it could not be used. (Save as against odd
+// targets: the black-box run.)
+TEST_F(FileMenu, AFailedLoadOrSaveSaysWhy) {
+    ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
+    std::filesystem::create_directory(file("dir.cfg"));
+    writeBytes(file("secret.cfg"), 3060, 0);
+    ::chmod(path("secret.cfg").c_str(), 0);
+    std::vector<std::pair<std::string, std::string>> loads = {
+        {"missing.cfg", " does not exist"},
+        {"dir.cfg", " is a folder, not a settings file"},
+        {"pipe.cfg", " is a named pipe, not a settings file"},
+    };
+    if (::geteuid() != 0) { // root reads any file
+        loads.emplace_back("secret.cfg", "");
+    }
+    for (const auto& [name, why] : loads) {
+        files.loads.push_back(path(name.c_str()));
+        command("32776");
+        EXPECT_EQ(messages.fileErrorDetails.back(),
+                  why.empty() ? "this user may not read " + path("secret.cfg")
+                              : path(name.c_str()) + why);
+    }
+    files.saves.push_back(path("gone/x.cfg"));
+    command("32778");
+    command("32777"); // Save: the same name again
+    EXPECT_EQ(messages.fileErrorDetails.back(), "the folder " + path("gone") + " does not exist");
+    EXPECT_EQ(messages.fileErrorDetails.size(), loads.size() + 2);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 } // namespace
