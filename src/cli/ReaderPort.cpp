@@ -59,8 +59,9 @@ ReadResult ReaderPort::read(std::uint8_t* buffer, int n) {
 bool ReaderPort::close() {
     leftUnsent_ = !pending_.empty();
     pending_.clear();
-    if (leftUnsent_ && link_.isOpen()) {
-        // A close would otherwise wait for the queue to drain.
+    if (link_.isOpen()) {
+        // Whatever the driver still holds would only reach the reader late; and a close would
+        // wait for a stopped line to drain it.
         ::tcflush(link_.descriptor(), TCOFLUSH);
     }
     return link_.close();
