@@ -120,12 +120,14 @@ void CardSwipeDialog::buildLayout() {
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     capture_ = new SwipeCaptureField(this);
     capture_->setObjectName(QStringLiteral("capture"));
+    capture_->setAccessibleName(QStringLiteral("Keys the reader types"));
     capture_->setFont(codeFont());
     capture_->hide();
     connect(capture_, &SwipeCaptureField::codeTyped, this, &CardSwipeDialog::codeTyped);
 
     list_ = new QTableWidget(0, 3, this);
     list_->setObjectName(QStringLiteral("swipes"));
+    list_->setAccessibleName(QStringLiteral("Swipes"));
     list_->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Length"),
                                       QStringLiteral("Codes (prefix and suffix marked)")});
     // Long swipes scroll sideways rather than lose their end.
@@ -140,6 +142,7 @@ void CardSwipeDialog::buildLayout() {
 
     details_ = new QTreeWidget(this);
     details_->setObjectName(QStringLiteral("details"));
+    details_->setAccessibleName(QStringLiteral("Tracks and fields of the selected swipe"));
     details_->setHeaderLabels({QStringLiteral("Part"), QStringLiteral("Value")});
     details_->setColumnWidth(0, 260);
     details_->header()->setStretchLastSection(false);

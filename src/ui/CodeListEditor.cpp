@@ -10,6 +10,11 @@ CodeListEditor::CodeListEditor(QWidget* parent, KeyCodeEdit::Role role, int id,
     : QObject(parent), entry_(new KeyCodeEdit(role, list, parent)),
       counter_(new QLabel(QStringLiteral("7"), parent)), list_(std::move(list)) {
     entry_->setObjectName(QString::number(id));
+    // Named by the box beside it, which shows "Prefix" or "Suffix".
+    listName_ =
+        role == KeyCodeEdit::Role::Prefix ? QStringLiteral("prefix") : QStringLiteral("suffix");
+    entry_->setAccessibleName(role == KeyCodeEdit::Role::Prefix ? QStringLiteral("Prefix")
+                                                                : QStringLiteral("Suffix"));
     entry_->setGeometry(entryPlace);
     entry_->hide();
     counter_->setObjectName(counterName);
@@ -19,7 +24,7 @@ CodeListEditor::CodeListEditor(QWidget* parent, KeyCodeEdit::Role role, int id,
     counter_->hide();
 
     connect(entry_, &KeyCodeEdit::codesChanged, this, [this] {
-        counter_->setText(QString::number(list_().remaining()));
+        showRemaining(list_().remaining());
         emit used();
     });
     connect(entry_, &KeyCodeEdit::focusLost, this, &CodeListEditor::used);
@@ -31,6 +36,13 @@ void CodeListEditor::refresh(bool shown) {
     if (shown) {
         const CodeList list = list_();
         entry_->setText(QString::fromLatin1(list.displayText()));
-        counter_->setText(QString::number(list.remaining()));
+        showRemaining(list.remaining());
     }
+}
+
+void CodeListEditor::showRemaining(int places) {
+    counter_->setText(QString::number(places));
+    // A screen reader says what the number counts, with the number.
+    counter_->setAccessibleName(
+        QStringLiteral("Places left in the %1: %2").arg(listName_).arg(places));
 }

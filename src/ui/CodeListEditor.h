@@ -3,6 +3,7 @@
 #include "ui/KeyCodeEdit.h"
 
 #include <QObject>
+#include <QString>
 
 class QLabel;
 class QRect;
@@ -27,7 +28,10 @@ signals:
     void used();
 
 private:
+    void showRemaining(int places);
+
     KeyCodeEdit* entry_;
     QLabel* counter_;
     KeyCodeEdit::ListSource list_;
+    QString listName_; // "prefix" or "suffix"
 };

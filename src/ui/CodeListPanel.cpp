@@ -34,11 +34,14 @@ CodeList CodeListPanel::list(const NamedSetting* record) {
     return CodeList(record != nullptr ? image_.raw().data() + record->offset : noList_.data());
 }
 
-void CodeListPanel::setPage(Page page, const QAbstractButton* prefixBox,
-                            const QAbstractButton* suffixBox) {
+void CodeListPanel::setPage(Page page, QAbstractButton* prefixBox, QAbstractButton* suffixBox) {
     page_ = page;
     prefixBox_ = prefixBox;
     suffixBox_ = suffixBox;
+    if (prefixBox != nullptr && suffixBox != nullptr) {
+        QWidget::setTabOrder(prefixBox, prefix_->entry());
+        QWidget::setTabOrder(suffixBox, suffix_->entry());
+    }
     const std::string section = editsCodeLists(page) ? sectionOf(page) : std::string();
     prefixList_ = SettingTable::find(section, "prefix");
     suffixList_ = SettingTable::find(section, "suffix");
@@ -50,33 +53,27 @@ void CodeListPanel::refresh() {
     };
     prefix_->refresh(shown(prefixBox_));
     suffix_->refresh(shown(suffixBox_));
-    showKeyPad(editsCodeLists(page_) && (checked(prefixBox_) || checked(suffixBox_)));
+    keyPad_->setVisible(editsCodeLists(page_) && (checked(prefixBox_) || checked(suffixBox_)));
 }
 
 void CodeListPanel::hide() {
     prefix_->refresh(false);
     suffix_->refresh(false);
-    showKeyPad(false);
-}
-
-void CodeListPanel::showKeyPad(bool shown) {
-    keyPad_->setVisible(shown);
-    if (shown) {
-        keyPadTarget_ = KeyPadTarget::None;
-    }
+    keyPad_->setVisible(false);
+    keyPadTarget_ = KeyPadTarget::None;
 }
 
 bool CodeListPanel::keyPadFeedsPrefix() const {
-    switch (keyPadTarget_) {
-    case KeyPadTarget::Prefix:
-        return true;
-    case KeyPadTarget::Suffix:
-        return false;
-    case KeyPadTarget::None:
-        break;
-    }
     // Never feed a list whose entry the operator cannot see.
-    return !prefix_->entry()->isHidden() && suffix_->entry()->isHidden();
+    const bool prefixShown = !prefix_->entry()->isHidden();
+    const bool suffixShown = !suffix_->entry()->isHidden();
+    if (keyPadTarget_ == KeyPadTarget::Prefix && prefixShown) {
+        return true;
+    }
+    if (keyPadTarget_ == KeyPadTarget::Suffix && suffixShown) {
+        return false;
+    }
+    return prefixShown && !suffixShown;
 }
 
 void CodeListPanel::digitClicked() {

@@ -29,12 +29,13 @@ public:
     CodeListPanel(QWidget* client, SettingsImage& image);
 
     // The page being shown, with its "Prefix" and "Suffix" boxes (none for a page without code
-    // lists): the entries work on its lists.
-    void setPage(Page page, const QAbstractButton* prefixBox, const QAbstractButton* suffixBox);
+    // lists): the entries work on its lists, and Tab reaches each entry right after its box.
+    void setPage(Page page, QAbstractButton* prefixBox, QAbstractButton* suffixBox);
     // Each entry and its counter shown with its list while its page's box is checked and shown;
-    // the key pad while either box of a page with code lists is checked.
+    // the key pad while either box of a page with code lists is checked. The key pad keeps the
+    // list it works for: only the operator's focus changes and typing choose it.
     void refresh();
-    // Hides the entries, their counters and the key pad.
+    // Hides the entries, their counters and the key pad; the key pad works for no list.
     void hide();
     void clearKeyPadTarget() { keyPadTarget_ = KeyPadTarget::None; }
     KeyPadTarget keyPadTarget() const { return keyPadTarget_; }
@@ -46,17 +47,16 @@ signals:
 
 private:
     CodeList list(const NamedSetting* record);
-    void showKeyPad(bool shown);
-    // The key pad's list: the prefix when it is the target, or when there is no target and
-    // only the prefix entry is shown; otherwise the suffix.
+    // The key pad's list: its target while the target's entry is shown; otherwise the prefix
+    // when only the prefix entry is shown, else the suffix.
     bool keyPadFeedsPrefix() const;
     void digitClicked();
     void okClicked();
 
     SettingsImage& image_;
     Page page_ = Page::MainSettings;
-    const QAbstractButton* prefixBox_ = nullptr;
-    const QAbstractButton* suffixBox_ = nullptr;
+    QAbstractButton* prefixBox_ = nullptr;
+    QAbstractButton* suffixBox_ = nullptr;
     const NamedSetting* prefixList_ = nullptr;
     const NamedSetting* suffixList_ = nullptr;
     // The list of a page that has none: the entries are hidden there, but never edit the block.

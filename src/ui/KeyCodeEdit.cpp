@@ -89,6 +89,13 @@ void KeyCodeEdit::keyPadKey(QKeyEvent* event) {
         return;
     }
     event->accept();
+    // A digit of the main keys or of the number pad, as the key pad's own buttons give it.
+    const bool digit =
+        key >= Qt::Key_0 && key <= Qt::Key_9 &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (digit) {
+        emit digitTyped(key - Qt::Key_0);
+    }
 }
 
 void KeyCodeEdit::showList(const CodeList& list) {

@@ -11,8 +11,8 @@
 // the end, Backspace takes the last code off, and the text is always the list's display form.
 // Nothing else can change the text (no Delete, paste, cut, undo, selection, drag or drop), and
 // the caret stays at the end, because the list only grows and shrinks there. As the key-pad
-// entry it takes no typed characters: its digits come from the key-pad buttons, and Backspace
-// removes one.
+// entry it takes typed digits as the key-pad buttons give them, at the end of its text, and
+// Backspace removes one; no other character.
 class KeyCodeEdit : public QLineEdit {
     Q_OBJECT
 
@@ -30,6 +30,8 @@ signals:
     // The operator added or removed a code through this entry.
     void codesChanged();
     void focusLost();
+    // The key-pad entry only: a digit key was pressed, for the key pad to add.
+    void digitTyped(int digit);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -21,10 +21,12 @@ constexpr int kDigitLeft = 223;
 constexpr int kDigitTop = 330;
 constexpr int kDigitSize = 32;
 
+// A button that shows a picture only: its accessible name says what the picture shows.
 QPushButton* bitmapButton(QWidget* window, const QString& id, const QString& bitmap,
-                          const QRect& geometry) {
+                          const QRect& geometry, const QString& name) {
     auto* button = new QPushButton(window);
     button->setObjectName(id);
+    button->setAccessibleName(name);
     const QPixmap pixmap(QStringLiteral(":/bitmaps/%1.png").arg(bitmap));
     button->setIcon(QIcon(pixmap));
     button->setIconSize(pixmap.size());
@@ -47,21 +49,25 @@ KeyPad::KeyPad(QWidget* window) : QObject(window) {
     entry_ = new KeyCodeEdit(KeyCodeEdit::Role::KeyPad, {}, window);
     entry_->setObjectName(QStringLiteral("2012"));
     entry_->setGeometry(223, 308, 321, 22);
+    entry_->setAccessibleName(group_->title());
     entry_->hide();
     connect(entry_, &QLineEdit::textChanged, this, &KeyPad::applyLimit);
+    connect(entry_, &KeyCodeEdit::digitTyped, this,
+            [this](int digit) { entry_->setText(entry_->text() + QString::number(digit)); });
 
     for (int k = 0; k < 10; ++k) {
         QPushButton* button =
             bitmapButton(window, QString::number(2000 + k), QStringLiteral("digit%1").arg(k),
-                         QRect(kDigitLeft + kDigitSize * k, kDigitTop, kDigitSize, kDigitSize));
+                         QRect(kDigitLeft + kDigitSize * k, kDigitTop, kDigitSize, kDigitSize),
+                         QString::number(k));
         connect(button, &QPushButton::clicked, this, [this, k] { appendDigit(k); });
         digits_.at(static_cast<std::size_t>(k)) = button;
     }
     erase_ = bitmapButton(window, QStringLiteral("2011"), QStringLiteral("erase"),
-                          QRect(223, 362, 161, 26));
+                          QRect(223, 362, 161, 26), QStringLiteral("Erase the last digit"));
     connect(erase_, &QPushButton::clicked, this, &KeyPad::erase);
     ok_ = bitmapButton(window, QStringLiteral("2010"), QStringLiteral("ok"),
-                       QRect(384, 362, 160, 26));
+                       QRect(384, 362, 160, 26), QStringLiteral("Add the code to the list"));
     connect(ok_, &QPushButton::clicked, this, &KeyPad::okClicked);
 }
 

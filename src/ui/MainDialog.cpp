@@ -12,6 +12,7 @@
 #include "ui/OperatorMessages.h"
 #include "ui/PageNavigation.h"
 
+#include <filesystem>
 #include <functional>
 #include <utility>
 
@@ -231,7 +232,7 @@ void MainDialog::resetReader() {
 }
 
 void MainDialog::loadSettingFile() {
-    const std::optional<std::string> chosen = files_.chooseFileToLoad();
+    const std::optional<std::string> chosen = files_.chooseFileToLoad(settingsFolder());
     if (!chosen) {
         return;
     }
@@ -249,12 +250,19 @@ void MainDialog::loadSettingFile() {
     returnToMainPage();
 }
 
+std::string MainDialog::settingsFolder() const {
+    // The working folder for "Default.cfg"; the program's own folder holds no settings.
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::absolute(currentSettingsFile_, error);
+    return (error ? std::filesystem::path(currentSettingsFile_) : file).parent_path().string();
+}
+
 void MainDialog::saveSettingFile() {
     writeCurrentSettingsFile();
 }
 
 void MainDialog::saveSettingFileAs() {
-    const std::optional<std::string> chosen = files_.chooseFileToSave();
+    const std::optional<std::string> chosen = files_.chooseFileToSave(settingsFolder());
     if (!chosen) {
         return;
     }

@@ -73,6 +73,8 @@ private:
     void saveSettingFile();   // 32777
     void saveSettingFileAs(); // 32778
     void writeCurrentSettingsFile();
+    // Where the file dialogs open: the folder of the current settings file.
+    std::string settingsFolder() const;
 
     // Menu commands that reach the reader.
     void programViaKeyboard();    // 32780

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -52,6 +53,7 @@ QSpinBox* MainSettingsPage::addDelay(std::string_view key, DelayIds ids, int top
     auto* spinner = new QSpinBox(this);
     place(spinner, ids.spinner, {270, top - 1, 70, kListHeight});
     spinner->setRange(0, 0); // filled at start-up
+    nameByLabel(spinner, label);
     bindChoice(key, spinner);
     auto* rangeLabel = addControl<QLabel>(range, ids.range, {355, top, 165, 22});
     delays_.push_back(spinner);
@@ -59,11 +61,19 @@ QSpinBox* MainSettingsPage::addDelay(std::string_view key, DelayIds ids, int top
     return spinner;
 }
 
+void MainSettingsPage::nameByLabel(QWidget* control, QLabel* label) {
+    control->setAccessibleName(label->text());
+    label->setBuddy(control);
+}
+
 QComboBox* MainSettingsPage::addSerialRow(std::string_view key, int labelId, int listId) {
     // Placed by applyRs232Layout in the area of the delay rows.
     auto* label = addControl<QLabel>(caption(key), labelId, {});
     auto* list = new DropDownList(this);
     place(list, listId, {});
+    nameByLabel(list, label);
+    // The list's text field is a control of its own to a screen reader.
+    nameByLabel(list->lineEdit(), label);
     ChoiceBinding::EntryOf entryOf;
     if (key == "baud_rate") {
         entryOf = [list](std::uint8_t code) {

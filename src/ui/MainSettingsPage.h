@@ -44,6 +44,8 @@ private:
     // A serial row: its caption and its list, placed by the RS232 layout.
     QComboBox* addSerialRow(std::string_view key, int labelId, int listId);
     void showDelayRows(bool shown);
+    // A control named, for a screen reader, by the caption in front of it.
+    static void nameByLabel(QWidget* control, QLabel* label);
 
     QGroupBox* protocolBox_ = nullptr;
     QRadioButton* keyboardWedge_ = nullptr;

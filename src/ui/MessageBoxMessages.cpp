@@ -1,9 +1,9 @@
 #include "ui/MessageBoxMessages.h"
 
+#include "ui/ReasonBox.h"
+
 #include <utility>
 
-#include <QLabel>
-#include <QMessageBox>
 #include <QString>
 
 namespace {
@@ -11,16 +11,11 @@ namespace {
 void showBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
              const std::string& caption, const std::string& detail = {}) {
     // The text may come from the reader (its firmware version): bytes, one character each, and
-    // never markup, so "<b>V1</b>" shows as those characters.
-    QMessageBox box(icon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok,
-                    parent);
-    box.setTextFormat(Qt::PlainText);
+    // never markup, so "<b>V1</b>" shows as those characters. The caption is ours or the
+    // program file's name, kept as UTF-8.
+    ReasonBox box(icon, QString::fromUtf8(caption), QString::fromLatin1(text), parent);
     if (!detail.empty()) {
-        box.setInformativeText(QString::fromUtf8(detail));
-        // The reason names device paths, which are the system's and not ours to interpret.
-        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-            label->setTextFormat(Qt::PlainText);
-        }
+        box.setReason(QString::fromUtf8(detail));
     }
     box.exec();
 }

@@ -15,6 +15,7 @@ constexpr int kBoxSize = 8; // the expand box, in pixels: an odd number of pixel
 
 NavigationTree::NavigationTree(QWidget* parent) : QTreeWidget(parent) {
     setObjectName(QStringLiteral("tree"));
+    setAccessibleName(QStringLiteral("Settings pages"));
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setColumnCount(1);

@@ -1,6 +1,5 @@
 #include "ui/QtFileChooser.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,28 +7,30 @@
 
 namespace {
 
-// The name offered in both dialogs, inside the program's own folder.
-QString offeredFile() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Default.cfg"));
+// The name offered in both dialogs, inside the folder of the current settings file.
+QString offeredFile(const std::string& folder) {
+    return QDir(QString::fromStdString(folder)).filePath(QStringLiteral("Default.cfg"));
 }
 
 } // namespace
 
-std::optional<std::string> QtFileChooser::chooseFileToLoad() {
+std::optional<std::string> QtFileChooser::chooseFileToLoad(const std::string& folder) {
     // "*" rather than "*.*": on Linux a file name need not have a dot to be a settings file.
     const QString filters = QStringLiteral("Config File(*.cfg);;All File Settings (*)");
-    const QString name = QFileDialog::getOpenFileName(window_, QString(), offeredFile(), filters);
+    const QString name =
+        QFileDialog::getOpenFileName(window_, QString(), offeredFile(folder), filters);
     if (name.isEmpty()) {
         return std::nullopt;
     }
     return name.toStdString();
 }
 
-std::optional<std::string> QtFileChooser::chooseFileToSave() {
+std::optional<std::string> QtFileChooser::chooseFileToSave(const std::string& folder) {
     // No default suffix: the File menu appends ".cfg" itself. The dialog confirms overwriting the
     // name typed in it.
     const QString filters = QStringLiteral("Config File(*.cfg)");
-    const QString name = QFileDialog::getSaveFileName(window_, QString(), offeredFile(), filters);
+    const QString name =
+        QFileDialog::getSaveFileName(window_, QString(), offeredFile(folder), filters);
     if (name.isEmpty()) {
         return std::nullopt;
     }

@@ -5,8 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
-// FileChooser with the standard file dialogs: both open in the program's folder, offer
-// "Default.cfg" and ask before an existing file is overwritten.
+// FileChooser with the standard file dialogs: both open in the folder they are given, offer
+// "Default.cfg" there and ask before an existing file is overwritten.
 class QtFileChooser : public FileChooser {
 public:
     QtFileChooser() = default;
@@ -14,8 +14,8 @@ public:
     // The window the dialogs belong to; until it is set they have no parent.
     void setParentWindow(QWidget* window) { window_ = window; }
 
-    std::optional<std::string> chooseFileToLoad() override;
-    std::optional<std::string> chooseFileToSave() override;
+    std::optional<std::string> chooseFileToLoad(const std::string& folder) override;
+    std::optional<std::string> chooseFileToSave(const std::string& folder) override;
 
 private:
     QPointer<QWidget> window_;

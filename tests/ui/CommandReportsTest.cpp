@@ -5,6 +5,7 @@
 #include "support/RecordingMessages.h"
 #include "support/ScriptedRunner.h"
 #include "support/TempFolder.h"
+#include "ui/ArialFont.h"
 #include "ui/MainDialog.h"
 #include "ui/MessageBoxMessages.h"
 #include "ui/support/MainWindowFixture.h"
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -88,27 +90,51 @@ TEST(CommandReports, EachCommandKeepsItsTextsAndAddsTheReason) {
 
 // Reads the box that is open, then closes it.
 struct OpenBox {
+    QString caption;
     QString text;
     QString informative;
     Qt::TextFormat format = Qt::AutoText;
     Qt::TextFormat informativeFormat = Qt::AutoText;
+    // The reason as its label lays it out at its width: its lines, "\n" between them, when the
+    // label lies within the box; without the word joiners.
+    QString laidOut;
 };
 
-OpenBox showAndRead(const std::string& text, const std::string& detail) {
+QString laidOut(const QLabel& label) {
+    QTextLayout layout(label.text(), label.font());
+    QTextOption wrap; // a token wider than the label would break anywhere
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrap);
+    layout.beginLayout();
+    QString lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label.contentsRect().width());
+        lines += label.text().mid(line.textStart(), line.textLength()) + u'\n';
+    }
+    layout.endLayout();
+    return lines.remove(QChar(0x2060));
+}
+
+OpenBox showAndRead(const std::string& text, const std::string& detail,
+                    const std::string& caption = "r550tool") {
     OpenBox seen;
     QTimer::singleShot(0, [&seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
+        seen.caption = box->windowTitle();
         seen.text = box->text();
         seen.format = box->textFormat();
-        seen.informative = box->informativeText();
+        seen.informative = box->informativeText().remove(QChar(0x2060));
         if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel")) {
             seen.informativeFormat = label->textFormat();
+            if (box->rect().contains(label->geometry())) {
+                seen.laidOut = laidOut(*label);
+            }
         }
         box->accept();
     });
     MessageBoxMessages messages("r550tool");
-    messages.show(text, "r550tool", detail);
+    messages.show(text, caption, detail);
     return seen;
 }
 
@@ -121,6 +147,29 @@ TEST(MessageBoxMessages, ReaderTextIsPlainLatin1AndTheReasonSitsUnderIt) {
     const OpenBox failed = showAndRead("Load Error", "You may not open /dev/<tty>.");
     EXPECT_EQ(failed.informative, "You may not open /dev/<tty>.");
     EXPECT_EQ(failed.informativeFormat, Qt::PlainText);
+}
+
+// The program file's name, the caption of "Load Error" and of the version, is stored as UTF-8.
+TEST(MessageBoxMessages, TheProgramsNameShowsAsItWasStored) {
+    const std::string name = "r550-\xC3\xA9tiquette"; // "r550-étiquette"
+    EXPECT_EQ(showAndRead("V2.07", "", name).caption, QString::fromUtf8("r550-\u00E9tiquette"));
+}
+
+// 40 reply bytes and a device path, each on one line of a box wide enough for them. In the
+// window's font, in which 40 bytes fit the 800 pixels of the test's screen.
+TEST(MessageBoxMessages, HexRunsAndPathsNeverBreakInside) {
+    const QFont usual = QApplication::font();
+    QApplication::setFont(arialFont(MainDialog::kFontPixelSize));
+    const QString bytes = QStringList(40, QStringLiteral("C0")).join(u' ');
+    const QString path =
+        QStringLiteral("/dev/serial/by-id/usb-Prolific_Technology_Inc.-if00-port0");
+    const QString shown =
+        showAndRead("Load Error", "The reader gave an unexpected answer (" + bytes.toStdString() +
+                                      ") at " + path.toStdString() + ". Try again.")
+            .laidOut;
+    EXPECT_TRUE(shown.contains(QString(bytes).replace(u' ', QChar(0x00A0)))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(path)) << shown.toStdString();
+    QApplication::setFont(usual);
 }
 
 // A failed programming run shows its reason under the message.

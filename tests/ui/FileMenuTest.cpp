@@ -128,6 +128,21 @@ TEST_F(FileMenu, SaveAsAppendsCfg) {
     EXPECT_FALSE(std::filesystem::exists(file("Default.cfg.cfg")));
 }
 
+// The dialogs open where the current settings file is: the working folder, until a Save as
+// (or a Load) chooses another. Any case of ".cfg" is the extension.
+TEST_F(FileMenu, DialogsOpenInTheFolderOfTheCurrentFileAndUpperCaseCfgIsKept) {
+    const std::string working = std::filesystem::current_path().string();
+    std::filesystem::create_directory(file("other"));
+    command("32776");
+    files.saves.push_back(file("other/UP.CFG").string());
+    command("32778");
+    command("32778");
+    EXPECT_EQ(files.folders, (std::vector<std::string>{working, working, file("other").string()}));
+    EXPECT_EQ(window->currentSettingsFile(), file("other/UP.CFG").string());
+    EXPECT_EQ(bytesOf(file("other/UP.CFG")), imageBytes());
+    EXPECT_FALSE(std::filesystem::exists(file("other/UP.CFG.cfg")));
+}
+
 // An edit on the page being shown is in the file "Save as" writes, as in the one "Save" writes:
 // both store the pages first.
 TEST_F(FileMenu, SaveAsStoresTheVisiblePageFirstAsSaveDoes) {

@@ -128,18 +128,20 @@ TEST_F(KeyCodeEditTest, ACountAboveSevenIsHandledAsSevenCodes) {
     EXPECT_EQ(label("prefixCounter"), "1");
 }
 
-TEST_F(KeyCodeEditTest, TheKeyPadEntryTakesOnlyBackspace) {
+// Digits typed on the main keys or the number pad go in as the key pad's buttons put them.
+TEST_F(KeyCodeEditTest, TheKeyPadEntryTakesTypedDigitsAndBackspaceOnly) {
     openTrack(1);
     auto* entry = control<KeyCodeEdit>("2012");
-    QTest::keyClicks(entry, "12a.");
-    EXPECT_EQ(entry->text(), "");
-    click("2001");
-    click("2002");
+    QTest::keyClicks(entry, "1a.");
+    QTest::keyClick(entry, Qt::Key_2, Qt::KeypadModifier);
+    EXPECT_EQ(entry->text(), "12");
+    click("2005");
+    QTest::keyClick(entry, Qt::Key_9); // a fourth digit, cut as the buttons' is
     QTest::keyClick(entry, Qt::Key_Delete);
     QTest::keyClick(entry, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(entry->text(), "12");
+    EXPECT_EQ(entry->text(), "125");
     QTest::keyClick(entry, Qt::Key_Backspace);
-    EXPECT_EQ(entry->text(), "1");
+    EXPECT_EQ(entry->text(), "12");
 }
 
 } // namespace

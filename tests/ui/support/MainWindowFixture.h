@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QAction>
 #include <QString>
@@ -21,11 +22,18 @@
 // Answers the file dialogs from queues; an empty queue is a cancelled dialog.
 class ScriptedFileChooser : public FileChooser {
 public:
-    std::optional<std::string> chooseFileToLoad() override { return next(loads); }
-    std::optional<std::string> chooseFileToSave() override { return next(saves); }
+    std::optional<std::string> chooseFileToLoad(const std::string& folder) override {
+        folders.push_back(folder);
+        return next(loads);
+    }
+    std::optional<std::string> chooseFileToSave(const std::string& folder) override {
+        folders.push_back(folder);
+        return next(saves);
+    }
 
     std::deque<std::optional<std::string>> loads;
     std::deque<std::optional<std::string>> saves;
+    std::vector<std::string> folders; // where each dialog opened
 
 private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
