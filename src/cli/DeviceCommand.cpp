@@ -112,6 +112,11 @@ std::optional<int> DeviceCommand::checkSelection(CommandContext& context,
         context.error("--usb goes with --all.");
         return ExitCode::kUsage;
     }
+    if (const std::string problem = portIoSettingProblem(std::getenv("R550_PORT_IO"));
+        keyboard_ && !problem.empty()) {
+        context.error(problem);
+        return ExitCode::kUsage;
+    }
     if (!context.parsePorts(portTexts_, ports)) {
         return ExitCode::kUsage;
     }

@@ -23,6 +23,8 @@ enum class FailureKind {
     NoKeyboardAccess,      // no access to the keyboard controller
     KeyboardAccessRefused, // the operator refused the authentication for the keyboard controller
     KeyboardHelperLost,    // the helper that writes the keyboard controller stopped
+    KeyboardInUse,         // another helper is writing to the keyboard controller
+    PortIoSettingUnknown,  // R550_PORT_IO names no way to the keyboard controller
 };
 
 struct Failure {

@@ -55,8 +55,8 @@ PortAccess HelperPortIo::requestAccess() {
 
 void HelperPortIo::startHelper() {
     // Where the start of a missing program is only seen as its exit code 127 (pkexec's "not
-    // authorized"), a missing pkexec would pass for a refusal.
-    if (pkexec_.find('/') != std::string::npos && ::access(pkexec_.c_str(), X_OK) != 0) {
+    // authorized"), a missing pkexec would pass for a refusal. A bare name is never looked up.
+    if (!pkexec_.starts_with('/') || ::access(pkexec_.c_str(), X_OK) != 0) {
         access_ = PortAccess::Denied;
         return;
     }
@@ -106,11 +106,14 @@ void HelperPortIo::endBeforeReady(std::optional<int> exitCode) {
     const bool refused =
         exitCode && (*exitCode == kPkexecDismissed || *exitCode == kPkexecNotAuthorized);
     access_ = refused ? PortAccess::Refused : PortAccess::Denied;
+    if (exitCode && *exitCode == kHelperBusy) {
+        access_ = PortAccess::Busy;
+    }
     channel_.reset();
 }
 
 bool HelperPortIo::writePort(std::uint16_t port, std::uint8_t value) {
-    if (access_ != PortAccess::Granted || port != kKeyboardDataPort) {
+    if (access_ != PortAccess::Granted || port != kKeyboardDataPort || value > kHighestByte) {
         return false;
     }
     ssize_t sent = 0;

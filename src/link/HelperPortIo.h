@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "link/PortIo.h"
 #include "link/Subprocess.h"
-#include "base/UniqueFd.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,16 +15,21 @@
 // answer it (the helper writes at most one byte per 90 ms, below the link's own 100 ms pace).
 //
 // pkexec's own codes before the helper is ready: 126 (the operator dismissed the dialog) and
-// 127 (not authorized, or no way to ask) are a refusal; any other end before ready, or no
-// pkexec at all, means no access. A helper that ends after it was ready is lost.
+// 127 (not authorized, or no way to ask) are a refusal; the helper's own kHelperBusy says another
+// helper holds the port; any other end before ready, or no pkexec at all, means no access. A
+// helper that ends after it was ready is lost.
 class HelperPortIo final : public PortIo {
 public:
     static constexpr std::uint16_t kKeyboardDataPort = 0x60;
     // Longest wait for the helper's answer to one byte: its 90 ms floor and a wide margin.
     static constexpr int kAnswerLimitMs = 1000;
+    // r550-portio's exit code when another helper holds the port.
+    static constexpr int kHelperBusy = 5;
+    // The helper refuses bytes above this (commands to the keyboard itself); so does this backend.
+    static constexpr std::uint8_t kHighestByte = 0xE0;
 
-    // pkexec is the program that runs the helper as root (looked up on PATH without a '/').
-    explicit HelperPortIo(std::string helperPath, std::string pkexec = "pkexec");
+    // pkexec is the program that runs the helper as root, by absolute path (never looked up).
+    HelperPortIo(std::string helperPath, std::string pkexec);
     ~HelperPortIo() override;
     HelperPortIo(const HelperPortIo&) = delete;
     HelperPortIo& operator=(const HelperPortIo&) = delete;
@@ -35,7 +40,8 @@ public:
     void shutdown() override;
     bool installDriver() override;
     bool removeDriver() override;
-    // False when the helper did not answer the byte (it is gone), or for any port but 0x60.
+    // False when the helper did not answer the byte (it is gone), for any port but 0x60, and for
+    // a value above 0xE0, which is not sent.
     bool writePort(std::uint16_t port, std::uint8_t value) override;
     PortAccess requestAccess() override;
 

@@ -36,6 +36,10 @@ FailureKind KeyboardPortLink::accessFailure(PortAccess access) {
         return FailureKind::NoKeyboardAccess;
     case PortAccess::Refused:
         return FailureKind::KeyboardAccessRefused;
+    case PortAccess::Busy:
+        return FailureKind::KeyboardInUse;
+    case PortAccess::Misconfigured:
+        return FailureKind::PortIoSettingUnknown;
     case PortAccess::Lost:
         break;
     }
@@ -59,13 +63,15 @@ bool KeyboardPortLink::writeAllPaused(const std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-void KeyboardPortLink::sendProbe() {
+bool KeyboardPortLink::sendProbe() {
     const std::vector<std::uint8_t> bytes = KeyboardSequence::probe();
     begin();
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        writeByte(bytes[i], i + 1 < bytes.size());
+    bool sent = true;
+    for (std::size_t i = 0; sent && i < bytes.size(); ++i) {
+        sent = writeByte(bytes[i], i + 1 < bytes.size());
     }
     end();
+    return sent;
 }
 
 bool KeyboardPortLink::sendFrame(const FrameBatch& batch) {

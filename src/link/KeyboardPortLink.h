@@ -25,13 +25,13 @@ public:
     void checkDriver();
     // Whether the sends of a command can reach the port; see PortIo::requestAccess.
     PortAccess requestAccess();
-    // Why a command cannot use the port with this answer: NoKeyboardAccess, KeyboardAccessRefused
-    // or KeyboardHelperLost; None for Granted and Pending.
+    // Why a command cannot use the port with this answer: NoKeyboardAccess, KeyboardAccessRefused,
+    // KeyboardHelperLost, KeyboardInUse or PortIoSettingUnknown; None for Granted and Pending.
     static FailureKind accessFailure(PortAccess access);
 
-    // 0x1B 0x05 0x1E, pauses after the first two only. What a probe's writes did is not
-    // examined: a reader that did not get them does not answer, like no reader at all.
-    void sendProbe();
+    // 0x1B 0x05 0x1E, pauses after the first two only. Like every send, it stops at a write the
+    // backend refuses; false then (a reader that did not get the probe does not answer).
+    bool sendProbe();
     // Slot 0 of the batch as a single command frame; every write paused.
     bool sendFrame(const FrameBatch& batch);
     // The whole batch, opened by 0x1B 0x1D and closed by 0x1B 0x30 (no pause after 0x30);

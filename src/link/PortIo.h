@@ -5,11 +5,20 @@
 // Whether the writes of a keyboard-line command can reach the port. A command asks before it
 // sends, so that a send without access fails with its reason instead of passing for success.
 enum class PortAccess {
-    Granted, // writes go out (for the "none" and "trace" backends: are dropped or recorded, by choice)
-    Pending, // asked for, the answer is not there yet (the operator is authenticating)
-    Denied,  // this process may not write the port (not root, no CAP_SYS_RAWIO)
-    Refused, // the operator refused the authentication
-    Lost,    // the helper that held the access went away
+    // Writes go out (for the "none" and "trace" backends: are dropped or recorded, by choice).
+    Granted,
+    // Asked for, the answer is not there yet (the operator is authenticating).
+    Pending,
+    // This process may not write the port (not root, no CAP_SYS_RAWIO).
+    Denied,
+    // The operator refused the authentication.
+    Refused,
+    // The helper that held the access went away.
+    Lost,
+    // Another helper holds the port (another command is sending).
+    Busy,
+    // R550_PORT_IO names no way to the port: nothing is reached, on purpose.
+    Misconfigured,
 };
 
 // Byte writes to a PC I/O port (the keyboard controller's data port 0x60), with the library

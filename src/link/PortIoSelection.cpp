@@ -11,13 +11,31 @@
 #include <string_view>
 #include <unistd.h>
 
-// Both set by the build from its install paths; the polkit policy names the same.
+// Set by the build: the helper where it installs it (the polkit policy names the same), and the
+// absolute paths of pkexec and pkcheck found when it was configured.
 #ifndef R550_PORTIO_HELPER
 #define R550_PORTIO_HELPER "/usr/libexec/r550tool/r550-portio"
 #endif
 #ifndef R550_PORTIO_ACTION
 #define R550_PORTIO_ACTION "org.r550tool.portio"
 #endif
+#ifndef R550_PKEXEC
+#define R550_PKEXEC "/usr/bin/pkexec"
+#endif
+#ifndef R550_PKCHECK
+#define R550_PKCHECK "/usr/bin/pkcheck"
+#endif
+
+namespace {
+
+constexpr std::string_view kTracePrefix = "trace:";
+
+bool known(std::string_view value) {
+    return value == "none" || value == "helper" ||
+           (value.starts_with(kTracePrefix) && value.size() > kTracePrefix.size());
+}
+
+} // namespace
 
 PortIoPlatform systemPortIoPlatform() {
     PortIoPlatform platform;
@@ -25,8 +43,10 @@ PortIoPlatform systemPortIoPlatform() {
     if (::access(R550_PORTIO_HELPER, X_OK) == 0) {
         platform.helperPath = R550_PORTIO_HELPER;
     }
+    platform.pkexec = R550_PKEXEC;
     platform.helperAllowedWithoutAsking = [] {
-        return polkitAllowsWithoutAsking("pkcheck", R550_PORTIO_ACTION, polkitSubject(::getpid()));
+        return polkitAllowsWithoutAsking(R550_PKCHECK, R550_PORTIO_ACTION,
+                                         polkitSubject(::getpid()));
     };
     return platform;
 }
@@ -79,15 +99,25 @@ std::unique_ptr<PortIo> makePortIo(const char* setting, bool mayAsk, const Clock
         }
         return std::make_unique<HardwarePortIo>();
     }
-    constexpr std::string_view kTracePrefix = "trace:";
     const std::string_view value(setting);
+    if (!known(value)) {
+        return std::make_unique<NullPortIo>(PortAccess::Misconfigured);
+    }
     if (value == "helper") {
         auto io = helper();
         return io ? std::move(io) : std::make_unique<NullPortIo>(PortAccess::Denied);
     }
-    if (value.starts_with(kTracePrefix) && value.size() > kTracePrefix.size()) {
+    if (value.starts_with(kTracePrefix)) {
         return std::make_unique<TracePortIo>(std::string(value.substr(kTracePrefix.size())), clock,
                                              startMs);
     }
     return std::make_unique<NullPortIo>();
+}
+
+std::string portIoSettingProblem(const char* setting) {
+    if (setting == nullptr || known(setting)) {
+        return {};
+    }
+    return "R550_PORT_IO=" + std::string(setting) + " is not a way to reach the keyboard " +
+           "controller; it takes " + kPortIoSettings + " (or is left unset)";
 }

@@ -17,14 +17,15 @@ struct PortIoPlatform {
     std::function<bool()> ownAccess;
     // The installed helper, empty when there is none.
     std::string helperPath;
-    // The program that runs the helper as root.
-    std::string pkexec = "pkexec";
+    // The program that runs the helper as root, by absolute path.
+    std::string pkexec;
     // polkit lets this process run the helper without asking for a password.
     std::function<bool()> helperAllowedWithoutAsking;
 };
 
 // This machine: the kernel's answer for port 0x60, the helper where the build installs it (when
-// it is there), and pkcheck for the helper's polkit action.
+// it is there), and pkcheck for the helper's polkit action; pkexec and pkcheck by the absolute
+// paths the build found.
 PortIoPlatform systemPortIoPlatform();
 
 // A process as pkcheck's --process names it: "pid,start-time,uid", the form that cannot be
@@ -44,8 +45,9 @@ bool polkitAllowsWithoutAsking(const std::string& pkcheck, const std::string& ac
 //   "none"           writes have no effect (NullPortIo);
 //   "trace:FILE"     writes are appended to FILE and reach no hardware (TracePortIo), with
 //                    times counted from startMs on clock.
-// Any other value, "trace:" without a file among them, also selects "none": a mistyped
-// setting must not reach real hardware that the user meant to keep away from.
+// Any other value, "trace:" without a file and the empty value among them, is refused: the
+// backend then answers every request for access with Misconfigured, so that a keyboard command
+// fails with that reason instead of passing for done (portIoSettingProblem words it).
 // mayAsk is false where no password may be asked (the start-up search): the helper is then used
 // only when polkit allows it without asking; otherwise the writes have no effect ("helper"
 // reports Denied).
@@ -53,3 +55,9 @@ bool polkitAllowsWithoutAsking(const std::string& pkcheck, const std::string& ac
 std::unique_ptr<PortIo> makePortIo(const char* setting, bool mayAsk, const Clock& clock,
                                    std::int64_t startMs,
                                    const PortIoPlatform& platform = systemPortIoPlatform());
+
+// The values R550_PORT_IO takes, for messages.
+inline constexpr const char* kPortIoSettings = "none, trace:FILE or helper";
+// Empty when the setting (getenv's answer) names a backend or is unset; otherwise why it is
+// refused, naming the accepted values.
+std::string portIoSettingProblem(const char* setting);

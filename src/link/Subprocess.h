@@ -19,6 +19,7 @@ public:
     // and output, -1 for /dev/null. False, with errno, when the program could not be started.
     bool start(const std::vector<std::string>& argv, int stdio = -1, bool quiet = false);
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     // The exit code once the child has ended (128 + the signal when one ended it), without
     // waiting.

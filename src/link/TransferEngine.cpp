@@ -47,6 +47,7 @@ void TransferEngine::start() {
     exchangeStep_ = ExchangeStep::SendNext;
     detectStep_ = DetectStep::SendProbe;
     probeIndex_ = -1;
+    keyboardProbeWaiting_ = false;
 
     switch (transfer_.mode) {
     case TransferMode::AutoDetect:
@@ -488,9 +489,10 @@ void TransferEngine::sendProbe() {
         // The slot keeps the probe with its checksum, as the keyboard line sends it.
         CommandFrame::keyboardProbe().putInto(batch, 0);
         batch.frames[0][2] = checksum(batch.frames[0].data(), 2);
-        keyboard_.sendProbe();
         probeStart_ = clock_.nowSeconds();
         detectStep_ = DetectStep::AwaitProbeAnswer;
+        keyboardProbeWaiting_ = true;
+        sendKeyboardProbe();
         return;
     }
     if (probeIndex_ < 1 || probeIndex_ > lastCandidate_) {
@@ -512,8 +514,24 @@ void TransferEngine::sendProbe() {
     detectStep_ = DetectStep::AwaitProbeAnswer;
 }
 
+void TransferEngine::sendKeyboardProbe() {
+    // A helper that is still starting is waited for, tick by tick, within the probe's own time;
+    // without access (refused, lost, none at all) the probe is skipped and only the time runs.
+    const PortAccess access = keyboard_.requestAccess();
+    if (access == PortAccess::Pending) {
+        return;
+    }
+    keyboardProbeWaiting_ = false;
+    if (access == PortAccess::Granted) {
+        keyboard_.sendProbe();
+    }
+}
+
 void TransferEngine::awaitProbeAnswer() {
     if (probeIndex_ == kKeyboardCandidate) {
+        if (keyboardProbeWaiting_) {
+            sendKeyboardProbe();
+        }
         if (elapsedSeconds() > kKeyboardProbeLimitSeconds) {
             probeIndex_ += 1;
             detectStep_ = DetectStep::SendProbe;

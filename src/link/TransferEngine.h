@@ -111,6 +111,7 @@ private:
     void readAcknowledge();
     void runDetectStep();
     void sendProbe();
+    void sendKeyboardProbe();
     void awaitProbeAnswer();
     void nextCandidate();
 
@@ -145,6 +146,8 @@ private:
     std::int32_t firstCandidate_ = kKeyboardCandidate;
     std::int32_t lastCandidate_ = kLastSerialCandidate;
     std::int64_t probeStart_ = 0;
+    // The keyboard probe waits for the port-I/O backend's answer to its request for access.
+    bool keyboardProbeWaiting_ = false;
     int progress_ = 0;
     int workPeriodMs_ = 0;
     bool finished_ = false;

@@ -1,5 +1,6 @@
 #include "operations/FailureDescription.h"
 
+#include "link/PortIoSelection.h"
 #include "settings/CodeText.h"
 
 #include <algorithm>
@@ -94,7 +95,7 @@ struct Wording {
 };
 
 // clang-format off
-const std::array<Wording, 16> kWordings{{
+const std::array<Wording, 18> kWordings{{
     {FailureKind::None, "", [](const Failure&) { return std::string(); },
         [](const Failure&) { return std::string("no failure"); }},
     {FailureKind::NoPortSelected, "no_port_selected",
@@ -141,6 +142,12 @@ const std::array<Wording, 16> kWordings{{
     {FailureKind::KeyboardHelperLost, "keyboard_access_lost",
         [](const Failure&) { return std::string("The helper that writes to the keyboard controller stopped before the command was sent. Try again."); },
         [](const Failure&) { return std::string("the helper that writes the keyboard controller stopped"); }},
+    {FailureKind::KeyboardInUse, "keyboard_in_use",
+        [](const Failure&) { return std::string("Another command is sending to the keyboard controller. Try again when it has ended."); },
+        [](const Failure&) { return std::string("another command is sending to the keyboard controller"); }},
+    {FailureKind::PortIoSettingUnknown, "port_io_setting_unknown",
+        [](const Failure&) { return std::string("The keyboard controller is not used: R550_PORT_IO takes ") + kPortIoSettings + ", or is left unset."; },
+        [](const Failure&) { return std::string("R550_PORT_IO takes ") + kPortIoSettings + ", or is left unset"; }},
 }};
 // clang-format on
 

@@ -379,14 +379,23 @@ TEST_F(CtlDeviceTest, KeyboardLineAtTheWindowsPaceOrRefusedWithTheReason) {
     ASSERT_EQ(times.size(), 6u);
     EXPECT_GE(times[5] - times[0], 5 * 100);
 
-    // Where the helper that would give access is not installed, the command refuses.
-    if (std::filesystem::exists("/usr/libexec/r550tool/r550-portio")) {
-        GTEST_SKIP() << "an installed helper would reach the real keyboard controller";
-    }
     const std::filesystem::path settings = folder.path() / "factory.cfg";
     SettingsImage image;
     writeFactoryValues(image);
     ASSERT_EQ(writeSettingsFile(image, settings.string()), 0);
+    // A mistyped backend is refused before anything is done, naming the accepted values.
+    const RunningProgram::Result unknown =
+        ctl({"program", settings.string(), "--keyboard"}, {{"R550_PORT_IO", "helpr"}});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.errors.find("R550_PORT_IO=helpr is not a way to reach the keyboard "
+                                  "controller; it takes none, trace:FILE or helper"),
+              std::string::npos)
+        << unknown.errors;
+
+    // Where the helper that would give access is not installed, the command refuses.
+    if (std::filesystem::exists("/usr/libexec/r550tool/r550-portio")) {
+        GTEST_SKIP() << "an installed helper would reach the real keyboard controller";
+    }
     const RunningProgram::Result refused =
         ctl({"program", settings.string(), "--keyboard"}, {{"R550_PORT_IO", "helper"}});
     EXPECT_EQ(refused.exitCode, 3);

@@ -258,13 +258,13 @@ protected:
 
     // The program from the build, with the test's ports folder and the keyboard-port trace, in
     // a working folder of its own (where it writes "Default.cfg").
-    testing::AssertionResult startTool() {
+    testing::AssertionResult startTool(const std::string& portIo = "") {
         ChildProcess::Options options;
         options.arguments = {R550_TOOL_PROGRAM};
         options.environment = {
             {"DISPLAY", display_.name()},
             {"R550_PORTS_DIR", (folder_.path() / "ports").string()},
-            {"R550_PORT_IO", "trace:" + tracePath().string()},
+            {"R550_PORT_IO", portIo.empty() ? "trace:" + tracePath().string() : portIo},
             {"QT_QPA_PLATFORM", "xcb"},
             {"HOME", (folder_.path() / "home").string()},
             {"XDG_CONFIG_HOME", (folder_.path() / "home" / ".config").string()},
@@ -806,3 +806,38 @@ TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
 }
 
 } // namespace
+
+// The start-up search through the port helper, with stand-ins for polkit where the test build
+// looks for pkexec, pkcheck and the helper: pkcheck allows the action without a password (or
+// refuses it), pkexec runs the test build of the helper, whose port writes go to the trace.
+TEST_F(ToolAgainstReader, StartUpSearchProbesTheKeyboardLineThroughTheHelper) {
+    const fs::path standIns = R550_STAND_INS;
+    if (standIns.empty()) {
+        GTEST_SKIP()
+            << "configure with -DR550_STAND_INS=FOLDER to run the search through the helper";
+    }
+    fs::create_directories(standIns);
+    fs::remove(standIns / "r550-portio");
+    fs::create_symlink(R550_PORTIO_RECORDING, standIns / "r550-portio");
+    const auto script = [&](const std::string& name, const std::string& body) {
+        writeText(standIns / name, "#!/bin/sh\n" + body + "\n");
+        fs::permissions(standIns / name, fs::perms::owner_all);
+    };
+    script("pkexec", "exec \"$@\" '" + tracePath().string() + "' '" + file("lock").string() + "'");
+    ASSERT_TRUE(startReader("factory"));
+    for (const bool allowed : {true, false}) {
+        SCOPED_TRACE(allowed ? "pkcheck allows" : "pkcheck refuses");
+        fs::remove(tracePath());
+        script("pkcheck", allowed ? "exit 0" : "exit 1");
+        ASSERT_TRUE(startTool("helper"));
+        ASSERT_TRUE(waitForMainWindow(60s));
+        // The probe went out through the helper, or nothing at all; the search then went on to
+        // the serial ports and found the reader on COM3.
+        EXPECT_EQ(PortTrace::bytesOf(trace()), allowed ? kProbeBytes : "");
+        ASSERT_FALSE(reader_->frames().empty());
+        EXPECT_EQ(reader_->frames().back(), "1B 00");
+        tool_.stop();
+    }
+    EXPECT_EQ(reader_->frames().size(), 2U);
+    fs::remove_all(standIns); // no other test of this build meets them
+}

@@ -5,6 +5,7 @@
 #include "support/TempFolder.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -45,16 +46,20 @@ struct HelperPortIoTest : ::testing::Test {
 TEST_F(HelperPortIoTest, ForwardsBytesInOrderAtTheLinksPace) {
     const std::string trace = (folder.path() / "port.trace").string();
     // pkexec is given the installed helper's path; the test build of the helper records instead.
-    HelperPortIo io(kInstalledHelper,
-                    pkexec(std::string("[ \"$1\" = ") + kInstalledHelper + " ] || exit 99\nexec " +
-                           R550_PORTIO_RECORDING + " " + trace));
+    HelperPortIo io(kInstalledHelper, pkexec(std::string("[ \"$1\" = ") + kInstalledHelper +
+                                             " ] || exit 99\nexec " + R550_PORTIO_RECORDING + " " +
+                                             trace + " " + (folder.path() / "lock").string()));
     EXPECT_FALSE(io.initialize()); // nothing is started before access is asked for
-    EXPECT_EQ(io.requestAccess(), PortAccess::Pending);
+    // Never waits for the helper (which may, on a busy machine, be ready by the time it looks).
+    const PortAccess first = io.requestAccess();
+    EXPECT_TRUE(first == PortAccess::Pending || first == PortAccess::Granted);
     ASSERT_EQ(settle(io), PortAccess::Granted);
     SteadyClock clock;
     KeyboardPortLink(io, clock).sendProbe();
     EXPECT_EQ(io.requestAccess(), PortAccess::Granted);
-    EXPECT_FALSE(io.writePort(0x64, 0xFF)); // no other port, not even asked for
+    EXPECT_FALSE(io.writePort(0x64, 0x1B)); // no other port, not even asked for
+    EXPECT_FALSE(io.writePort(0x60, 0xF5)); // nor a command to the keyboard itself
+    EXPECT_EQ(io.requestAccess(), PortAccess::Granted);
 
     std::vector<std::string> writes;
     std::vector<long> times;
@@ -79,6 +84,7 @@ TEST_F(HelperPortIoTest, RefusalAndFailureToStartAreReasonsNotWrites) {
     } cases[] = {
         {"exit 126", PortAccess::Refused}, // the operator dismissed the dialog
         {"exit 127", PortAccess::Refused}, // not authorized
+        {"exit 5", PortAccess::Busy},      // the helper: another one holds the port
         // The helper without port access (the test build's trace cannot be written) refuses.
         {"exec " R550_PORTIO_RECORDING " /nonexistent/trace 2>/dev/null", PortAccess::Denied},
         {"printf 'what?\\n'; exec sleep 5", PortAccess::Denied}, // not a helper
@@ -92,6 +98,12 @@ TEST_F(HelperPortIoTest, RefusalAndFailureToStartAreReasonsNotWrites) {
     }
     HelperPortIo missing(kInstalledHelper, (folder.path() / "no-pkexec").string());
     EXPECT_EQ(missing.requestAccess(), PortAccess::Denied);
+    // A bare name is not looked up on PATH, where a folder of anyone's could hold a pkexec.
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", folder.path().c_str(), 1);
+    pkexec("printf 'ready\\n'; exec sleep 5");
+    EXPECT_EQ(HelperPortIo(kInstalledHelper, "pkexec").requestAccess(), PortAccess::Denied);
+    ::setenv("PATH", path.c_str(), 1);
 }
 
 TEST_F(HelperPortIoTest, HelperThatDiesMidBatchFailsTheWrites) {

@@ -115,6 +115,12 @@ TEST_F(KeyboardLinkTest, ASendStopsAtTheFirstByteThatDoesNotReachThePort) {
     EXPECT_FALSE(link.sendBatch(batch, {}));
     EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0xC0}));
     EXPECT_EQ(io.calls.back(), "shutdown");
+    // The probe too: its second byte refused, nothing after that byte's pause.
+    io.failWritesAfter = 1;
+    const std::int64_t before = clock.nowMilliseconds();
+    EXPECT_FALSE(link.sendProbe());
+    EXPECT_EQ(io.values(), (Bytes{0x1B, 0x1D, 0xC0, 0x1B}));
+    EXPECT_EQ(clock.nowMilliseconds() - before, 200);
 }
 
 TEST(KeyboardLink, DriverCheckInstallsAndRemovesOnlyWhenInitialisationFails) {

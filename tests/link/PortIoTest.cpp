@@ -138,10 +138,18 @@ struct PortIoSelectionTest : ::testing::Test {
 TEST_F(PortIoSelectionTest, SettingChoosesTheBackend) {
     const PortIoPlatform any = platform(true, true, true);
     EXPECT_TRUE(chooses<HelperPortIo>("helper", true, any));
-    for (const char* setting : {"none", "", "trace:", "trace", "hardware", "NONE", "Helper"}) {
-        EXPECT_TRUE(chooses<NullPortIo>(setting, true, any)) << setting;
-        EXPECT_EQ(makePortIo(setting, true, clock, start, any)->requestAccess(),
-                  PortAccess::Granted);
+    EXPECT_TRUE(chooses<NullPortIo>("none", true, any));
+    EXPECT_EQ(makePortIo("none", true, clock, start, any)->requestAccess(), PortAccess::Granted);
+    EXPECT_EQ(portIoSettingProblem("none") + portIoSettingProblem(nullptr), "");
+    // A mistyped setting reaches nothing, and says so instead of passing for "none".
+    for (const char* setting : {"", "trace:", "trace", "hardware", "NONE", "Helper", "helpr"}) {
+        const auto io = makePortIo(setting, true, clock, start, any);
+        EXPECT_EQ(io->requestAccess(), PortAccess::Misconfigured) << setting;
+        EXPECT_FALSE(io->writePort(0x60, 0x1B));
+        EXPECT_EQ(portIoSettingProblem(setting),
+                  "R550_PORT_IO=" + std::string(setting) +
+                      " is not a way to reach the keyboard controller; it takes none, "
+                      "trace:FILE or helper (or is left unset)");
     }
     // The machine is asked nothing when the setting decides.
     EXPECT_EQ(accessProbes + polkitChecks, 0);

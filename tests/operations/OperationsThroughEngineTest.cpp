@@ -335,7 +335,9 @@ TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
     for (const auto& [access, kind] : std::vector<std::pair<PortAccess, FailureKind>>{
              {PortAccess::Denied, FailureKind::NoKeyboardAccess},
              {PortAccess::Refused, FailureKind::KeyboardAccessRefused},
-             {PortAccess::Lost, FailureKind::KeyboardHelperLost}}) {
+             {PortAccess::Lost, FailureKind::KeyboardHelperLost},
+             {PortAccess::Busy, FailureKind::KeyboardInUse},
+             {PortAccess::Misconfigured, FailureKind::PortIoSettingUnknown}}) {
         Bench program;
         program.factoryOnSerial(0);
         program.image.operating_mode() = SettingsImage::kModeKeyboardWedge;

@@ -70,3 +70,16 @@ TEST(DialogTransactionRunnerTest, KeyboardFrameGoesThroughTheChosenPortIo) {
     }
     EXPECT_EQ(lines, 2);
 }
+
+TEST(DialogTransactionRunnerTest, MistypedPortIoSettingReachesNothingAndSaysWhy) {
+    SandboxedEnvironment env;
+    ::setenv("R550_PORT_IO", "helpr", 1);
+    DialogTransactionRunner runner(SteadyClock().nowMilliseconds());
+    Transfer transfer;
+    transfer.mode = TransferMode::KeyboardBatch;
+    CommandFrame::factoryReset().putInto(transfer.batch, 0);
+    transfer.batch.count = 1;
+    EXPECT_EQ(runner.run(transfer), EndCode::Ended);
+    EXPECT_EQ(transfer.batch.result, TransferResult::Failure);
+    EXPECT_EQ(transfer.failure.kind, FailureKind::PortIoSettingUnknown);
+}

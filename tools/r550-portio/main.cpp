@@ -6,5 +6,5 @@
 
 int main() {
     HardwarePortIo io;
-    return PortioHelper::runOnStandardStreams(io);
+    return PortioHelper::runOnStandardStreams(io, R550_PORTIO_LOCK);
 }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "base/UniqueFd.h"
+
+// How r550-portio keeps to itself: one helper at a time, and nothing held but the port.
+class Confinement {
+public:
+    // Opens (creating it, owned by the caller, mode 0600) and locks the lock file; the lock
+    // lasts as long as the descriptor. busy is set when another process holds it.
+    static UniqueFd takeLock(const char* path, bool& busy);
+
+    // Once the port is taken: drops the supplementary groups, becomes nobody (when root), gives
+    // up every capability, forbids new privileges and leaves only the system calls that serving
+    // the caller needs (any other ends the process). False when any step failed.
+    static bool enter();
+};
