@@ -1,9 +1,43 @@
-#include "cli/ApplyCommand.h"
-
 #include "cli/ApplyWatch.h"
+#include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
+#include "cli/ReaderApply.h"
 #include "cli/ReaderSession.h"
-#include "settings/SettingsFileContents.h"
+#include "settings/SettingsImage.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+// r550ctl apply FILE (--port N|PATH... | --all [--usb]) [--check] [--diff]: brings each reader
+// to FILE's settings, writing only to the readers that hold something else (ReaderApply), and
+// tells for each whether it was unchanged, changed, would change (--check), still differs or
+// failed. --watch (--port N|PATH... | --usb) keeps doing it for every reader plugged in
+// (ApplyWatch). A reader in the keyboard line cannot be read back, so --keyboard is refused.
+class ApplyCommand final : public DeviceCommand {
+public:
+    ApplyCommand() : DeviceCommand(false, {"changed", "differences"}) {}
+
+protected:
+    void defineOwn(CLI::App& subcommand) override;
+    std::optional<int> runOwnWay(CommandContext& context) override;
+    std::optional<int> prepare(CommandContext& context) override;
+    void begin(ReaderSession& session) override { apply_->begin(session); }
+
+private:
+    bool loadFile(CommandContext& context);
+    int watch(CommandContext& context);
+
+    std::string file_;
+    bool check_ = false;
+    bool diff_ = false;
+    bool watch_ = false;
+    bool keyboard_ = false;
+    SettingsImage image_;
+    std::optional<ReaderApply> apply_;
+};
 
 void ApplyCommand::defineOwn(CLI::App& subcommand) {
     subcommand.add_option("FILE", file_, "The settings file to bring the readers to")->required();
@@ -14,28 +48,23 @@ void ApplyCommand::defineOwn(CLI::App& subcommand) {
     subcommand.add_flag("--watch", watch_,
                         "Keep running: apply FILE to each reader as it appears on a given port "
                         "or, with --usb, as a new USB serial adapter; Ctrl+C ends it");
-    subcommand.add_flag("--any-length", anyLength_,
-                        "Take a FILE that is not 3060 bytes long, laid over the factory values "
-                        "as the window's Load reads it");
+    addAnyLengthOption(subcommand);
     subcommand.add_flag("--keyboard", keyboard_,
                         "Refused: a reader in the keyboard line cannot be read back (use "
                         "program --keyboard)");
-    // --usb also serves --watch, for the adapters plugged in while it runs.
-    CLI::Option* usb = subcommand.get_option("--usb");
-    usb->remove_needs(subcommand.get_option("--all"));
-    usb->description("With --all: also the USB serial adapters under /dev/serial/by-id; with "
-                     "--watch: each new adapter there");
-    subcommand.get_option("--all")->excludes(subcommand.get_option("--watch"));
+    subcommand.get_option("--usb")->description(
+        "With --all: also the USB serial adapters under /dev/serial/by-id; with --watch: each "
+        "new adapter there");
 }
 
 std::optional<int> ApplyCommand::runOwnWay(CommandContext& context) {
     if (keyboard_) {
         context.error("apply --keyboard: a reader in the keyboard line cannot be read back, so "
-                      "apply cannot tell what it holds; use program --keyboard");
+                      "apply cannot tell what it holds; use program --keyboard.");
         return ExitCode::kUsage;
     }
-    if (usbAdapters() && !allPorts() && !watch_) {
-        context.error("--usb needs --all or --watch");
+    if (watch_ && allPorts()) {
+        context.error("--watch goes with --port N|PATH or --usb, not with --all.");
         return ExitCode::kUsage;
     }
     if (watch_) {
@@ -45,22 +74,9 @@ std::optional<int> ApplyCommand::runOwnWay(CommandContext& context) {
 }
 
 bool ApplyCommand::loadFile(CommandContext& context) {
-    SettingsFileContents file;
-    if (!file.load(file_)) {
-        context.error(file.reason());
+    if (!loadSettingsFile(context, file_, image_)) {
         return false;
     }
-    if (!file.wholeBlock()) {
-        if (!anyLength_) {
-            context.error(file_ + ": " + std::to_string(file.size()) + " bytes, not the " +
-                          std::to_string(SettingsImage::kSize) +
-                          " of a settings file; nothing was sent (--any-length: lay it over "
-                          "the factory values)");
-            return false;
-        }
-        context.error(file.sizeWarning());
-    }
-    image_ = file.image();
     apply_.emplace(image_, ReaderApply::Options{check_, diff_});
     return true;
 }
@@ -74,20 +90,16 @@ std::optional<int> ApplyCommand::prepare(CommandContext& context) {
 
 int ApplyCommand::watch(CommandContext& context) {
     if (portTexts().empty() && !usbAdapters()) {
-        context.error("--watch: name the ports to watch: --port N|PATH (repeatable) or --usb");
+        context.error("--watch: name the ports to watch: --port N|PATH (repeatable) or --usb.");
         return ExitCode::kUsage;
     }
-    ApplyWatch station(context, *apply_, pace(), limits());
-    for (const std::string& text : portTexts()) {
-        const std::optional<PortName> portName = PortName::parse(text);
-        if (!portName) {
-            context.error(PortName::notAPort(text));
-            return ExitCode::kUsage;
-        }
-        station.addPort(*portName);
-    }
-    if (!loadFile(context)) {
+    std::vector<PortName> ports;
+    if (!context.parsePorts(portTexts(), ports) || !loadFile(context)) {
         return ExitCode::kUsage;
+    }
+    ApplyWatch station(context, *apply_, ownKeys(), pace(), limits());
+    for (const PortName& port : ports) {
+        station.addPort(port);
     }
     if (usbAdapters()) {
         station.addFolder(context.byIdFolder());
@@ -95,20 +107,8 @@ int ApplyCommand::watch(CommandContext& context) {
     return station.run();
 }
 
-void ApplyCommand::begin(ReaderSession& session) {
-    apply_->begin(session);
-}
+} // namespace
 
-int ApplyCommand::conclude(CommandContext& /*context*/,
-                           const std::vector<ReaderSession*>& sessions) {
-    bool differs = false;
-    for (const ReaderSession* session : sessions) {
-        // A reader left unfinished by a loop that could not wait failed as well.
-        if (session->result.status == ReaderResult::Status::Failed ||
-            session->result.status == ReaderResult::Status::Interrupted) {
-            return ExitCode::kReaderFailed;
-        }
-        differs = differs || session->result.status == ReaderResult::Status::Differs;
-    }
-    return differs ? ExitCode::kFailed : ExitCode::kSuccess;
+std::unique_ptr<Command> makeApplyCommand() {
+    return std::make_unique<ApplyCommand>();
 }

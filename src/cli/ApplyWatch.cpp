@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <poll.h>
+#include <utility>
 
 namespace {
 
@@ -24,9 +25,10 @@ constexpr int kMostSettleMs = 1000;
 
 } // namespace
 
-ApplyWatch::ApplyWatch(CommandContext& context, const ReaderApply& apply, Pace pace,
-                       TransferPacer::Limits limits)
-    : context_(context), apply_(apply), pace_(pace), limits_(limits) {}
+ApplyWatch::ApplyWatch(CommandContext& context, const ReaderApply& apply,
+                       std::vector<std::string> ownKeys, Pace pace, TransferPacer::Limits limits)
+    : context_(context), apply_(apply), ownKeys_(std::move(ownKeys)), pace_(pace), limits_(limits) {
+}
 
 std::string ApplyWatch::watchedText() const {
     std::string text;
@@ -120,12 +122,12 @@ void ApplyWatch::report(const ReaderSession& session) {
         failedPorts_.push_back(session.label());
     }
     if (context_.json) {
-        nlohmann::ordered_json object = DeviceCommand::resultJson(session);
+        nlohmann::ordered_json object = DeviceCommand::resultJson(session, ownKeys_);
         object["count"] = count_;
         context_.printJson(object);
         return;
     }
-    const std::string word = result.word.empty() ? "failed" : result.word;
+    const std::string word = result.outcomeWord();
     const std::string& tail = result.reason.empty() ? result.detail : result.reason;
     context_.printLine(std::to_string(count_) + "  " + session.label() + "  " +
                        (session.device().empty() ? "-" : session.device()) + "  " + word + "  " +
@@ -152,5 +154,5 @@ int ApplyWatch::finish(bool cutShort) {
     if (failures > differ_) {
         return ExitCode::kReaderFailed;
     }
-    return differ_ > 0 ? ExitCode::kFailed : ExitCode::kSuccess;
+    return differ_ > 0 ? ExitCode::kDiffers : ExitCode::kSuccess;
 }

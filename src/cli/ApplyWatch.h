@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/PortName.h"
 #include "cli/ReaderApply.h"
+#include "link/PortName.h"
 #include "link/TransferPacer.h"
 
 #include <filesystem>
@@ -21,8 +21,9 @@ class ReaderSession;
 // and of those that failed, with their ports.
 class ApplyWatch {
 public:
-    ApplyWatch(CommandContext& context, const ReaderApply& apply, Pace pace,
-               TransferPacer::Limits limits);
+    // `ownKeys`: apply's own keys of a reader's JSON object.
+    ApplyWatch(CommandContext& context, const ReaderApply& apply, std::vector<std::string> ownKeys,
+               Pace pace, TransferPacer::Limits limits);
 
     void addPort(const PortName& portName) { ports_.push_back(portName); }
     void addFolder(const std::filesystem::path& folder) { folder_ = folder; }
@@ -41,6 +42,7 @@ private:
 
     CommandContext& context_;
     const ReaderApply& apply_;
+    std::vector<std::string> ownKeys_;
     Pace pace_;
     TransferPacer::Limits limits_;
     std::vector<PortName> ports_;

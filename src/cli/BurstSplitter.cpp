@@ -7,6 +7,10 @@ void BurstSplitter::add(std::span<const std::uint8_t> bytes, TimePoint now) {
     if (bytes.empty()) {
         return;
     }
+    // The pending burst ended with the quiet before these bytes, however late they are handed in.
+    if (!pending_.empty() && now - lastByte_ >= quiet_) {
+        full_.push_back(std::exchange(pending_, {}));
+    }
     for (const std::uint8_t byte : bytes) {
         pending_.push_back(byte);
         if (pending_.size() == kMaxBurst) {

@@ -3,6 +3,7 @@
 #include "cli/CommandContext.h"
 
 #include <CLI/CLI.hpp>
+#include <memory>
 
 // One subcommand of r550ctl. define() gives it its options (bound to members of the command);
 // run() does its work once the whole command line has been read and gives the exit code. A
@@ -13,3 +14,19 @@ public:
     virtual void define(CLI::App& subcommand) = 0;
     virtual int run(CommandContext& context) = 0;
 };
+
+// The subcommands, each made in its own source file; CommandLine lists them in one table.
+std::unique_ptr<Command> makePortsCommand();
+std::unique_ptr<Command> makeDetectCommand();
+std::unique_ptr<Command> makeVersionCommand();
+std::unique_ptr<Command> makeProgramCommand();
+std::unique_ptr<Command> makeReadCommand();
+std::unique_ptr<Command> makeVerifyCommand();
+std::unique_ptr<Command> makeResetCommand();
+std::unique_ptr<Command> makeMonitorCommand();
+std::unique_ptr<Command> makeShowCommand();
+std::unique_ptr<Command> makeDiffCommand();
+std::unique_ptr<Command> makeSetCommand();
+std::unique_ptr<Command> makeNewCommand();
+std::unique_ptr<Command> makeNamesCommand();
+std::unique_ptr<Command> makeApplyCommand();

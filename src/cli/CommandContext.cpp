@@ -1,6 +1,14 @@
 #include "cli/CommandContext.h"
 
+#include "cli/InterruptSignals.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsFileContents.h"
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <utility>
 
 CommandContext::CommandContext(PortMap portMap, std::filesystem::path byIdFolder, std::ostream& out,
@@ -13,12 +21,55 @@ CommandContext CommandContext::fromEnvironment(std::ostream& out, std::ostream& 
                           byId != nullptr && *byId != '\0' ? byId : kByIdFolder, out, err);
 }
 
+void CommandContext::noteOutput() {
+    if (!out_ && outputError_ == 0) {
+        outputError_ = errno != 0 ? errno : EIO;
+    }
+}
+
 void CommandContext::printLine(const std::string& line) {
+    errno = 0;
     out_ << line << '\n' << std::flush;
+    noteOutput();
+}
+
+void CommandContext::printBytes(const char* bytes, std::size_t n) {
+    errno = 0;
+    out_.write(bytes, static_cast<std::streamsize>(n)) << std::flush;
+    noteOutput();
 }
 
 void CommandContext::printJson(const nlohmann::ordered_json& object) {
     printLine(object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+void CommandContext::printRows(const std::vector<std::vector<std::string>>& rows,
+                               const std::vector<std::size_t>& rightAligned) {
+    std::vector<std::size_t> widths;
+    for (const std::vector<std::string>& row : rows) {
+        if (row.size() < 2) {
+            continue; // a line of its own, such as a detail under a reader's line
+        }
+        widths.resize(std::max(widths.size(), row.size()));
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    for (const std::vector<std::string>& row : rows) {
+        std::string line;
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            if (column + 1 == row.size()) {
+                line += row[column];
+                break;
+            }
+            const std::string gap(widths[column] - row[column].size(), ' ');
+            const bool right =
+                std::find(rightAligned.begin(), rightAligned.end(), column) != rightAligned.end();
+            line += right ? gap + row[column] + "  " : row[column] + gap + "  ";
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        printLine(line);
+    }
 }
 
 void CommandContext::error(const std::string& text) {
@@ -29,4 +80,100 @@ void CommandContext::note(const std::string& text) {
     if (!quiet) {
         error(text);
     }
+}
+
+bool CommandContext::outputComplete() {
+    errno = 0;
+    out_.flush();
+    noteOutput();
+    if (outputError_ == 0) {
+        return true;
+    }
+    error(std::string("standard output: ") + std::strerror(outputError_));
+    return false;
+}
+
+bool CommandContext::parsePorts(const std::vector<std::string>& texts,
+                                std::vector<PortName>& ports) {
+    std::set<std::string> labels;
+    std::set<std::string> devices;
+    for (const std::string& text : texts) {
+        const std::optional<PortName> port = PortName::parse(text);
+        if (!port) {
+            error(PortName::notAPort(text));
+            return false;
+        }
+        // A second open of the same device would only fail.
+        const std::string device = port->canonicalDevice(portMap_);
+        if (labels.insert(port->label()).second &&
+            (device.empty() || devices.insert(device).second)) {
+            ports.push_back(*port);
+        }
+    }
+    return true;
+}
+
+bool CommandContext::signalsReady(const InterruptSignals& signals) {
+    if (!signals.valid()) {
+        error(std::string("Ctrl+C cannot be taken: ") + std::strerror(errno));
+    }
+    return signals.valid();
+}
+
+bool CommandContext::loadSettingsFile(SettingsFileContents& file, const std::string& path,
+                                      Length length) {
+    if (!file.load(path)) {
+        error(file.reason());
+        return false;
+    }
+    if (file.wholeBlock()) {
+        return true;
+    }
+    if (length == Length::Refused) {
+        error(path + ": " + std::to_string(file.size()) + " bytes, not " +
+              std::to_string(SettingsImage::kSize) +
+              "; not a whole settings file, nothing sent (--any-length lays it over the factory "
+              "values)");
+        return false;
+    }
+    if (length == Length::Warned) {
+        error(file.sizeWarning());
+    } else {
+        note(file.sizeWarning());
+    }
+    return true;
+}
+
+bool CommandContext::outputAllowed(const std::string& path, bool force) {
+    std::error_code ignored;
+    // A link, even one to nothing, counts as there: the write would replace what it leads to.
+    if (!force && std::filesystem::exists(std::filesystem::symlink_status(path, ignored))) {
+        error(path + ": exists; --force replaces it.");
+        return false;
+    }
+    SettingsFileReport report;
+    if (checkSettingsFileTarget(path, report) != 0) {
+        error(report.reason);
+        return false;
+    }
+    return true;
+}
+
+nlohmann::ordered_json CommandContext::textOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
+void CommandContext::addPaceOption(CLI::App& subcommand, std::string& pace,
+                                   const std::string& readerMeaning) {
+    subcommand
+        .add_option("--pace", pace,
+                    "reader: " + readerMeaning + " (default); window: the window's 500 ms ticks")
+        ->type_name("reader|window")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return text == "reader" || text == "window"
+                           ? std::string()
+                           : "'" + text + "' is neither reader nor window";
+            },
+            ""));
 }

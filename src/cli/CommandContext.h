@@ -1,14 +1,23 @@
 #pragma once
 
 #include "link/PortMap.h"
+#include "link/PortName.h"
+#include "link/TransferPacer.h"
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
+#include <vector>
+
+class InterruptSignals;
+class SettingsFileContents;
 
 // What every subcommand shares: the common options, the port map, where the system lists USB
-// serial adapters, and the two output streams (data on stdout, messages on stderr).
+// serial adapters, the two output streams (data on stdout, messages on stderr), and the helpers
+// that more than one command needs: the one text renderer of rows, the JSON renderer, --port and
+// --pace, and Ctrl+C.
 class CommandContext {
 public:
     // The folder the system keeps its links to serial adapters in.
@@ -32,17 +41,60 @@ public:
 
     // A line of data on stdout, flushed at once so that a script reading a pipe sees it.
     void printLine(const std::string& line);
-    // One JSON object as one line on stdout, its members in the order they were set. Bytes that are
-    // not UTF-8 (a device path may hold any) are replaced instead of failing the whole line.
+    // Raw bytes on stdout (a settings block for `-o -`).
+    void printBytes(const char* bytes, std::size_t n);
+    // One JSON object as one line on stdout, its members in the order they were set. Bytes that
+    // are not UTF-8 (a device path may hold any) are replaced instead of failing the whole line.
     void printJson(const nlohmann::ordered_json& object);
+    // Rows of cells as lines, each column as wide as its widest cell; the columns in
+    // `rightAligned` are aligned on the right, the last one is never padded. A row of one cell is
+    // a line of its own.
+    void printRows(const std::vector<std::vector<std::string>>& rows,
+                   const std::vector<std::size_t>& rightAligned = {});
     // "r550ctl: TEXT" on stderr, whatever --quiet says.
     void error(const std::string& text);
     // "r550ctl: TEXT" on stderr, unless --quiet.
     void note(const std::string& text);
 
+    // The errno of the first write to stdout that failed, 0 while all succeeded.
+    int outputError() const { return outputError_; }
+    // Checks that stdout took everything, at the end of a command: false, with the message
+    // shown, when a write failed.
+    bool outputComplete();
+
+    // --port texts as ports, each device once however it was named; false with the message shown
+    // for a text that names no port.
+    bool parsePorts(const std::vector<std::string>& texts, std::vector<PortName>& ports);
+    // Ctrl+C and the other interrupt signals taken: false with the message shown when they
+    // cannot be.
+    bool signalsReady(const InterruptSignals& signals);
+
+    // How a command takes a settings file that is not 3060 bytes long: refused, read over the
+    // factory values with a warning that shows even under --quiet, or with a note.
+    enum class Length { Refused, Warned, Noted };
+    // Reads a settings file over the factory values as the window's Load does; false, with the
+    // message shown, when it cannot be used.
+    bool loadSettingsFile(SettingsFileContents& file, const std::string& path, Length length);
+    // Whether a settings file may be written at `path`, told before anything is done: an existing
+    // file only with `force`, and never over anything that is no settings file. False with the
+    // message shown.
+    bool outputAllowed(const std::string& path, bool force);
+
+    // JSON null for an empty text.
+    static nlohmann::ordered_json textOrNull(const std::string& text);
+    // Adds --pace reader|window, described by `readerMeaning`.
+    static void addPaceOption(CLI::App& subcommand, std::string& pace,
+                              const std::string& readerMeaning);
+    static Pace paceOf(const std::string& pace) {
+        return pace == "window" ? Pace::Window : Pace::Reader;
+    }
+
 private:
+    void noteOutput();
+
     PortMap portMap_;
     std::filesystem::path byIdFolder_;
     std::ostream& out_;
     std::ostream& err_;
+    int outputError_ = 0;
 };

@@ -2,16 +2,111 @@
 
 #include "cli/ExitCode.h"
 
+#include <algorithm>
+#include <cctype>
 #include <utility>
+
+#ifndef R550_VERSION
+#define R550_VERSION "unknown"
+#endif
 
 namespace {
 
-constexpr const char* kFooter =
-    "Exit status: 0 success; 1 a device command failed or a difference was found; 2 usage or "
-    "file error; 130 interrupted.\n"
-    "Ports: COMn is the first of ~/.config/r550tool/ports/comN, $WINEPREFIX/dosdevices/comN "
-    "(~/.wine/dosdevices/comN) and /dev/ttyS<n-1>; R550_PORTS_DIR=DIR makes it DIR/comN.\n"
-    "See r550ctl(1).";
+constexpr const char* kExitFooter =
+    "Exit status: 0 success; 1 settings differ; 2 usage or bad input, nothing done; 3 a reader "
+    "failed, could not be reached, or none answered; 130 interrupted. See r550ctl(1).";
+
+constexpr const char* kPortsFooter =
+    "\nPorts: COMn is the first of ~/.config/r550tool/ports/comN, $WINEPREFIX/dosdevices/comN "
+    "(~/.wine/dosdevices/comN) and /dev/ttyS<n-1>; R550_PORTS_DIR=DIR makes it DIR/comN.";
+
+// Every subcommand, in the order the help lists them.
+struct Subcommand {
+    const char* name;
+    const char* description;
+    bool takesPorts;
+    std::unique_ptr<Command> (*make)();
+};
+
+const Subcommand kSubcommands[] = {
+    {"ports",
+     "Show COM1..COM9 (and the --port ports): device, whether it exists, may be opened, is held; "
+     "and the USB serial adapters no port number leads to",
+     true, makePortsCommand},
+    {"detect",
+     "Probe COM1..COM9 at the same time (--usb: also the USB serial adapters; --keyboard: also "
+     "the keyboard line) and show each reader that answers",
+     true, makeDetectCommand},
+    {"version", "Show each reader's firmware version", true, makeVersionCommand},
+    {"program", "Program FILE's settings into each reader (--verify: and check)", true,
+     makeProgramCommand},
+    {"read", "Read each reader's main settings back over BASE's (-o: into a settings file)", true,
+     makeReadCommand},
+    {"verify", "Read each reader's main settings back and list the settings that differ from FILE",
+     true, makeVerifyCommand},
+    {"reset", "Reset each reader to its factory settings", true, makeResetCommand},
+    {"apply",
+     "Bring each reader to FILE's settings, writing only to readers that differ (--check: only "
+     "tell; --watch: each reader as it is plugged in)",
+     true, makeApplyCommand},
+    {"monitor",
+     "Print what a reader on RS232 sends when a card is swiped, one line per burst, until Ctrl+C",
+     true, makeMonitorCommand},
+    {"show", "Show every named setting of a settings file as name=value", false, makeShowCommand},
+    {"diff", "Show the named settings that differ between two settings files; exit 1 when any do",
+     false, makeDiffCommand},
+    {"set", "Change named settings of a settings file (name=value...), all or none, atomically",
+     false, makeSetCommand},
+    {"new", "Write a settings file with the factory values", false, makeNewCommand},
+    {"names", "List the named settings and the values each takes", false, makeNamesCommand},
+};
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0U : 1U)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// CLI11's message as a sentence: capital first letter, a full stop at the end.
+std::string sentence(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    if (!text.empty()) {
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    }
+    if (!text.empty() && text.back() != '.' && text.back() != '?') {
+        text += '.';
+    }
+    return text;
+}
+
+// The help shows each option's value as its own word (N|PATH, SECONDS), a positional alone, and
+// none of the parser's own words (TEXT, REQUIRED).
+void tidyHelp(CLI::App& subcommand) {
+    for (CLI::Option* option : subcommand.get_options()) {
+        if (option->get_type_size() == 0) {
+            continue;
+        }
+        const std::string type = option->get_type_name();
+        const bool many = option->get_expected_max() == CLI::detail::expected_max_vector_size;
+        const std::string text = option->get_positional() || type == "TEXT" ? "" : type;
+        option->option_text(text.empty() ? " " : text + (many ? " ..." : ""));
+    }
+}
 
 } // namespace
 
@@ -21,29 +116,91 @@ CommandLine::CommandLine(CommandContext& context)
     app_.require_subcommand(1);
     // The common options may also follow the subcommand: r550ctl ports --json.
     app_.fallthrough();
-    app_.footer(kFooter);
+    app_.footer(kExitFooter);
+    app_.set_version_flag("--version", std::string("r550ctl ") + R550_VERSION,
+                          "Print the version and exit");
     app_.add_flag("--json", context_.json, "Print one JSON object per line instead of text");
     app_.add_flag("-q,--quiet", context_.quiet, "No notes on stderr; errors still show");
+    for (const Subcommand& entry : kSubcommands) {
+        CLI::App* subcommand = app_.add_subcommand(entry.name, entry.description);
+        subcommand->add_flag("--json", context_.json,
+                             "Print one JSON object per line instead of text");
+        subcommand->add_flag("-q,--quiet", context_.quiet, "No notes on stderr; errors still show");
+        subcommand->footer(std::string(kExitFooter) + (entry.takesPorts ? kPortsFooter : ""));
+        std::unique_ptr<Command> command = entry.make();
+        command->define(*subcommand);
+        tidyHelp(*subcommand);
+        entries_.push_back({subcommand, std::move(command)});
+    }
 }
 
-void CommandLine::add(const std::string& name, const std::string& description,
-                      std::unique_ptr<Command> command) {
-    CLI::App* subcommand = app_.add_subcommand(name, description);
-    command->define(*subcommand);
-    entries_.push_back({subcommand, std::move(command)});
+std::string CommandLine::nearestCommand(const std::string& word) const {
+    std::string nearest;
+    std::size_t best = 3; // more than two edits away is no longer a typing mistake
+    for (const Subcommand& entry : kSubcommands) {
+        const std::size_t distance = editDistance(word, entry.name);
+        if (distance < best) {
+            best = distance;
+            nearest = entry.name;
+        }
+    }
+    return nearest;
+}
+
+bool CommandLine::refuseUnknownCommand(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.empty() || word[0] == '-') {
+            continue;
+        }
+        const bool known =
+            std::any_of(std::begin(kSubcommands), std::end(kSubcommands),
+                        [&word](const Subcommand& entry) { return word == entry.name; });
+        if (known) {
+            return false;
+        }
+        const std::string nearest = nearestCommand(word);
+        context_.error("'" + word + "' is not a command" +
+                       (nearest.empty() ? "; r550ctl --help lists them."
+                                        : "; did you mean '" + nearest + "'?"));
+        return true;
+    }
+    return false;
+}
+
+int CommandLine::parseFailed(const CLI::ParseError& problem) {
+    if (problem.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+        // --help and --version print what was asked for.
+        app_.exit(problem, context_.out(), context_.err());
+        return context_.outputComplete() ? ExitCode::kSuccess : ExitCode::kError;
+    }
+    const std::string what = problem.what();
+    const std::size_t colon = what.find(':');
+    if (what.find("subcommand is required") != std::string::npos) {
+        context_.error("Name a command; r550ctl --help lists them.");
+    } else if (what.find(" missing") != std::string::npos && colon != std::string::npos) {
+        context_.error(what.substr(0, colon) + " needs a value. See r550ctl --help.");
+    } else {
+        context_.error(sentence(what) + " See r550ctl --help.");
+    }
+    return ExitCode::kUsage;
 }
 
 int CommandLine::run(int argc, const char* const* argv) {
-    // CLI11 reports a command line it cannot take, and --help, by exceptions; they end here.
+    if (refuseUnknownCommand(argc, argv)) {
+        return ExitCode::kUsage;
+    }
+    // CLI11 reports a command line it cannot take, --help and --version, by exceptions; they
+    // end here.
     try {
         app_.parse(argc, argv);
     } catch (const CLI::ParseError& problem) {
-        const int cliExit = app_.exit(problem, context_.out(), context_.err());
-        return cliExit == 0 ? ExitCode::kSuccess : ExitCode::kUsage;
+        return parseFailed(problem);
     }
     for (Entry& entry : entries_) {
         if (entry.subcommand->parsed()) {
-            return entry.command->run(context_);
+            const int code = entry.command->run(context_);
+            return context_.outputComplete() ? code : ExitCode::kError;
         }
     }
     return ExitCode::kUsage;

@@ -8,18 +8,14 @@
 #include <string>
 #include <vector>
 
-// The r550ctl command line: the common options, the subcommands that the command groups add,
-// and the mapping of every way of reading it to the program's exit codes (a command line CLI11
-// refuses is a usage error, 2; --help is a success).
+// The r550ctl command line: the common options, every subcommand from one table, and the
+// mapping of every way of reading it to the program's exit codes (a command line that cannot be
+// used is a usage error, 2, told as a sentence; --help and --version are a success).
 class CommandLine {
 public:
     explicit CommandLine(CommandContext& context);
     CommandLine(const CommandLine&) = delete;
     CommandLine& operator=(const CommandLine&) = delete;
-
-    // Adds the subcommand `name`; the command defines its own options on it.
-    void add(const std::string& name, const std::string& description,
-             std::unique_ptr<Command> command);
 
     // Reads the command line and runs the subcommand it names; gives the exit code.
     int run(int argc, const char* const* argv);
@@ -29,6 +25,12 @@ private:
         CLI::App* subcommand;
         std::unique_ptr<Command> command;
     };
+
+    // The word a mistyped command was meant to be; empty when none is close.
+    std::string nearestCommand(const std::string& word) const;
+    // A command word that names no command: the message, or nothing.
+    bool refuseUnknownCommand(int argc, const char* const* argv);
+    int parseFailed(const CLI::ParseError& problem);
 
     CommandContext& context_;
     CLI::App app_;

@@ -1,76 +1,104 @@
 #pragma once
 
 #include "cli/Command.h"
+#include "link/NullPortIo.h"
+#include "link/SteadyClock.h"
 #include "link/TransferPacer.h"
 
 #include <cstddef>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
+class PortIo;
+class ProgressLines;
+class ReaderLoop;
 class ReaderSession;
 class SettingsImage;
-struct Outcome;
 
 // What the device commands (version, program, read, verify, reset) share: the readers they work
 // on (--port N|PATH..., --all with --usb, or --keyboard), the pacing (--timeout, --pace), one
-// session per reader served side by side in one loop, Ctrl+C, the progress lines, one result per
-// reader and the exit status (0 only when every reader succeeded). A command adds its own
-// options and says what to do on each reader.
+// session per reader served side by side in one loop, Ctrl+C, the progress lines, one record per
+// reader and the exit status. A command adds its own options and says what to do on each reader;
+// its own keys of the JSON object are in every object, null where a reader has none.
 class DeviceCommand : public Command {
 public:
     void define(CLI::App& subcommand) final;
     int run(CommandContext& context) final;
 
-    // A reader's result as the one JSON object printed for it.
-    static nlohmann::ordered_json resultJson(const ReaderSession& session);
+    // A reader's result as the one JSON object printed for it, with the command's own keys.
+    static nlohmann::ordered_json resultJson(const ReaderSession& session,
+                                             const std::vector<std::string>& ownKeys);
 
 protected:
     // `offersKeyboard`: the command also goes through the keyboard controller (--keyboard).
-    explicit DeviceCommand(bool offersKeyboard) : offersKeyboard_(offersKeyboard) {}
+    DeviceCommand(bool offersKeyboard, std::vector<std::string> ownKeys)
+        : offersKeyboard_(offersKeyboard), ownKeys_(std::move(ownKeys)) {}
 
-    virtual void defineOwn(CLI::App& subcommand) = 0;
+    virtual void defineOwn(CLI::App& /*subcommand*/) {}
     // Before anything else: a command that serves its readers its own way (apply --watch) or
     // refuses a combination gives its exit status here; nothing goes on.
     virtual std::optional<int> runOwnWay(CommandContext& /*context*/) { return std::nullopt; }
     // Reads the command's files before any port opens; an exit status to stop with, or nothing.
     virtual std::optional<int> prepare(CommandContext& /*context*/) { return std::nullopt; }
     // Once the readers are known (after the probes of --all): an exit status to stop with.
-    virtual std::optional<int> checkReaders(CommandContext& /*context*/, std::size_t /*readers*/) {
+    virtual std::optional<int> checkReaders(CommandContext& /*context*/,
+                                            const std::vector<ReaderSession*>& /*sessions*/) {
         return std::nullopt;
     }
     // Starts the command's transactions on one reader; they leave the reader's result.
     virtual void begin(ReaderSession& session) = 0;
     // After every reader is done and before the results are printed: what is left to do (files
-    // to write); an exit status other than success overrides the readers' own.
-    virtual int conclude(CommandContext& /*context*/,
-                         const std::vector<ReaderSession*>& /*sessions*/) {
-        return 0;
-    }
+    // to write).
+    virtual void conclude(CommandContext& /*context*/,
+                          const std::vector<ReaderSession*>& /*sessions*/) {}
 
-    // --keyboard was given.
+    // False when the readers' lines would spoil what the command itself writes to stdout.
+    virtual bool printsResults() const { return true; }
+
     bool viaKeyboard() const { return keyboard_; }
     // What the command line said about the readers and their pace.
-    const std::vector<std::string>& portTexts() const { return ports_; }
+    const std::vector<std::string>& portTexts() const { return portTexts_; }
     bool allPorts() const { return all_; }
     bool usbAdapters() const { return usb_; }
-    Pace pace() const { return pace_ == "window" ? Pace::Window : Pace::Reader; }
+    Pace pace() const { return CommandContext::paceOf(pace_); }
+    const std::vector<std::string>& ownKeys() const { return ownKeys_; }
     TransferPacer::Limits limits() const;
-    // The reader's result from a transaction's outcome: ok, or failed with the reason. True when
-    // the reader did what was asked.
-    static bool record(ReaderSession& session, const Outcome& outcome);
-    // Reads a settings file over factory values as the window's Load reads it, with a note when
-    // it is not 3060 bytes long. False, with the message shown, when it cannot be read.
-    static bool loadSettingsFile(CommandContext& context, const std::string& path,
-                                 SettingsImage& image);
+    // --any-length, for a command that reads a settings file to send or compare.
+    void addAnyLengthOption(CLI::App& subcommand);
+    // Reads a settings file of 3060 bytes; another length is refused unless --any-length lays
+    // it over the factory values as the window's Load does (with a warning, even under -q).
+    // False, with the message shown, when it cannot be used.
+    bool loadSettingsFile(CommandContext& context, const std::string& path,
+                          SettingsImage& image) const;
+    // The reader's result from FILE's block and the read-back laid over it: ok, or differs with
+    // one line and one record per setting.
+    static void recordDifferences(ReaderSession& session, const SettingsImage& file,
+                                  const SettingsImage& reader);
 
 private:
+    std::optional<int> checkSelection(CommandContext& context, std::vector<PortName>& ports) const;
+    std::optional<int> findAll(CommandContext& context, ReaderLoop& loop, ProgressLines& progress,
+                               std::vector<PortName>& ports);
+    void makeSessions(CommandContext& context, const std::vector<PortName>& ports);
+    int finish(CommandContext& context, int ending);
+    void printResults(CommandContext& context) const;
+
     bool offersKeyboard_;
-    std::vector<std::string> ports_;
+    std::vector<std::string> ownKeys_;
+    std::vector<std::string> portTexts_;
     bool all_ = false;
     bool usb_ = false;
     bool keyboard_ = false;
+    bool anyLength_ = false;
     double timeoutSeconds_ = 2.0;
     std::string pace_ = "reader";
+
+    SteadyClock clock_;
+    NullPortIo nullIo_;
+    std::unique_ptr<PortIo> keyboardIo_;
+    std::vector<std::unique_ptr<ReaderSession>> owned_;
+    std::vector<ReaderSession*> sessions_;
 };

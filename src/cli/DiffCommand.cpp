@@ -1,37 +1,52 @@
-#include "cli/DiffCommand.h"
-
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/ShowCommand.h"
-#include "settings/SettingDifferences.h"
+#include "cli/SettingRecord.h"
 #include "settings/SettingsFileContents.h"
 
-void DiffCommand::define(CLI::App& subcommand) {
-    subcommand.add_option("A", first_, "The first settings file")->required();
-    subcommand.add_option("B", second_, "The second settings file")->required();
-}
+namespace {
 
-int DiffCommand::run(CommandContext& context) {
-    SettingsFileContents first;
-    SettingsFileContents second;
-    // Both are read before either fails, so that one run names every file that cannot be used.
-    const bool firstRead = ShowCommand::loadAnyLength(first, first_, context);
-    const bool secondRead = ShowCommand::loadAnyLength(second, second_, context);
-    if (!firstRead || !secondRead) {
-        return ExitCode::kUsage;
+// r550ctl diff A B: the named settings that differ between two settings files, "name: a -> b",
+// or one JSON object each with both values typed; exit 1 when any differ.
+class DiffCommand final : public Command {
+public:
+    void define(CLI::App& subcommand) override {
+        subcommand.add_option("A", first_, "The first settings file")->required();
+        subcommand.add_option("B", second_, "The second settings file")->required();
     }
-    const std::vector<SettingDifference> differences =
-        settingDifferences(first.image(), second.image());
-    for (const SettingDifference& difference : differences) {
-        if (context.json) {
-            nlohmann::ordered_json object;
-            object["name"] = difference.setting->name;
-            object["a"] = difference.first;
-            object["b"] = difference.second;
-            context.printJson(object);
-        } else {
-            context.printLine(std::string(difference.setting->name) + ": " + difference.first +
-                              " -> " + difference.second);
+
+    int run(CommandContext& context) override {
+        SettingsFileContents first;
+        SettingsFileContents second;
+        // Both are read before either fails, so that one run names every file that cannot be
+        // used.
+        const bool firstRead =
+            context.loadSettingsFile(first, first_, CommandContext::Length::Noted);
+        const bool secondRead =
+            context.loadSettingsFile(second, second_, CommandContext::Length::Noted);
+        if (!firstRead || !secondRead) {
+            return ExitCode::kUsage;
         }
+        const nlohmann::ordered_json differences =
+            SettingRecord::differences(first.image(), "a", second.image(), "b");
+        for (const nlohmann::ordered_json& difference : differences) {
+            if (context.json) {
+                context.printJson(difference);
+            } else {
+                context.printLine(difference["name"].get<std::string>() + ": " +
+                                  difference["a_text"].get<std::string>() + " -> " +
+                                  difference["b_text"].get<std::string>());
+            }
+        }
+        return differences.empty() ? ExitCode::kSuccess : ExitCode::kDiffers;
     }
-    return differences.empty() ? ExitCode::kSuccess : ExitCode::kFailed;
+
+private:
+    std::string first_;
+    std::string second_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeDiffCommand() {
+    return std::make_unique<DiffCommand>();
 }

@@ -1,11 +1,9 @@
-#include "cli/MonitorCommand.h"
-
 #include "cli/BurstSplitter.h"
-#include "cli/CommandGroups.h"
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptSignals.h"
-#include "cli/PortName.h"
 #include "cli/SwipeReport.h"
+#include "link/PortName.h"
 #include "link/SerialLink.h"
 #include "operations/FailureDescription.h"
 #include "settings/CodeText.h"
@@ -28,18 +26,30 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 using WallClock = std::chrono::system_clock;
 
-// Local time to the millisecond: 2025-01-31 12:34:56.789.
+// --decode: off, on with card numbers hidden but for their first six and last four digits, or on
+// with them whole (--show-numbers).
+enum class Decoding { Off, Hidden, ShowNumbers };
+
+// A burst ends after the line has been quiet this long: about 19 character times at 9600 bit/s,
+// far more than a reader leaves between the bytes of one swipe.
+constexpr std::chrono::milliseconds kQuietTime{20};
+
+// Local time to the millisecond in ISO 8601, with the offset: 2025-01-31T12:34:56.789+01:00.
 std::string timeStamp(WallClock::time_point at) {
     const std::time_t seconds = WallClock::to_time_t(at);
     std::tm local{};
     ::localtime_r(&seconds, &local);
     std::array<char, 32> text{};
-    const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
+    std::array<char, 8> offset{};
+    const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S", &local);
+    std::strftime(offset.data(), offset.size(), "%z", &local);
     const auto milliseconds =
         std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() % 1000;
     std::array<char, 8> fraction{};
     std::snprintf(fraction.data(), fraction.size(), ".%03d", static_cast<int>(milliseconds));
-    return std::string(text.data(), length) + fraction.data();
+    const std::string zone(offset.data());
+    return std::string(text.data(), length) + fraction.data() + zone.substr(0, 3) + ":" +
+           zone.substr(3);
 }
 
 int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
@@ -55,7 +65,7 @@ int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
 class Monitor {
 public:
     Monitor(CommandContext& context, SerialLink& link, InterruptSignals& signals, std::string label,
-            bool hex, MonitorCommand::Decoding decoding)
+            bool hex, Decoding decoding)
         : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex),
           decoding_(decoding) {}
 
@@ -74,8 +84,8 @@ private:
     InterruptSignals& signals_;
     std::string label_;
     bool hex_;
-    MonitorCommand::Decoding decoding_;
-    BurstSplitter splitter_{MonitorCommand::kQuietTime};
+    Decoding decoding_;
+    BurstSplitter splitter_{kQuietTime};
     WallClock::time_point burstStart_{};
 };
 
@@ -86,7 +96,7 @@ int Monitor::run() {
         const int ready = ::poll(fds.data(), fds.size(), pollTimeout(splitter_.deadline()));
         if (ready < 0 && errno != EINTR) {
             context_.error(std::string("poll: ") + std::strerror(errno));
-            return ExitCode::kFailed;
+            return ExitCode::kError;
         }
         if ((fds[0].revents & POLLIN) != 0 && signals_.take() != 0) {
             // What came before the interruption is still shown.
@@ -101,7 +111,7 @@ int Monitor::run() {
                 printBurst(*burst);
             }
             context_.error(label_ + ": " + briefFailure(link_.lastFailure()));
-            return ExitCode::kFailed;
+            return ExitCode::kReaderFailed;
         }
         printComplete();
     }
@@ -115,6 +125,9 @@ bool Monitor::readArrived() {
             return !read.gone();
         }
         const int n = read.count;
+        // A burst whose quiet time passed before these bytes came (the loop woke late) is
+        // finished: it is printed before they start the next one.
+        printComplete();
         if (splitter_.empty()) {
             burstStart_ = WallClock::now();
         }
@@ -133,7 +146,7 @@ void Monitor::printComplete() {
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     const std::string at = timeStamp(burstStart_);
-    if (decoding_ != MonitorCommand::Decoding::Off) {
+    if (decoding_ != Decoding::Off) {
         printDecoded(at, bytes);
         return;
     }
@@ -144,6 +157,7 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
         object["text"] = CodeText::format(bytes);
         object["hex"] = CodeText::hex(bytes);
         object["length"] = bytes.size();
+        object["codes"] = bytes;
         context_.printJson(object);
         return;
     }
@@ -155,7 +169,7 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
 }
 
 void Monitor::printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes) {
-    const bool numbers = decoding_ == MonitorCommand::Decoding::ShowNumbers;
+    const bool numbers = decoding_ == Decoding::ShowNumbers;
     const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
     if (context_.json) {
         nlohmann::ordered_json object;
@@ -176,40 +190,57 @@ void Monitor::printDecoded(const std::string& at, const std::vector<std::uint8_t
     }
 }
 
-} // namespace
+// r550ctl monitor --port N|PATH [--hex] [--decode [--show-numbers]]: opens the port as the window
+// does and prints what the reader sends when a card is swiped, one line per burst with its time,
+// codes outside 32..126 as {13} (with --decode split into its tracks and fields, card numbers
+// hidden but for their first six and last four digits unless --show-numbers); until Ctrl+C (exit
+// 130, the port released) or until the reader goes away (exit 3).
+class MonitorCommand final : public Command {
+public:
+    void define(CLI::App& subcommand) override {
+        subcommand
+            .add_option("-p,--port", port_,
+                        "The reader's port: a number (3, COM3) or a device path")
+            ->type_name("N|PATH")
+            ->required();
+        subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
+        subcommand.add_flag("--decode", decode_,
+                            "Split each swipe into its tracks and fields; card numbers show their "
+                            "first 6 and last 4 digits");
+        subcommand.add_flag("--show-numbers", showNumbers_,
+                            "With --decode, show card numbers whole");
+    }
+    int run(CommandContext& context) override;
 
-void MonitorCommand::define(CLI::App& subcommand) {
-    subcommand
-        .add_option("-p,--port", port_, "The reader's port: a number (3, COM3) or a device path")
-        ->required();
-    subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
-    subcommand.add_flag("--decode", decode_,
-                        "Split each swipe into its tracks and fields; card numbers show their "
-                        "first 6 and last 4 digits");
-    subcommand.add_flag("--show-numbers", showNumbers_, "With --decode, show card numbers whole")
-        ->needs("--decode");
-}
+private:
+    std::string port_;
+    bool hex_ = false;
+    bool decode_ = false;
+    bool showNumbers_ = false;
+};
 
 int MonitorCommand::run(CommandContext& context) {
-    const std::optional<PortName> portName = PortName::parse(port_);
-    if (!portName) {
-        context.error(PortName::notAPort(port_));
+    if (showNumbers_ && !decode_) {
+        context.error("--show-numbers goes with --decode.");
         return ExitCode::kUsage;
     }
+    std::vector<PortName> ports;
+    if (!context.parsePorts({port_}, ports)) {
+        return ExitCode::kUsage;
+    }
+    const std::optional<PortName> portName = ports.front();
     // Before the port opens, so that Ctrl+C always finds the port released on the way out.
     InterruptSignals signals;
-    if (!signals.valid()) {
-        context.error(std::string("cannot take Ctrl+C: ") + std::strerror(errno));
-        return ExitCode::kFailed;
+    if (!context.signalsReady(signals)) {
+        return ExitCode::kError;
     }
     SerialLink link(context.portMap());
-    const bool opened = portName->portNumber() != 0 ? link.open(portName->portNumber())
-                                                    : link.openDevice(portName->device());
+    const bool opened = link.openPort(*portName);
     const std::optional<std::filesystem::path> device = portName->resolve(context.portMap());
     const std::string deviceName = device ? device->string() : std::string();
     if (!opened) {
         context.error(portName->label() + ": " + briefFailure(link.lastFailure()));
-        return ExitCode::kFailed;
+        return ExitCode::kReaderFailed;
     }
     const std::string where = portName->portNumber() != 0
                                   ? portName->label() + " (" + deviceName + ")"
@@ -227,9 +258,8 @@ int MonitorCommand::run(CommandContext& context) {
     return result;
 }
 
-void addMonitorCommands(CommandLine& commandLine) {
-    commandLine.add("monitor",
-                    "Print what a reader on RS232 sends when a card is swiped, one line per "
-                    "burst, until Ctrl+C",
-                    std::make_unique<MonitorCommand>());
+} // namespace
+
+std::unique_ptr<Command> makeMonitorCommand() {
+    return std::make_unique<MonitorCommand>();
 }

@@ -1,50 +1,53 @@
-#include "cli/NamesCommand.h"
-
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
+#include "cli/SettingRecord.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 
-#include <algorithm>
-
 namespace {
 
-std::string_view kindWord(SettingKind kind) {
-    switch (kind) {
-    case SettingKind::Flag:
-        return "flag";
-    case SettingKind::Byte:
-        return "byte";
-    case SettingKind::Choice:
-        return "choice";
-    case SettingKind::CodeList:
-        return "code list";
+// r550ctl names: every named setting and the values it takes; in JSON with its kind, its range
+// (min, max) or its choices, its caption and its meaning, every key in every object.
+class NamesCommand final : public Command {
+public:
+    void define(CLI::App& /*subcommand*/) override {}
+
+    int run(CommandContext& context) override {
+        std::vector<std::vector<std::string>> rows;
+        for (const NamedSetting& setting : SettingTable::all()) {
+            if (context.json) {
+                context.printJson(record(setting));
+            } else {
+                rows.push_back({std::string(setting.name), settingValues(setting)});
+            }
+        }
+        context.printRows(rows);
+        return ExitCode::kSuccess;
     }
-    return "";
-}
+
+private:
+    static nlohmann::ordered_json record(const NamedSetting& setting) {
+        const bool byte = setting.kind == SettingKind::Byte;
+        nlohmann::ordered_json choices = nullptr;
+        if (setting.kind == SettingKind::Choice) {
+            choices = nlohmann::ordered_json::array();
+            for (const SettingChoice& choice : setting.choices) {
+                choices.push_back(choice.token);
+            }
+        }
+        return {{"name", setting.name},
+                {"kind", SettingRecord::kindWord(setting.kind)},
+                {"min", byte ? nlohmann::ordered_json(setting.low) : nullptr},
+                {"max", byte ? nlohmann::ordered_json(setting.high) : nullptr},
+                {"choices", choices},
+                {"values", settingValues(setting)},
+                {"caption", setting.caption},
+                {"meaning", setting.meaning}};
+    }
+};
 
 } // namespace
 
-void NamesCommand::define(CLI::App& /*subcommand*/) {}
-
-int NamesCommand::run(CommandContext& context) {
-    std::size_t width = 0;
-    for (const NamedSetting& setting : SettingTable::all()) {
-        width = std::max(width, setting.name.size());
-    }
-    for (const NamedSetting& setting : SettingTable::all()) {
-        if (context.json) {
-            nlohmann::ordered_json object;
-            object["name"] = setting.name;
-            object["kind"] = kindWord(setting.kind);
-            object["values"] = settingValues(setting);
-            object["caption"] = setting.caption;
-            object["meaning"] = setting.meaning;
-            context.printJson(object);
-        } else {
-            const std::string name(setting.name);
-            context.printLine(name + std::string(width - name.size() + 2, ' ') +
-                              settingValues(setting));
-        }
-    }
-    return ExitCode::kSuccess;
+std::unique_ptr<Command> makeNamesCommand() {
+    return std::make_unique<NamesCommand>();
 }

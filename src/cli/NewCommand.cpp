@@ -1,29 +1,47 @@
-#include "cli/NewCommand.h"
-
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 
-#include <filesystem>
-#include <system_error>
+namespace {
 
-void NewCommand::define(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_, "The settings file to write")->required();
-    subcommand.add_flag("-f,--force", force_, "Replace the file if it exists");
-}
+// r550ctl new FILE [--force]: writes a settings file with the factory values, the same 3060
+// bytes the window writes to Default.cfg at its start (operating_mode and com_port 0: keyboard
+// wedge, no port); "-" writes them to standard output. An existing file is replaced only with
+// --force, and only a settings file is replaced.
+class NewCommand final : public Command {
+public:
+    void define(CLI::App& subcommand) override {
+        subcommand.add_option("FILE", file_, "The settings file to write (- for standard output)")
+            ->required();
+        subcommand.add_flag("-f,--force", force_, "Replace the file if it exists");
+    }
 
-int NewCommand::run(CommandContext& context) {
-    std::error_code error;
-    // A link, even one to nothing, counts as there: the write would replace what it leads to.
-    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(file_, error));
-    if (exists && !force_) {
-        context.error(file_ + ": exists; --force replaces it");
-        return ExitCode::kUsage;
+    int run(CommandContext& context) override {
+        const SettingsImage block = factoryBlock();
+        if (file_ == "-") {
+            context.printBytes(reinterpret_cast<const char*>(block.raw().data()),
+                               block.raw().size());
+            return ExitCode::kSuccess;
+        }
+        if (!context.outputAllowed(file_, force_)) {
+            return ExitCode::kUsage;
+        }
+        SettingsFileReport report;
+        if (writeSettingsFile(block, file_, report) != 0) {
+            context.error(report.reason);
+            return ExitCode::kUsage;
+        }
+        return ExitCode::kSuccess;
     }
-    SettingsFileReport report;
-    if (writeSettingsFile(factoryBlock(), file_, report) != 0) {
-        context.error(report.reason);
-        return ExitCode::kUsage;
-    }
-    return ExitCode::kSuccess;
+
+private:
+    std::string file_;
+    bool force_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeNewCommand() {
+    return std::make_unique<NewCommand>();
 }

@@ -1,6 +1,7 @@
 #include "cli/PortSurvey.h"
 
 #include "base/UniqueFd.h"
+#include "cli/SettingRecord.h"
 #include "link/SerialLink.h"
 
 #include <algorithm>
@@ -20,33 +21,33 @@ bool entryExists(const std::filesystem::path& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
-std::string canonicalText(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::path found = std::filesystem::canonical(path, error);
-    return error ? std::string() : found.string();
-}
-
-// The text in single quotes when the shell would take it apart otherwise.
-std::string shellWord(const std::string& text) {
-    const bool plain = !text.empty() &&
-                       text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                              "0123456789_./:+,=@%-") == std::string::npos;
-    if (plain) {
-        return text;
-    }
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
 std::vector<std::string> asStrings(const std::vector<std::filesystem::path>& paths) {
     std::vector<std::string> texts;
     for (const std::filesystem::path& path : paths) {
         texts.push_back(path.string());
     }
     return texts;
+}
+
+// The serial link's own open and lock, without its line settings and modem lines: 0, or the
+// errno of the step that failed. `held` tells whether another program holds the port.
+int openAndLock(const std::filesystem::path& device, std::optional<bool>& held) {
+    const UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        const int error = errno;
+        if (SerialLink::failureFromErrno(error) == FailureKind::InUse) {
+            held = true;
+        }
+        return error;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        held = error == EWOULDBLOCK;
+        return error;
+    }
+    held = false;
+    termios settings{};
+    return ::tcgetattr(fd.get(), &settings) != 0 ? errno : 0;
 }
 
 } // namespace
@@ -74,7 +75,7 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
             status.failure.tried = tried;
         }
         if (kind == FailureKind::NoPermission) {
-            status.failure.group = SerialLink::owningGroup(status.device);
+            SerialLink::notePermissions(status.device, status.failure);
         }
         return status;
     };
@@ -82,7 +83,7 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
         return fail(FailureKind::NoSuchPort, ENOENT);
     }
     status.device = device->string();
-    status.target = canonicalText(*device);
+    status.target = PortName::canonicalText(*device);
     std::error_code ignored;
     status.exists = !status.target.empty() && std::filesystem::exists(*device, ignored);
     if (!status.exists) {
@@ -94,28 +95,8 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
         return fail(FailureKind::NoPermission, EACCES);
     }
 
-    // The serial link's own open and lock, without its line settings and modem lines.
-    const UniqueFd fd(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) {
-        const int error = errno;
-        const FailureKind kind = SerialLink::failureFromErrno(error);
-        if (kind == FailureKind::InUse) {
-            status.held = true;
-        }
-        return fail(kind, error);
-    }
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        status.held = error == EWOULDBLOCK;
-        return fail(SerialLink::failureFromErrno(error), error);
-    }
-    status.held = false;
-    termios settings{};
-    if (::tcgetattr(fd.get(), &settings) != 0) {
-        const int error = errno;
-        return fail(SerialLink::failureFromErrno(error), error);
-    }
-    return status;
+    const int error = openAndLock(*device, status.held);
+    return error == 0 ? status : fail(SerialLink::failureFromErrno(error), error);
 }
 
 bool PortSurvey::isFree(int portNumber) const {
@@ -134,20 +115,26 @@ bool PortSurvey::isFree(int portNumber) const {
     return static_cast<bool>(type >> portType) && portType == 0;
 }
 
-std::vector<PortSurvey::Adapter> PortSurvey::unmappedAdapters() const {
-    std::vector<Adapter> adapters;
-    std::error_code error;
+std::vector<std::filesystem::path> PortSurvey::adapterEntries() const {
     std::vector<std::filesystem::path> entries;
+    std::error_code error;
     for (std::filesystem::directory_iterator it(byIdFolder_, error), end; !error && it != end;
          it.increment(error)) {
         entries.push_back(it->path());
     }
     std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+std::vector<PortSurvey::Adapter> PortSurvey::unmappedAdapters() const {
+    std::vector<Adapter> adapters;
+    std::error_code error;
+    const std::vector<std::filesystem::path> entries = adapterEntries();
 
     std::set<std::string> mapped;
     for (int n = PortMap::kFirstPort; n <= PortMap::kLastPort; ++n) {
         if (const std::optional<std::filesystem::path> device = map_.resolve(n)) {
-            mapped.insert(canonicalText(*device));
+            mapped.insert(PortName::canonicalText(*device));
         }
     }
     mapped.erase(std::string());
@@ -156,7 +143,7 @@ std::vector<PortSurvey::Adapter> PortSurvey::unmappedAdapters() const {
     for (const std::filesystem::path& entry : entries) {
         Adapter adapter;
         adapter.link = entry.string();
-        adapter.target = canonicalText(entry);
+        adapter.target = PortName::canonicalText(entry);
         if (adapter.target.empty() || mapped.count(adapter.target) != 0) {
             continue; // unplugged meanwhile, or some port number already leads to it
         }
@@ -170,10 +157,11 @@ std::vector<PortSurvey::Adapter> PortSurvey::unmappedAdapters() const {
             places.front().string().rfind("/dev/", 0) != 0) {
             adapter.suggestedPort = nextCandidate;
             const std::filesystem::path place = places.front();
-            adapter.mapCommand = "ln -s " + shellWord(adapter.link) + " " + shellWord(place);
+            adapter.mapCommand = "ln -s " + SettingRecord::shellWord(adapter.link) + " " +
+                                 SettingRecord::shellWord(place);
             if (!std::filesystem::is_directory(place.parent_path(), error)) {
-                adapter.mapCommand =
-                    "mkdir -p " + shellWord(place.parent_path()) + " && " + adapter.mapCommand;
+                adapter.mapCommand = "mkdir -p " + SettingRecord::shellWord(place.parent_path()) +
+                                     " && " + adapter.mapCommand;
             }
             ++nextCandidate;
         }

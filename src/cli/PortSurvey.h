@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/PortName.h"
 #include "link/Failure.h"
 #include "link/PortMap.h"
+#include "link/PortName.h"
 
 #include <filesystem>
 #include <optional>
@@ -49,6 +49,8 @@ public:
 
     Status check(const PortName& portName) const;
 
+    // The entries of the adapter folder, by name.
+    std::vector<std::filesystem::path> adapterEntries() const;
     // The adapters that no port number leads to, by name, each with its own free number.
     std::vector<Adapter> unmappedAdapters() const;
 

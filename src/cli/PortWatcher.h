@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/UniqueFd.h"
-#include "cli/PortName.h"
+#include "link/PortName.h"
 
 #include <filesystem>
 #include <map>

@@ -1,9 +1,7 @@
-#include "cli/PortsCommand.h"
-
-#include "cli/CommandGroups.h"
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/PortName.h"
 #include "cli/PortSurvey.h"
+#include "link/PortName.h"
 #include "operations/FailureDescription.h"
 
 #include <algorithm>
@@ -18,10 +16,6 @@ constexpr int kSurveyedPorts = 9;
 
 std::string yesNo(const std::optional<bool>& value) {
     return !value ? "-" : *value ? "yes" : "no";
-}
-
-nlohmann::ordered_json textOrNull(const std::string& text) {
-    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 
 nlohmann::ordered_json optionalJson(const std::optional<bool>& value) {
@@ -42,13 +36,15 @@ nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
     nlohmann::ordered_json object;
     object["port"] = status.label;
     object["number"] = status.portNumber;
-    object["device"] = textOrNull(status.device);
-    object["target"] = textOrNull(status.target);
+    object["device"] = CommandContext::textOrNull(status.device);
+    object["target"] = CommandContext::textOrNull(status.target);
     object["exists"] = status.exists;
     object["mayOpen"] = optionalJson(status.mayOpen);
     object["held"] = optionalJson(status.held);
     object["usable"] = !status.failure.failed();
-    object["reason"] = textOrNull(status.failure.failed() ? briefFailure(status.failure) : "");
+    object["error"] = CommandContext::textOrNull(failureWord(status.failure.kind));
+    object["reason"] =
+        CommandContext::textOrNull(status.failure.failed() ? briefFailure(status.failure) : "");
     return object;
 }
 
@@ -59,7 +55,7 @@ nlohmann::ordered_json adapterJson(const PortSurvey::Adapter& adapter) {
     object["suggestedPort"] = adapter.suggestedPort != 0
                                   ? nlohmann::ordered_json(adapter.suggestedPort)
                                   : nlohmann::ordered_json(nullptr);
-    object["mapCommand"] = textOrNull(adapter.mapCommand);
+    object["mapCommand"] = CommandContext::textOrNull(adapter.mapCommand);
     return object;
 }
 
@@ -75,32 +71,14 @@ std::string tableNote(const Failure& failure) {
     return briefFailure(failure);
 }
 
-std::string padded(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text + "  " : text + std::string(width - text.size() + 2, ' ');
-}
-
 void printTable(CommandContext& context, const std::vector<PortSurvey::Status>& statuses) {
-    using Row = std::array<std::string, 6>;
-    std::vector<Row> rows{{"PORT", "DEVICE", "EXISTS", "ACCESS", "HELD", "NOTE"}};
+    std::vector<std::vector<std::string>> rows{
+        {"PORT", "DEVICE", "EXISTS", "ACCESS", "HELD", "NOTE"}};
     for (const PortSurvey::Status& status : statuses) {
         rows.push_back({status.label, deviceText(status), status.exists ? "yes" : "no",
                         yesNo(status.mayOpen), yesNo(status.held), tableNote(status.failure)});
     }
-    std::array<std::size_t, 5> widths{};
-    for (const Row& row : rows) {
-        for (std::size_t column = 0; column < widths.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
-        }
-    }
-    for (const Row& row : rows) {
-        std::string line;
-        for (std::size_t column = 0; column < widths.size(); ++column) {
-            line += padded(row[column], widths[column]);
-        }
-        line += row[5];
-        line.erase(line.find_last_not_of(' ') + 1);
-        context.printLine(line);
-    }
+    context.printRows(rows);
 }
 
 void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapter>& adapters) {
@@ -118,30 +96,32 @@ void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapte
     }
 }
 
-} // namespace
+// r550ctl ports [--port N|PATH]...: COM1..COM9 and the ports given, each with the device it
+// leads to, whether that exists, whether this user may open it and whether another program holds
+// it; then the USB serial adapters no port number leads to, with the line that maps each.
+class PortsCommand final : public Command {
+public:
+    void define(CLI::App& subcommand) override {
+        subcommand
+            .add_option("-p,--port", ports_,
+                        "Also check this port: a number (3, COM3) or a device path; repeatable")
+            ->type_name("N|PATH");
+    }
+    int run(CommandContext& context) override;
 
-void PortsCommand::define(CLI::App& subcommand) {
-    subcommand.add_option("-p,--port", ports_,
-                          "Also check this port: a number (3, COM3) or a device path; repeatable");
-}
+private:
+    std::vector<std::string> ports_;
+};
 
 int PortsCommand::run(CommandContext& context) {
-    std::vector<PortName> portNames;
+    std::vector<std::string> texts;
     for (int n = 1; n <= kSurveyedPorts; ++n) {
-        portNames.push_back(PortName::number(n));
+        texts.push_back("COM" + std::to_string(n));
     }
-    for (const std::string& text : ports_) {
-        const std::optional<PortName> portName = PortName::parse(text);
-        if (!portName) {
-            context.error(PortName::notAPort(text));
-            return ExitCode::kUsage;
-        }
-        const bool listed =
-            std::any_of(portNames.begin(), portNames.end(),
-                        [&](const PortName& known) { return known.label() == portName->label(); });
-        if (!listed) {
-            portNames.push_back(*portName);
-        }
+    texts.insert(texts.end(), ports_.begin(), ports_.end());
+    std::vector<PortName> portNames;
+    if (!context.parsePorts(texts, portNames)) {
+        return ExitCode::kUsage;
     }
 
     const PortSurvey survey(context.portMap(), context.byIdFolder());
@@ -165,9 +145,8 @@ int PortsCommand::run(CommandContext& context) {
     return ExitCode::kSuccess;
 }
 
-void addPortCommands(CommandLine& commandLine) {
-    commandLine.add("ports",
-                    "Show COM1..COM9 (and the --port ports): device, whether it exists, may be "
-                    "opened, is held; and the USB serial adapters no port number leads to",
-                    std::make_unique<PortsCommand>());
+} // namespace
+
+std::unique_ptr<Command> makePortsCommand() {
+    return std::make_unique<PortsCommand>();
 }

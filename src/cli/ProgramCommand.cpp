@@ -1,53 +1,76 @@
-#include "cli/ProgramCommand.h"
-
+#include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/ReaderSession.h"
-#include "cli/VerifyCommand.h"
 #include "operations/DeviceTransaction.h"
+#include "settings/SettingsImage.h"
 
 #include <memory>
 
-void ProgramCommand::defineOwn(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_, "The settings file to program")->required();
-    subcommand.add_flag("--verify", verify_,
-                        "Read each reader back afterwards; a setting that differs fails it");
-}
+namespace {
 
-std::optional<int> ProgramCommand::prepare(CommandContext& context) {
-    if (verify_ && viaKeyboard()) {
-        context.error("--verify: a reader in the keyboard line cannot be read back");
-        return ExitCode::kUsage;
+// r550ctl program FILE (--port N|PATH... | --all | --keyboard) [--verify]: the window's
+// "Programming all settings" with FILE's block: six write blocks to each reader on a serial port,
+// or the 21-entry batch through the keyboard controller. --verify reads each reader back
+// afterwards; a setting that differs makes it differ.
+class ProgramCommand final : public DeviceCommand {
+public:
+    ProgramCommand() : DeviceCommand(true, {"differences"}) {}
+
+protected:
+    void defineOwn(CLI::App& subcommand) override {
+        subcommand.add_option("FILE", file_, "The settings file to program")->required();
+        subcommand.add_flag("--verify", verify_,
+                            "Read each reader back afterwards and list what differs");
+        addAnyLengthOption(subcommand);
     }
-    if (!loadSettingsFile(context, file_, image_)) {
-        return ExitCode::kUsage;
+
+    std::optional<int> prepare(CommandContext& context) override {
+        if (verify_ && viaKeyboard()) {
+            context.error("--verify: a reader in the keyboard line cannot be read back.");
+            return ExitCode::kUsage;
+        }
+        if (!loadSettingsFile(context, file_, image_)) {
+            return ExitCode::kUsage;
+        }
+        return std::nullopt;
     }
-    return std::nullopt;
-}
 
-void ProgramCommand::begin(ReaderSession& session) {
-    DeviceTransaction transaction =
-        session.keyboardLine()
-            ? DeviceTransaction::programViaKeyboard(image_)
-            : DeviceTransaction::programViaSerial(image_, session.transferPort());
-    session.run(std::move(transaction), "programming",
-                [this](ReaderSession& reader, const Outcome& outcome) {
-                    if (record(reader, outcome) && verify_) {
-                        verify(reader);
-                    }
-                });
-}
+    void begin(ReaderSession& session) override {
+        DeviceTransaction transaction =
+            session.keyboardLine()
+                ? DeviceTransaction::programViaKeyboard(image_)
+                : DeviceTransaction::programViaSerial(image_, session.transferPort());
+        session.run(std::move(transaction), "programming",
+                    [this](ReaderSession& reader, const Outcome& outcome) {
+                        if (reader.result.take(outcome) && verify_) {
+                            verify(reader);
+                        }
+                    });
+    }
 
-void ProgramCommand::verify(ReaderSession& session) {
-    auto readBack = std::make_shared<SettingsImage>(image_);
-    session.run(
-        DeviceTransaction::loadMainSettings(session.transferPort()), "verifying",
-        [this, readBack](ReaderSession& reader, const Outcome& outcome) {
-            if (record(reader, outcome)) {
-                VerifyCommand::recordDifferences(reader, image_, *readBack);
-            } else {
-                reader.result.reason =
-                    "programmed, but the read-back failed: " + reader.result.reason;
-            }
-        },
-        readBack.get());
+private:
+    void verify(ReaderSession& session) {
+        auto readBack = std::make_shared<SettingsImage>(image_);
+        session.run(
+            DeviceTransaction::loadMainSettings(session.transferPort()), "verifying",
+            [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+                if (reader.result.take(outcome)) {
+                    recordDifferences(reader, image_, *readBack);
+                } else {
+                    reader.result.reason =
+                        "programmed, but the read-back failed: " + reader.result.reason;
+                }
+            },
+            readBack.get());
+    }
+
+    std::string file_;
+    bool verify_ = false;
+    SettingsImage image_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeProgramCommand() {
+    return std::make_unique<ProgramCommand>();
 }

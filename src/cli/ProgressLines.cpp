@@ -1,5 +1,8 @@
 #include "cli/ProgressLines.h"
 
+#include "cli/ReaderSession.h"
+
+#include <algorithm>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -43,6 +46,24 @@ void ProgressLines::show(const std::vector<std::string>& lines, std::size_t done
     shown_ = drawn.size();
     last_ = lines;
     drawn_ = now;
+}
+
+void ProgressLines::showSessions(const std::vector<ReaderSession*>& sessions) {
+    if (!enabled_) {
+        return;
+    }
+    std::size_t width = 0;
+    for (const ReaderSession* session : sessions) {
+        width = std::max(width, session->label().size());
+    }
+    std::vector<std::string> lines;
+    std::size_t done = 0;
+    for (const ReaderSession* session : sessions) {
+        const std::string& label = session->label();
+        lines.push_back(label + std::string(width - label.size() + 2, ' ') + session->progress());
+        done += session->running() ? 0U : 1U;
+    }
+    show(lines, done);
 }
 
 void ProgressLines::clear() {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class ReaderSession;
+
 // One progress line per reader on standard error, redrawn in place. Only for a terminal: when
 // standard error is anything else (a file, a pipe) nothing is written, so that a log holds the
 // results and the messages alone. More readers than the terminal has rows share one line.
@@ -20,6 +22,8 @@ public:
     // Draws these lines over the ones drawn before, at most every few hundredths of a second;
     // `done` of them belong to readers that are done.
     void show(const std::vector<std::string>& lines, std::size_t done);
+    // One line per reader session: its port and what it is doing.
+    void showSessions(const std::vector<ReaderSession*>& sessions);
     // Takes the lines away again, before the results are printed.
     void clear();
 

@@ -1,101 +1,146 @@
-#include "cli/ReadCommand.h"
-
+#include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/ReaderSession.h"
+#include "cli/SettingRecord.h"
 #include "operations/DeviceTransaction.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingTable.h"
-#include "settings/SettingText.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsImage.h"
 
-#include <filesystem>
+#include <map>
+#include <memory>
 
-std::string ReadCommand::fileFor(const std::string& pattern, const ReaderSession& session) {
-    const std::string port = session.portName().portNumber() != 0
-                                 ? session.label()
-                                 : session.portName().device().filename().string();
-    std::string name = pattern;
-    const std::string field = kPortField;
-    for (std::size_t at = name.find(field); at != std::string::npos;
-         at = name.find(field, at + port.size())) {
-        name.replace(at, field.size(), port);
+namespace {
+
+constexpr const char* kPortField = "{port}";
+constexpr const char* kStandardOutput = "-";
+
+// r550ctl read (--port N|PATH... | --all) [-o FILE|- [--force]] [--into BASE.cfg]: the window's
+// "Load Main Setting From R550": each reader's main settings read back and laid over BASE's block
+// (factory values without --into). -o writes the result as a settings file ("{port}" in its name
+// stands for each reader's port), or with "-" the block to standard output; without it every
+// named setting is printed as name=value, or in the reader's JSON object.
+class ReadCommand final : public DeviceCommand {
+public:
+    ReadCommand() : DeviceCommand(false, {"settings", "file"}) {}
+
+protected:
+    void defineOwn(CLI::App& subcommand) override {
+        subcommand
+            .add_option("-o,--output", output_,
+                        "Write the result to this settings file ({port} stands for the reader's "
+                        "port; - is standard output)")
+            ->type_name("FILE");
+        subcommand.add_flag("-f,--force", force_, "Replace an output file that exists");
+        subcommand
+            .add_option("--into", base_,
+                        "Lay the read-back over this settings file's block (default: factory "
+                        "values)")
+            ->type_name("BASE.cfg");
+        addAnyLengthOption(subcommand);
     }
-    return name;
-}
 
-void ReadCommand::defineOwn(CLI::App& subcommand) {
-    subcommand
-        .add_option("-o,--output", output_,
-                    "Write the result to this settings file ({port} stands for the "
-                    "reader's port)")
-        ->type_name("FILE");
-    subcommand
-        .add_option("--into", base_,
-                    "Lay the read-back over this settings file's block (default: factory "
-                    "values)")
-        ->type_name("BASE.cfg");
-}
-
-std::optional<int> ReadCommand::prepare(CommandContext& context) {
-    if (base_.empty()) {
-        writeFactoryValues(image_);
-    } else if (!loadSettingsFile(context, base_, image_)) {
-        return ExitCode::kUsage;
-    }
-    return std::nullopt;
-}
-
-std::optional<int> ReadCommand::checkReaders(CommandContext& context, std::size_t readers) {
-    if (!output_.empty() && readers > 1 && output_.find(kPortField) == std::string::npos) {
-        context.error("-o " + output_ + ": " + std::to_string(readers) +
-                      " readers would write one file; put {port} in its name");
-        return ExitCode::kUsage;
-    }
-    return std::nullopt;
-}
-
-void ReadCommand::begin(ReaderSession& session) {
-    auto readBack = std::make_shared<SettingsImage>(image_);
-    readBacks_[&session] = readBack;
-    session.run(
-        DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
-        [this, readBack](ReaderSession& reader, const Outcome& outcome) {
-            if (!record(reader, outcome) || !output_.empty()) {
-                return;
-            }
-            nlohmann::ordered_json settings = nlohmann::ordered_json::object();
-            for (const NamedSetting& setting : SettingTable::all()) {
-                const std::string name(setting.name);
-                const std::string value = settingText(setting, *readBack);
-                reader.result.lines.push_back(name + "=" + value);
-                settings[name] = value;
-            }
-            reader.result.extra["settings"] = settings;
-        },
-        readBack.get());
-}
-
-int ReadCommand::conclude(CommandContext& context, const std::vector<ReaderSession*>& sessions) {
-    if (output_.empty()) {
-        return ExitCode::kSuccess;
-    }
-    int status = ExitCode::kSuccess;
-    for (ReaderSession* session : sessions) {
-        if (!session->result.succeeded()) {
-            continue;
+    std::optional<int> prepare(CommandContext& context) override {
+        if (base_.empty()) {
+            writeFactoryValues(image_);
+        } else if (!loadSettingsFile(context, base_, image_)) {
+            return ExitCode::kUsage;
         }
-        const std::string file = fileFor(output_, *session);
-        ReaderResult& result = session->result;
-        SettingsFileReport report;
-        if (writeSettingsFile(*readBacks_.at(session), file, report) != 0) {
-            context.error(report.reason);
-            result.status = ReaderResult::Status::Failed;
-            result.reason = "read, but " + file + " cannot be written";
-            status = ExitCode::kUsage;
-            continue;
-        }
-        result.detail = "written to " + file;
-        result.extra["file"] = file;
+        return std::nullopt;
     }
-    return status;
+
+    std::optional<int> checkReaders(CommandContext& context,
+                                    const std::vector<ReaderSession*>& sessions) override {
+        if (output_.empty()) {
+            return std::nullopt;
+        }
+        const bool perPort = output_.find(kPortField) != std::string::npos;
+        if (sessions.size() > 1 && !perPort) {
+            context.error("-o " + output_ + ": " + std::to_string(sessions.size()) +
+                          " readers would write one file; put {port} in its name.");
+            return ExitCode::kUsage;
+        }
+        for (const ReaderSession* session : sessions) {
+            const std::string file = fileFor(*session);
+            if (file != kStandardOutput && !context.outputAllowed(file, force_)) {
+                context.error("no reader was read");
+                return ExitCode::kUsage;
+            }
+        }
+        return std::nullopt;
+    }
+
+    void begin(ReaderSession& session) override {
+        auto readBack = std::make_shared<SettingsImage>(image_);
+        readBacks_[&session] = readBack;
+        session.run(
+            DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
+            [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+                if (!reader.result.take(outcome) || !output_.empty()) {
+                    return;
+                }
+                nlohmann::ordered_json settings = nlohmann::ordered_json::array();
+                for (const NamedSetting& setting : SettingTable::all()) {
+                    reader.result.lines.push_back(SettingRecord::assignment(setting, *readBack));
+                    settings.push_back(SettingRecord::of(setting, *readBack));
+                }
+                reader.result.extra["settings"] = settings;
+            },
+            readBack.get());
+    }
+
+    void conclude(CommandContext& context, const std::vector<ReaderSession*>& sessions) override {
+        for (ReaderSession* session : sessions) {
+            if (output_.empty() || !session->result.succeeded()) {
+                continue;
+            }
+            const std::string file = fileFor(*session);
+            const SettingsImage& image = *readBacks_.at(session);
+            if (file == kStandardOutput) {
+                context.printBytes(reinterpret_cast<const char*>(image.raw().data()),
+                                   image.raw().size());
+                continue;
+            }
+            SettingsFileReport report;
+            if (writeSettingsFile(image, file, report) != 0) {
+                context.error(report.reason);
+                session->result.fail("cannot_write", "read, but " + file + " cannot be written");
+                continue;
+            }
+            session->result.detail = "written to " + file;
+            session->result.extra["file"] = file;
+        }
+    }
+
+    // With the block on standard output, the readers' lines would spoil it; failures still show.
+    bool printsResults() const override { return output_ != kStandardOutput; }
+
+private:
+    // The file name for a reader: the pattern with "{port}" replaced by the port's name (COM3, or
+    // the last part of a device path).
+    std::string fileFor(const ReaderSession& session) const {
+        const std::string port = session.portName().portNumber() != 0
+                                     ? session.label()
+                                     : session.portName().device().filename().string();
+        std::string name = output_;
+        const std::string field = kPortField;
+        for (std::size_t at = name.find(field); at != std::string::npos;
+             at = name.find(field, at + port.size())) {
+            name.replace(at, field.size(), port);
+        }
+        return name;
+    }
+
+    std::string output_;
+    bool force_ = false;
+    std::string base_;
+    SettingsImage image_;
+    std::map<const ReaderSession*, std::shared_ptr<SettingsImage>> readBacks_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeReadCommand() {
+    return std::make_unique<ReadCommand>();
 }

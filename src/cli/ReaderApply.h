@@ -5,7 +5,6 @@
 #include <string>
 
 class ReaderSession;
-struct Failure;
 
 // Bringing one reader to a settings file's values and no further: it reads the reader back and
 // compares, by name, every setting the reader holds (ReadBackCoverage); when they are all equal
@@ -26,9 +25,6 @@ public:
 
     // Starts the reader's first step; the caller's loop runs it to its end.
     void begin(ReaderSession& session) const;
-
-    // The stable word of a failure for scripts: "no_answer", "in_use", "unplugged", ...
-    static std::string errorWord(const Failure& failure);
 
 private:
     void program(ReaderSession& session) const;

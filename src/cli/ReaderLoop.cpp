@@ -17,7 +17,6 @@ namespace {
 constexpr std::uint64_t kSignalTag = 0;
 constexpr std::uint64_t kKeysTag = 1;
 constexpr std::uint64_t kFirstSessionTag = 2;
-constexpr int kMostEvents = 64;
 
 } // namespace
 
@@ -49,7 +48,11 @@ void ReaderLoop::registerLines(const std::vector<ReaderSession*>& sessions) {
             continue;
         }
         registeredOpens_[i] = port.opens();
-        add(port.descriptor(), EPOLLIN | EPOLLRDHUP | EPOLLET, kFirstSessionTag + i);
+        if (!add(port.descriptor(), EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET,
+                 kFirstSessionTag + i)) {
+            sessions[i]->abandon("its line cannot be watched (" + error_ + ")");
+            error_.clear();
+        }
     }
 }
 
@@ -79,6 +82,44 @@ bool ReaderLoop::readKeys() {
     return true;
 }
 
+void ReaderLoop::onSignal(const std::vector<ReaderSession*>& sessions) {
+    if (signals_.take() == 0) {
+        return;
+    }
+    for (ReaderSession* session : sessions) {
+        if (interrupted_) {
+            session->release();
+        } else {
+            session->interrupt();
+        }
+    }
+    released_ = interrupted_;
+    interrupted_ = true;
+}
+
+bool ReaderLoop::takeEvents(const std::vector<ReaderSession*>& sessions, int ready,
+                            std::vector<bool>& woken, bool& keyed) {
+    for (int i = 0; i < ready; ++i) {
+        const std::uint64_t tag = events_.at(static_cast<std::size_t>(i)).data.u64;
+        if (tag == kSignalTag) {
+            onSignal(sessions);
+            if (released_) {
+                return false;
+            }
+        } else if (tag == kKeysTag) {
+            keyed = true;
+            if (!readKeys()) {
+                // The terminal went away: no key can come any more.
+                ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, keysFd_, nullptr);
+                keysFd_ = -1;
+            }
+        } else if (tag - kFirstSessionTag < sessions.size()) {
+            woken[tag - kFirstSessionTag] = true;
+        }
+    }
+    return true;
+}
+
 ReaderLoop::Ending ReaderLoop::run(const std::vector<ReaderSession*>& sessions) {
     epoll_.reset(::epoll_create1(EPOLL_CLOEXEC));
     if (!epoll_.valid()) {
@@ -89,51 +130,33 @@ ReaderLoop::Ending ReaderLoop::run(const std::vector<ReaderSession*>& sessions) 
         (keysFd_ >= 0 && !add(keysFd_, EPOLLIN, kKeysTag))) {
         return Ending::Failed;
     }
+    interrupted_ = false;
+    released_ = false;
     registeredOpens_.assign(sessions.size(), 0);
     registerLines(sessions);
     std::vector<bool> woken(sessions.size());
-    std::array<epoll_event, kMostEvents> events{};
-
     const auto anyRunning = [&sessions] {
         return std::any_of(sessions.begin(), sessions.end(),
                            [](const ReaderSession* session) { return session->running(); });
     };
     while (anyRunning()) {
-        const int ready =
-            ::epoll_wait(epoll_.get(), events.data(), kMostEvents, timeoutMs(sessions));
+        const int ready = ::epoll_wait(epoll_.get(), events_.data(),
+                                       static_cast<int>(events_.size()), timeoutMs(sessions));
         if (ready < 0 && errno != EINTR) {
             error_ = std::string("epoll: ") + std::strerror(errno);
             return Ending::Failed;
         }
         std::fill(woken.begin(), woken.end(), false);
         bool keyed = false;
-        for (int i = 0; i < ready; ++i) {
-            const std::uint64_t tag = events[static_cast<std::size_t>(i)].data.u64;
-            if (tag == kSignalTag) {
-                if (signals_.take() != 0) {
-                    for (ReaderSession* session : sessions) {
-                        session->interrupt();
-                    }
-                    return Ending::Interrupted;
-                }
-            } else if (tag == kKeysTag) {
-                keyed = true;
-                if (!readKeys()) {
-                    // The terminal went away: no key can come any more.
-                    ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, keysFd_, nullptr);
-                    keysFd_ = -1;
-                }
-            } else if (tag - kFirstSessionTag < sessions.size()) {
-                woken[tag - kFirstSessionTag] = true;
-            }
+        if (!takeEvents(sessions, ready, woken, keyed)) {
+            return Ending::Interrupted;
         }
         const std::int64_t now = clock_.nowMilliseconds();
         for (std::size_t i = 0; i < sessions.size(); ++i) {
-            ReaderSession& session = *sessions[i];
-            const std::optional<std::int64_t> due = session.deadline();
+            const std::optional<std::int64_t> due = sessions[i]->deadline();
             // A key may have moved a session on (the O of a reader in the keyboard line).
             if (woken[i] || (due && *due <= now) || keyed) {
-                session.service();
+                sessions[i]->service();
             }
         }
         registerLines(sessions);
@@ -141,5 +164,5 @@ ReaderLoop::Ending ReaderLoop::run(const std::vector<ReaderSession*>& sessions) 
             afterRound_();
         }
     }
-    return Ending::Finished;
+    return interrupted_ ? Ending::Interrupted : Ending::Finished;
 }

@@ -1,22 +1,31 @@
 #pragma once
 
-#include "cli/PortName.h"
+#include "link/PortName.h"
 #include "link/SerialLink.h"
 #include "link/SerialPort.h"
+
+#include <cstdint>
+#include <vector>
+
+class Clock;
 
 // The serial port of one reader as r550ctl's loop uses it: the port given on the command line (a
 // number through the port map, or a device path) behind the SerialPort that a TransferEngine
 // opens. The engine's port number is not used, so that a device path serves as well as a number.
-// It also tells the loop what its poll needs: the descriptor, how many bytes wait, and how many
-// times the port has been opened (a descriptor number may come back for a new open).
+//
+// Writes never wait: what the line cannot take at once is kept and sent as the loop finds room
+// (sendPending), so that a stalled line holds up neither another reader nor Ctrl+C. The port
+// also tells the loop what its poll needs: the descriptor, how many bytes wait, how many times it
+// has been opened (a descriptor number may come back for a new open), and when the line was last
+// busy.
 class ReaderPort final : public SerialPort {
 public:
-    ReaderPort(const PortMap& map, PortName portName);
+    ReaderPort(const PortMap& map, PortName portName, Clock& clock);
 
     bool open(int portNumber) override;
-    WriteResult write(const std::uint8_t* bytes, int n) override { return link_.write(bytes, n); }
-    ReadResult read(std::uint8_t* buffer, int n) override { return link_.read(buffer, n); }
-    bool close() override { return link_.close(); }
+    WriteResult write(const std::uint8_t* bytes, int n) override;
+    ReadResult read(std::uint8_t* buffer, int n) override;
+    bool close() override;
     bool isOpen() const override { return link_.isOpen(); }
     Failure lastFailure() const override;
 
@@ -28,8 +37,21 @@ public:
     // Successful opens so far.
     unsigned opens() const { return opens_; }
 
+    // Sends what the line could not take before, as far as it takes it now.
+    void sendPending();
+    // The last close dropped bytes that the line never took.
+    bool leftUnsent() const { return leftUnsent_; }
+    // When a byte last went out or came in.
+    std::int64_t lastActivityMs() const { return lastActivityMs_; }
+    // Reads and drops whatever has arrived.
+    void discardArrived();
+
 private:
     PortName portName_;
     SerialLink link_;
+    Clock& clock_;
+    std::vector<std::uint8_t> pending_;
     unsigned opens_ = 0;
+    bool leftUnsent_ = false;
+    std::int64_t lastActivityMs_ = 0;
 };

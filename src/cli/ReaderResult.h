@@ -5,24 +5,37 @@
 #include <string>
 #include <vector>
 
-// What r550ctl reports for one reader: one line (port, device, outcome, time, and a reason or a
-// short detail) or one JSON object, and, for some commands, lines that follow it.
+struct Outcome;
+
+// What r550ctl reports for one reader: its outcome, the stable error word and the reason when it
+// failed, a short detail (a version text, a file written), lines that follow its line in text,
+// and the command's own typed fields of its JSON object.
 struct ReaderResult {
     enum class Status {
         Ok,
         Failed,      // the reader did not do what was asked; `reason` says why
-        Differs,     // verify found settings that differ
+        Differs,     // it holds settings that differ
         Interrupted, // Ctrl+C came before the reader was done
     };
 
     // Nothing is done until the command says so.
     Status status = Status::Failed;
-    std::string word;                // the outcome's own word, where the command has one
-    std::string reason = "not done"; // why it failed, as a short phrase
-    std::string detail;              // the end of the line: a version text, a count
-    std::vector<std::string> lines;  // lines after the result line (settings, differences)
-    nlohmann::ordered_json extra;    // the command's own members of the JSON object
+    std::string word;              // the outcome's own word where the command has one ("changed")
+    std::string error = "not_run"; // the stable word of the reason; empty unless failed
+    std::string reason = "not done";
+    std::string detail;
+    std::vector<std::string> lines;
+    nlohmann::ordered_json extra = nlohmann::ordered_json::object();
     std::int64_t milliseconds = 0;
 
+    // The one place a transaction's outcome becomes the reader's status: ok, or failed with the
+    // reason. True when the reader did what was asked.
+    bool take(const Outcome& outcome);
+    void fail(std::string errorWord, std::string why);
     bool succeeded() const { return status == Status::Ok; }
+    // `word` where the command gave one, otherwise the status's own word.
+    std::string outcomeWord() const;
+
+    // The exit status of a run: interrupted, then any failure (3), then any difference (1).
+    static int exitCode(const std::vector<const ReaderResult*>& results, bool interrupted);
 };

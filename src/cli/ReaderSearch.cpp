@@ -2,6 +2,7 @@
 
 #include "cli/CommandContext.h"
 #include "cli/PortSurvey.h"
+#include "cli/ProgressLines.h"
 #include "operations/FailureDescription.h"
 
 #include <algorithm>
@@ -13,12 +14,6 @@
 namespace {
 
 constexpr int kSearchedPorts = 9;
-
-std::string canonicalText(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::path found = std::filesystem::canonical(path, error);
-    return error ? std::string() : found.string();
-}
 
 } // namespace
 
@@ -32,7 +27,7 @@ void ReaderSearch::addSerialPorts(bool usb) {
     for (int n = 1; n <= kSearchedPorts; ++n) {
         const PortName portName = PortName::number(n);
         if (const std::optional<std::filesystem::path> device = portName.resolve(map)) {
-            probed.insert(canonicalText(*device));
+            probed.insert(PortName::canonicalText(*device));
         }
         candidates_.push_back(
             {std::make_unique<ReaderSession>(map, portName, clock_, nullIo_, pace_, limits_),
@@ -43,17 +38,11 @@ void ReaderSearch::addSerialPorts(bool usb) {
     if (!usb) {
         return;
     }
+    usb_ = true;
     const PortSurvey survey(map, context_.byIdFolder());
     const std::vector<PortSurvey::Adapter> unmapped = survey.unmappedAdapters();
-    std::vector<std::filesystem::path> entries;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(context_.byIdFolder(), error), end;
-         !error && it != end; it.increment(error)) {
-        entries.push_back(it->path());
-    }
-    std::sort(entries.begin(), entries.end());
-    for (const std::filesystem::path& entry : entries) {
-        const std::string target = canonicalText(entry);
+    for (const std::filesystem::path& entry : survey.adapterEntries()) {
+        const std::string target = PortName::canonicalText(entry);
         // Unplugged meanwhile, or probed already under its port number.
         if (target.empty() || !probed.insert(target).second) {
             continue;
@@ -72,6 +61,20 @@ void ReaderSearch::addSerialPorts(bool usb) {
         }
         candidates_.push_back(std::move(candidate));
     }
+}
+
+ReaderLoop::Ending ReaderSearch::run(ReaderLoop& loop, ProgressLines& progress) {
+    const std::vector<ReaderSession*> sessions = begin();
+    loop.afterRound([&progress, sessions] { progress.showSessions(sessions); });
+    const ReaderLoop::Ending ending = loop.run(sessions);
+    progress.clear();
+    return ending;
+}
+
+std::string ReaderSearch::noneAnswered(bool keyboard) const {
+    return std::string("no reader answered on COM1..COM9") +
+           (usb_ ? (keyboard ? ", the USB serial adapters" : " or the USB serial adapters") : "") +
+           (keyboard ? " or in the keyboard line" : "");
 }
 
 void ReaderSearch::addKeyboardLine(PortIo& keyboardIo) {
@@ -93,7 +96,7 @@ std::vector<ReaderSession*> ReaderSearch::begin() {
         sessions.push_back(candidate.session.get());
     }
     for (ReaderSession* session : sessions) {
-        session->beginProbe(nullptr);
+        session->beginProbe();
     }
     return sessions;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "cli/PortName.h"
+#include "cli/ReaderLoop.h"
 #include "cli/ReaderSession.h"
+#include "link/PortName.h"
 #include "link/TransferPacer.h"
 
 #include <memory>
@@ -11,6 +12,7 @@
 class Clock;
 class CommandContext;
 class PortIo;
+class ProgressLines;
 
 // The search for readers: the window's probe, on COM1..COM9 (and, when asked, every USB serial
 // adapter under /dev/serial/by-id that none of them leads to, and the keyboard line) all at the
@@ -40,6 +42,10 @@ public:
 
     // Starts every probe; the caller runs them in its loop.
     std::vector<ReaderSession*> begin();
+    // Starts every probe and runs them in `loop`, with their progress lines.
+    ReaderLoop::Ending run(ReaderLoop& loop, ProgressLines& progress);
+    // The message when no reader answered.
+    std::string noneAnswered(bool keyboard) const;
 
     // What the probes found, in the order the ports were added.
     std::vector<Reader> found() const;
@@ -59,4 +65,5 @@ private:
     Pace pace_;
     TransferPacer::Limits limits_;
     std::vector<Candidate> candidates_;
+    bool usb_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "link/Clock.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -12,12 +13,8 @@ namespace {
 // The device node a port leads to, or the entry itself when it leads nowhere.
 std::string deviceOf(const PortMap& map, const PortName& portName) {
     const std::optional<std::filesystem::path> device = portName.resolve(map);
-    if (!device) {
-        return {};
-    }
-    std::error_code error;
-    const std::filesystem::path target = std::filesystem::canonical(*device, error);
-    return error ? device->string() : target.string();
+    const std::string target = portName.canonicalDevice(map);
+    return !target.empty() || !device ? target : device->string();
 }
 
 // A device path is opened by its path; the engine needs a serial port number all the same.
@@ -27,12 +24,12 @@ constexpr std::int32_t kDevicePathPort = 1;
 
 ReaderSession::ReaderSession(const PortMap& map, const PortName& portName, Clock& clock,
                              PortIo& keyboardIo, Pace pace, TransferPacer::Limits limits)
-    : clock_(clock), port_(map, portName), keyboard_(keyboardIo, clock),
+    : clock_(clock), port_(map, portName, clock), keyboard_(keyboardIo, clock),
       engine_(clock, port_, keyboard_), pacer_(engine_, clock, pace, limits),
-      label_(portName.label()), device_(deviceOf(map, portName)) {}
+      label_(portName.label()), device_(deviceOf(map, portName)), limits_(limits) {}
 
 ReaderSession::ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo)
-    : clock_(clock), port_(map, PortName::number(0)), keyboard_(keyboardIo, clock),
+    : clock_(clock), port_(map, PortName::number(0), clock), keyboard_(keyboardIo, clock),
       engine_(clock, port_, keyboard_), pacer_(engine_, clock, Pace::Window, {}),
       keyboardLine_(true), label_("keyboard"), device_("port 0x60") {}
 
@@ -58,14 +55,12 @@ void ReaderSession::begin(const Transfer& transfer, std::string stage, Then then
     }
 }
 
-void ReaderSession::beginProbe(Then then) {
-    Transfer probe;
-    probe.mode = TransferMode::AutoDetect;
-    probe.port = Transfer::kNoPort;
+void ReaderSession::beginProbe() {
     const std::int32_t candidate =
         keyboardLine_ ? TransferEngine::kKeyboardCandidate : transferPort();
     engine_.setCandidates(candidate, candidate);
-    begin(probe, "probing", std::move(then));
+    run(DeviceTransaction::detect(), "probing",
+        [](ReaderSession& session, const Outcome& outcome) { session.answered_ = outcome.done(); });
 }
 
 void ReaderSession::run(DeviceTransaction transaction, std::string stage, Concluded then,
@@ -76,21 +71,23 @@ void ReaderSession::run(DeviceTransaction transaction, std::string stage, Conclu
               shared->transfer() = session.engine().transfer();
               Outcome outcome = shared->conclude(endCode, image);
               if (outcome.failure.failed()) {
+                  const bool partly = outcome.failure.partlyProgrammed;
                   outcome.failure = session.failure();
+                  outcome.failure.partlyProgrammed = partly;
               }
               then(session, outcome);
           });
 }
 
-bool ReaderSession::answered() const {
-    return engine_.transfer().mode == TransferMode::AutoDetect && engine_.finished() &&
-           engine_.transfer().port != Transfer::kNoPort;
-}
-
 void ReaderSession::service() {
+    if (draining_) {
+        drain();
+        return;
+    }
     if (!running_) {
         return;
     }
+    port_.sendPending();
     pacer_.service([this] { return port_.waiting(); });
     if (engine_.finished()) {
         finishTransaction();
@@ -113,16 +110,50 @@ void ReaderSession::interrupt() {
     if (!running_) {
         return;
     }
-    engine_.cancel();
+    const std::int64_t now = clock_.nowMilliseconds();
     running_ = false;
     then_ = nullptr;
-    endedMs_ = clock_.nowMilliseconds();
+    endedMs_ = now;
     result.milliseconds = endedMs_ - startedMs_;
     result.status = ReaderResult::Status::Interrupted;
+    result.error.clear();
     result.reason.clear();
+    if (!port_.isOpen()) {
+        engine_.cancel();
+        return;
+    }
+    draining_ = true;
+    drainEndMs_ = now + limits_.echoMs;
+    drain();
+}
+
+void ReaderSession::drain() {
+    port_.discardArrived();
+    const std::int64_t now = clock_.nowMilliseconds();
+    const std::int64_t quietSince = port_.lastActivityMs();
+    if (now >= drainEndMs_ || now - quietSince >= limits_.echoMs || !port_.isOpen()) {
+        release();
+    }
+}
+
+void ReaderSession::release() {
+    draining_ = false;
+    running_ = false;
+    then_ = nullptr;
+    engine_.cancel();
+}
+
+void ReaderSession::abandon(const std::string& why) {
+    release();
+    endedMs_ = clock_.nowMilliseconds();
+    result.milliseconds = endedMs_ - startedMs_;
+    result.fail("cannot_watch", why);
 }
 
 std::optional<std::int64_t> ReaderSession::deadline() const {
+    if (draining_) {
+        return std::min(drainEndMs_, port_.lastActivityMs() + limits_.echoMs);
+    }
     return running_ ? pacer_.deadline() : std::nullopt;
 }
 
@@ -131,6 +162,10 @@ Failure ReaderSession::failure() const {
     failure.port = keyboardLine_ ? 0 : portName().portNumber();
     if (failure.device.empty() && !keyboardLine_) {
         failure.device = device_;
+    }
+    // The echo cannot come while the frame is still waiting to go out.
+    if (port_.leftUnsent() && failure.kind == FailureKind::NoAnswer) {
+        failure.kind = FailureKind::WriteStalled;
     }
     return failure;
 }
@@ -148,15 +183,15 @@ std::string ReaderSession::progress() const {
     if (!begun_) {
         return "waiting";
     }
+    if (engine_.transfer().mode == TransferMode::AutoDetect) {
+        return answered() ? "reader found" : "no reader";
+    }
     switch (result.status) {
     case ReaderResult::Status::Ok:
         return "done";
     case ReaderResult::Status::Failed:
         return "failed: " + result.reason;
-    case ReaderResult::Status::Differs:
-        return "differs";
-    case ReaderResult::Status::Interrupted:
-        return "interrupted";
+    default:
+        return result.outcomeWord();
     }
-    return {};
 }

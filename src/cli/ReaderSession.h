@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/PortName.h"
 #include "cli/ReaderPort.h"
 #include "cli/ReaderResult.h"
 #include "link/KeyboardPortLink.h"
+#include "link/PortName.h"
 #include "link/Transfer.h"
 #include "link/TransferEngine.h"
 #include "link/TransferPacer.h"
@@ -49,21 +49,27 @@ public:
     // `then` is told how it ended.
     void begin(const Transfer& transfer, std::string stage, Then then);
     // The window's serial probe on this port alone (or, in the keyboard line, the keyboard probe).
-    void beginProbe(Then then);
+    void beginProbe();
     // A device command's transaction; `then` gets its outcome, concluded as the window concludes
     // it (a read-back written into `image`, when one is given), with the port told as given.
     using Concluded = std::function<void(ReaderSession& session, const Outcome& outcome)>;
     void run(DeviceTransaction transaction, std::string stage, Concluded then,
              SettingsImage* image = nullptr);
     // Whether the probe found a reader.
-    bool answered() const;
+    bool answered() const { return answered_; }
     // Runs what can run now; tells `then` when the transaction has ended.
     void service();
-    // Ctrl+C: cancels the transaction that runs (the port is released) and marks the reader
-    // unfinished.
+    // Ctrl+C: stops the transaction that runs and marks the reader unfinished. An open port is
+    // kept until its line has been quiet for a moment (at most the echo limit), its bytes
+    // dropped, so that the reply to a frame already sent cannot reach the next command.
     void interrupt();
+    // A second Ctrl+C: the port is released at once.
+    void release();
+    // The loop cannot watch the port: the reader fails at once with `why`.
+    void abandon(const std::string& why);
 
-    bool running() const { return running_; }
+    // A transaction runs, or the line is being waited on after an interrupt.
+    bool running() const { return running_ || draining_; }
     std::optional<std::int64_t> deadline() const;
     ReaderPort& port() { return port_; }
     TransferEngine& engine() { return engine_; }
@@ -81,6 +87,7 @@ public:
 
 private:
     void finishTransaction();
+    void drain();
 
     Clock& clock_;
     ReaderPort port_;
@@ -92,7 +99,11 @@ private:
     std::string device_;
     std::string stage_;
     Then then_;
+    TransferPacer::Limits limits_;
     bool running_ = false;
+    bool draining_ = false;
+    bool answered_ = false;
+    std::int64_t drainEndMs_ = 0;
     bool begun_ = false;
     std::int64_t startedMs_ = 0;
     std::int64_t endedMs_ = 0;

@@ -1,12 +1,25 @@
-#include "cli/ResetCommand.h"
-
+#include "cli/DeviceCommand.h"
 #include "cli/ReaderSession.h"
 #include "operations/DeviceTransaction.h"
 
-void ResetCommand::defineOwn(CLI::App& /*subcommand*/) {}
+namespace {
 
-void ResetCommand::begin(ReaderSession& session) {
-    // In the keyboard line the frame goes to port 0x60 (the session's port is the keyboard line).
-    session.run(DeviceTransaction::resetReader(session.transferPort()), "resetting",
-                [](ReaderSession& reader, const Outcome& outcome) { record(reader, outcome); });
+// r550ctl reset (--port N|PATH... | --all | --keyboard): the window's factory reset, on each
+// reader's serial port or through the keyboard controller (port 0x60).
+class ResetCommand final : public DeviceCommand {
+public:
+    ResetCommand() : DeviceCommand(true, {}) {}
+
+protected:
+    void begin(ReaderSession& session) override {
+        session.run(
+            DeviceTransaction::resetReader(session.transferPort()), "resetting",
+            [](ReaderSession& reader, const Outcome& outcome) { reader.result.take(outcome); });
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeResetCommand() {
+    return std::make_unique<ResetCommand>();
 }

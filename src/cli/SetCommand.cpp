@@ -1,22 +1,38 @@
-#include "cli/SetCommand.h"
-
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "settings/SettingAssignment.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFileContents.h"
 
-void SetCommand::define(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_, "The settings file, which must exist")->required();
-    subcommand
-        .add_option("ASSIGNMENT", assignments_,
-                    "name=value, such as main.baud_rate=19200 or track2.prefix=T2; r550ctl names "
-                    "lists the names")
-        ->required();
-}
+namespace {
 
-int SetCommand::run(CommandContext& context) {
-    std::vector<SettingAssignment> checked;
-    bool refused = false;
+// r550ctl set FILE name=value...: changes named settings of a settings file. Every assignment is
+// checked against the table first, and the file must be an existing one of exactly 3060 bytes;
+// anything wrong is named (every bad assignment, not just the first), exits 2 and leaves the file
+// untouched. Then all are set, in the order given, and the file is written atomically.
+class SetCommand final : public Command {
+public:
+    void define(CLI::App& subcommand) override {
+        subcommand.add_option("FILE", file_, "The settings file, which must exist")->required();
+        subcommand
+            .add_option("ASSIGNMENT", assignments_,
+                        "name=value, such as main.baud_rate=19200 or track2.prefix=T2; r550ctl "
+                        "names lists the names")
+            ->required();
+    }
+
+    int run(CommandContext& context) override;
+
+private:
+    // The assignments that can be used; false when any cannot, each named.
+    bool check(CommandContext& context, std::vector<SettingAssignment>& checked) const;
+
+    std::string file_;
+    std::vector<std::string> assignments_;
+};
+
+bool SetCommand::check(CommandContext& context, std::vector<SettingAssignment>& checked) const {
+    bool usable = true;
     for (const std::string& text : assignments_) {
         SettingAssignment assignment;
         std::string error;
@@ -29,9 +45,14 @@ int SetCommand::run(CommandContext& context) {
             error += " (r550ctl names lists every setting)";
         }
         context.error(error);
-        refused = true;
+        usable = false;
     }
+    return usable;
+}
 
+int SetCommand::run(CommandContext& context) {
+    std::vector<SettingAssignment> checked;
+    const bool usable = check(context, checked);
     SettingsFileContents file;
     if (!file.load(file_)) {
         context.error(file.reason() +
@@ -44,11 +65,10 @@ int SetCommand::run(CommandContext& context) {
                       "; not a settings file that set may change, left as it is");
         return ExitCode::kUsage;
     }
-    if (refused) {
+    if (!usable) {
         context.error(file_ + ": nothing set, the file is as it was");
         return ExitCode::kUsage;
     }
-
     for (const SettingAssignment& assignment : checked) {
         std::string error;
         if (assignment.apply(file.image(), error) != SettingStatus::Ok) {
@@ -62,4 +82,10 @@ int SetCommand::run(CommandContext& context) {
         return ExitCode::kUsage;
     }
     return ExitCode::kSuccess;
+}
+
+} // namespace
+
+std::unique_ptr<Command> makeSetCommand() {
+    return std::make_unique<SetCommand>();
 }

@@ -1,50 +1,42 @@
-#include "cli/ShowCommand.h"
-
+#include "cli/Command.h"
 #include "cli/ExitCode.h"
+#include "cli/SettingRecord.h"
 #include "settings/SettingTable.h"
-#include "settings/SettingText.h"
 #include "settings/SettingsFileContents.h"
 
-#include <algorithm>
+namespace {
 
-void ShowCommand::define(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_, "The settings file")->required();
-}
+// r550ctl show FILE: every named setting of a settings file as one name=value line, in the
+// table's order and quoted as a shell (and xargs) reads it back, so that the lines go straight
+// back into `set`; or one JSON object each with its typed value. A file that is not 3060 bytes
+// long is read as the window's Load reads it, with a warning.
+class ShowCommand final : public Command {
+public:
+    void define(CLI::App& subcommand) override {
+        subcommand.add_option("FILE", file_, "The settings file")->required();
+    }
 
-bool ShowCommand::loadAnyLength(SettingsFileContents& file, const std::string& path,
-                                CommandContext& context) {
-    if (!file.load(path)) {
-        context.error(file.reason());
-        return false;
-    }
-    if (!file.wholeBlock()) {
-        context.note(file.sizeWarning());
-    }
-    return true;
-}
-
-int ShowCommand::run(CommandContext& context) {
-    SettingsFileContents file;
-    if (!loadAnyLength(file, file_, context)) {
-        return ExitCode::kUsage;
-    }
-    std::size_t width = 0;
-    for (const NamedSetting& setting : SettingTable::all()) {
-        width = std::max(width, setting.name.size());
-    }
-    for (const NamedSetting& setting : SettingTable::all()) {
-        const std::string value = settingText(setting, file.image());
-        if (context.json) {
-            nlohmann::ordered_json object;
-            object["name"] = setting.name;
-            object["value"] = value;
-            context.printJson(object);
-        } else {
-            // An empty code list leaves the name alone on its line, without trailing blanks.
-            const std::string name(setting.name);
-            context.printLine(
-                value.empty() ? name : name + std::string(width - name.size() + 2, ' ') + value);
+    int run(CommandContext& context) override {
+        SettingsFileContents file;
+        if (!context.loadSettingsFile(file, file_, CommandContext::Length::Noted)) {
+            return ExitCode::kUsage;
         }
+        for (const NamedSetting& setting : SettingTable::all()) {
+            if (context.json) {
+                context.printJson(SettingRecord::of(setting, file.image()));
+            } else {
+                context.printLine(SettingRecord::assignment(setting, file.image()));
+            }
+        }
+        return ExitCode::kSuccess;
     }
-    return ExitCode::kSuccess;
+
+private:
+    std::string file_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeShowCommand() {
+    return std::make_unique<ShowCommand>();
 }

@@ -1,54 +1,52 @@
-#include "cli/VerifyCommand.h"
-
+#include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/ReaderSession.h"
 #include "operations/DeviceTransaction.h"
-#include "settings/SettingDifferences.h"
+#include "settings/SettingsImage.h"
 
 #include <memory>
 
-void VerifyCommand::recordDifferences(ReaderSession& session, const SettingsImage& file,
-                                      const SettingsImage& reader) {
-    ReaderResult& result = session.result;
-    const std::vector<SettingDifference> differences = settingDifferences(file, reader);
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const SettingDifference& difference : differences) {
-        const std::string name(difference.setting->name);
-        result.lines.push_back(name + ": file " + difference.first + ", reader " +
-                               difference.second);
-        list.push_back({{"name", name}, {"file", difference.first}, {"reader", difference.second}});
-    }
-    result.extra["differences"] = list;
-    if (differences.empty()) {
-        result.status = ReaderResult::Status::Ok;
-        result.detail = "same settings";
-        return;
-    }
-    result.status = ReaderResult::Status::Differs;
-    result.reason = std::to_string(differences.size()) +
-                    (differences.size() == 1 ? " setting differs" : " settings differ");
-}
+namespace {
 
-void VerifyCommand::defineOwn(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_, "The settings file to compare the readers with")
-        ->required();
-}
+// r550ctl verify FILE (--port N|PATH... | --all): reads each reader's main settings back (the
+// three read blocks of the window's Load Main Setting) over FILE's block and lists, by name, every
+// setting the reader holds differently. Only the settings the read-back covers can differ, since
+// the rest of the block is FILE's own.
+class VerifyCommand final : public DeviceCommand {
+public:
+    VerifyCommand() : DeviceCommand(false, {"differences"}) {}
 
-std::optional<int> VerifyCommand::prepare(CommandContext& context) {
-    if (!loadSettingsFile(context, file_, image_)) {
-        return ExitCode::kUsage;
+protected:
+    void defineOwn(CLI::App& subcommand) override {
+        subcommand.add_option("FILE", file_, "The settings file to compare the readers with")
+            ->required();
+        addAnyLengthOption(subcommand);
     }
-    return std::nullopt;
-}
 
-void VerifyCommand::begin(ReaderSession& session) {
-    auto readBack = std::make_shared<SettingsImage>(image_);
-    session.run(
-        DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
-        [this, readBack](ReaderSession& reader, const Outcome& outcome) {
-            if (record(reader, outcome)) {
-                recordDifferences(reader, image_, *readBack);
-            }
-        },
-        readBack.get());
+    std::optional<int> prepare(CommandContext& context) override {
+        return loadSettingsFile(context, file_, image_) ? std::nullopt
+                                                        : std::optional<int>(ExitCode::kUsage);
+    }
+
+    void begin(ReaderSession& session) override {
+        auto readBack = std::make_shared<SettingsImage>(image_);
+        session.run(
+            DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
+            [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+                if (reader.result.take(outcome)) {
+                    recordDifferences(reader, image_, *readBack);
+                }
+            },
+            readBack.get());
+    }
+
+private:
+    std::string file_;
+    SettingsImage image_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeVerifyCommand() {
+    return std::make_unique<VerifyCommand>();
 }

@@ -32,10 +32,14 @@ struct Failure {
     int port = 0;                       // COMn the failure concerns; 0 for none or a bare device
     std::string device;                 // the device path, when one was known
     std::vector<std::string> tried;     // NoSuchPort: every place the port was looked for
-    std::string group;                  // NoPermission: the group that owns the device
+    std::string group;                  // NoPermission: the group that owns the device, when
+                                        // that group may read and write it
+    std::string owner;                  // NoPermission: the owner of the device otherwise
+    unsigned mode = 0;                  // NoPermission: and its permission bits
     std::vector<std::uint8_t> received; // UnexpectedAnswer: the bytes that came instead
     int waitedMs = 0;                   // NoAnswer, NoReply: how long the reader was given
     int systemError = 0;                // the errno behind an open or write failure, 0 if none
+    bool partlyProgrammed = false;      // programming stopped after its first frame went out
 
     bool failed() const { return kind != FailureKind::None; }
 };

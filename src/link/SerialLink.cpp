@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -47,19 +48,28 @@ int pollOnce(int fd, short events, int timeoutMs, short& revents) {
 
 } // namespace
 
-std::string SerialLink::owningGroup(const std::string& path) {
+void SerialLink::notePermissions(const std::string& path, Failure& failure) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return {};
+        return;
     }
     std::vector<char> buffer(4096);
-    group entry{};
-    group* found = nullptr;
-    if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->gr_name != nullptr) {
-        return found->gr_name;
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        group entry{};
+        group* found = nullptr;
+        const bool named =
+            ::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+            found != nullptr && found->gr_name != nullptr;
+        failure.group = named ? std::string(found->gr_name) : std::to_string(info.st_gid);
+        return;
     }
-    return std::to_string(info.st_gid);
+    passwd entry{};
+    passwd* found = nullptr;
+    const bool named =
+        ::getpwuid_r(info.st_uid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr;
+    failure.owner = named ? std::string(found->pw_name) : std::to_string(info.st_uid);
+    failure.mode = info.st_mode & 07777U;
 }
 
 SerialLink::SerialLink() : SerialLink(PortMap::fromEnvironment()) {}
@@ -111,7 +121,7 @@ bool SerialLink::fail(int error) {
             failure_.tried.push_back(device_); // opened by its path
         }
     } else if (failure_.kind == FailureKind::NoPermission) {
-        failure_.group = owningGroup(device_);
+        notePermissions(device_, failure_);
     }
     return false;
 }
@@ -129,6 +139,10 @@ bool SerialLink::open(int portNumber) {
 
 bool SerialLink::openDevice(const std::filesystem::path& device) {
     return openAs(device, 0);
+}
+
+bool SerialLink::openPort(const PortName& port) {
+    return port.portNumber() != 0 ? open(port.portNumber()) : openDevice(port.device());
 }
 
 bool SerialLink::openAs(const std::filesystem::path& device, int portNumber) {
@@ -290,6 +304,24 @@ WriteResult SerialLink::write(const std::uint8_t* bytes, int n) {
         status = WriteStatus::Complete;
     }
     return {status, written};
+}
+
+WriteResult SerialLink::writeNow(const std::uint8_t* bytes, int n) {
+    if (!fd_.valid() || bytes == nullptr || n <= 0) {
+        return {WriteStatus::Stalled, 0};
+    }
+    ssize_t put = 0;
+    do {
+        put = ::write(fd_.get(), bytes, static_cast<std::size_t>(n));
+    } while (put < 0 && errno == EINTR);
+    if (put < 0) {
+        if (isGoneError(errno)) {
+            markLost(errno);
+            return {WriteStatus::Gone, 0};
+        }
+        return {WriteStatus::Stalled, 0};
+    }
+    return {put == n ? WriteStatus::Complete : WriteStatus::Stalled, static_cast<int>(put)};
 }
 
 bool SerialLink::close() {

@@ -2,6 +2,7 @@
 
 #include "base/UniqueFd.h"
 #include "link/PortMap.h"
+#include "link/PortName.h"
 #include "link/SerialPort.h"
 
 #include <cstdint>
@@ -25,7 +26,12 @@ public:
     bool open(int portNumber) override;
     // Opens a device by its path instead of a port number, the same way.
     bool openDevice(const std::filesystem::path& device);
+    // Opens a port as named: by its number through the port map, or by its path.
+    bool openPort(const PortName& port);
     WriteResult write(const std::uint8_t* bytes, int n) override;
+    // One write that never waits: the bytes the line takes now (Stalled with fewer than n when
+    // its queue is full), or Gone.
+    WriteResult writeNow(const std::uint8_t* bytes, int n);
     ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return fd_.valid(); }
@@ -36,9 +42,10 @@ public:
 
     // The one place an OS error of an open becomes the reason the operator is told.
     static FailureKind failureFromErrno(int error);
-    // The name of the group that owns a device (its number when it has no name); empty when the
-    // path cannot be examined.
-    static std::string owningGroup(const std::string& path);
+    // Who may use a device that this user may not open, for the advice: its group (by name, or
+    // number when it has none) when that group may read and write it, otherwise its owner and
+    // mode. Nothing is filled in when the path cannot be examined.
+    static void notePermissions(const std::string& path, Failure& failure);
 
 private:
     bool openAs(const std::filesystem::path& device, int portNumber);

@@ -53,15 +53,12 @@ bool DeviceOperations::checkRs232(const SettingsImage& image, Outcome& outcome) 
 Outcome DeviceOperations::detectReader(SettingsImage& image) {
     image.operating_mode() = SettingsImage::kUnknown;
     image.com_port() = SettingsImage::kUnknown;
-    Transfer transfer;
-    transfer.mode = TransferMode::AutoDetect;
-    transfer.port = Transfer::kNoPort;
-    Outcome outcome;
-    if (runner_.run(transfer) == EndCode::Escape) {
-        outcome.status = OutcomeStatus::Dismissed;
+    DeviceTransaction transaction = DeviceTransaction::detect();
+    Outcome outcome = run(transaction);
+    if (outcome.status == OutcomeStatus::Dismissed) {
         return outcome;
     }
-    const std::int32_t port = transfer.port;
+    const std::int32_t port = outcome.detectedPort;
     outcome.imageChanged = true;
     if (port == Transfer::kKeyboardLine) {
         image.operating_mode() = SettingsImage::kModeKeyboardWedge;
@@ -70,15 +67,11 @@ Outcome DeviceOperations::detectReader(SettingsImage& image) {
         image.operating_mode() = SettingsImage::kModeRs232;
         image.com_port() = static_cast<std::uint8_t>(port);
     } else {
+        // No reader answered, or one where the window knows no port: the search ends with none.
         image.operating_mode() = SettingsImage::kModeNotFound;
-    }
-    if (port >= 0 && port <= 9) {
-        outcome.status = OutcomeStatus::Done;
-        outcome.detectedPort = port;
-    } else {
-        // No reader answered, or CANCEL: the search ends with none.
         outcome.status = OutcomeStatus::Failed;
         outcome.failure.kind = FailureKind::NoAnswer;
+        outcome.detectedPort = Transfer::kNoPort;
     }
     return outcome;
 }

@@ -19,6 +19,10 @@ DeviceTransaction::DeviceTransaction(Kind kind, TransferMode mode, std::int32_t 
     transfer_.port = port;
 }
 
+DeviceTransaction DeviceTransaction::detect() {
+    return DeviceTransaction(Kind::Detect, TransferMode::AutoDetect, Transfer::kNoPort);
+}
+
 DeviceTransaction DeviceTransaction::programViaKeyboard(const SettingsImage& image) {
     DeviceTransaction transaction(Kind::ProgramViaKeyboard, TransferMode::KeyboardBatch,
                                   kKeyboardBatchPort);
@@ -59,11 +63,23 @@ Outcome DeviceTransaction::conclude(EndCode endCode, SettingsImage* image) const
         outcome.status = OutcomeStatus::Dismissed;
         return outcome;
     }
+    if (kind_ == Kind::Detect) {
+        // No reader answered, or CANCEL: the search ends with none.
+        const bool found = transfer_.port != Transfer::kNoPort;
+        outcome.status = found ? OutcomeStatus::Done : OutcomeStatus::Failed;
+        outcome.detectedPort = transfer_.port;
+        outcome.failure.kind = found ? FailureKind::None : FailureKind::NoAnswer;
+        return outcome;
+    }
     if (transfer_.batch.result == TransferResult::Success) {
         outcome.status = OutcomeStatus::Done;
     } else if (transfer_.failure.failed()) {
         outcome.status = OutcomeStatus::Failed;
         outcome.failure = transfer_.failure;
+        // Once a frame has gone through, the reader has taken part of the block.
+        outcome.failure.partlyProgrammed =
+            (kind_ == Kind::ProgramViaSerial || kind_ == Kind::ProgramViaKeyboard) &&
+            transfer_.batch.current > 0;
     } else {
         outcome.status = OutcomeStatus::Cancelled;
     }

@@ -14,6 +14,7 @@ class SettingsImage;
 class DeviceTransaction {
 public:
     enum class Kind {
+        Detect,
         ProgramViaKeyboard,
         ProgramViaSerial,
         LoadMainSettings,
@@ -21,6 +22,9 @@ public:
         ResetReader,
     };
 
+    // The search for the reader: the window's probe on the candidates the runner's engine was
+    // given (at start the keyboard line, then COM1..COM9; in r550ctl one port each).
+    static DeviceTransaction detect();
     // The 21 settings records of the block through the keyboard controller.
     static DeviceTransaction programViaKeyboard(const SettingsImage& image);
     // The six write blocks of the block's settings to serial port `port`.
@@ -38,9 +42,10 @@ public:
     const Transfer& transfer() const { return transfer_; }
 
     // The outcome of the run that ended with endCode: Dismissed after Escape; otherwise Done when
-    // the batch succeeded, Failed with the transfer's reason, or Cancelled. A version query that
-    // is done carries the reader's text; a read-back that is done is written into `image` (when
-    // one is given) and says so.
+    // the batch succeeded, Failed with the transfer's reason, or Cancelled. A search is done when
+    // a reader answered, with its port in detectedPort, and fails with NoAnswer otherwise. A
+    // version query that is done carries the reader's text; a read-back that is done is written
+    // into `image` (when one is given) and says so.
     Outcome conclude(EndCode endCode, SettingsImage* image = nullptr) const;
 
 private:

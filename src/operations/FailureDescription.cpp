@@ -3,11 +3,15 @@
 #include "link/PortIoSelection.h"
 #include "settings/CodeText.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 namespace {
+
+using Words = std::string (*)(const Failure&);
 
 std::string comName(int port) {
     return "COM" + std::to_string(port);
@@ -21,33 +25,136 @@ std::string shortPort(const Failure& failure) {
     return failure.device.empty() ? std::string("the port") : failure.device;
 }
 
+std::string reader(const Failure& failure) {
+    return "The reader on " + shortPort(failure);
+}
+
 std::string seconds(int ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g s", ms / 1000.0);
-    return text;
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%g s", ms / 1000.0);
+    return text.data();
 }
 
 std::string systemText(int error) {
     return error != 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
 }
 
-std::string listed(const std::vector<std::string>& items) {
-    std::string all;
-    for (const std::string& item : items) {
-        all += (all.empty() ? "" : ", ") + item;
-    }
-    return all;
-}
-
-std::string joined(const std::vector<std::string>& items) {
+std::string joined(const std::vector<std::string>& items, const char* last) {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) {
-            text += i + 1 == items.size() ? " or " : ", ";
+            text += i + 1 == items.size() ? last : ", ";
         }
         text += items[i];
     }
     return text;
+}
+
+std::string modeText(unsigned mode) {
+    std::array<char, 8> text{};
+    std::snprintf(text.data(), text.size(), "%04o", mode);
+    return text.data();
+}
+
+std::string deviceOf(const Failure& failure) {
+    return failure.device.empty() ? shortPort(failure) : failure.device;
+}
+
+// Who may use the device: its group when that group may read and write it, its owner otherwise.
+std::string permissionAdvice(const Failure& failure, bool brief) {
+    if (!failure.group.empty()) {
+        return brief ? "; the device belongs to the group " + failure.group +
+                           " (sudo usermod -aG " + failure.group + " $USER, then log in again)"
+                     : " Add your user to the " + failure.group + " group and log in again.";
+    }
+    if (!failure.owner.empty()) {
+        const std::string facts =
+            "belongs to " + failure.owner + " with mode " + modeText(failure.mode);
+        return brief ? "; the device " + facts
+                     : " It " + facts + ", which lets no group use it: ask the administrator.";
+    }
+    return brief ? std::string() : " Ask the administrator for access to it.";
+}
+
+std::string noDevice(const Failure& failure) {
+    if (failure.tried.empty()) {
+        return shortPort(failure) + " has no device. Check that the reader is connected.";
+    }
+    // The first place looked at is the one that decides the port: the ports folder of
+    // R550_PORTS_DIR when it is set, the user's own map otherwise.
+    return shortPort(failure) + " has no device: there is nothing at " +
+           joined(failure.tried, " or ") + ". Connect the reader, or link " +
+           (failure.port > 0 ? failure.tried.front() : std::string("the port")) + " to its device.";
+}
+
+struct Wording {
+    FailureKind kind;
+    const char* word;
+    Words full;
+    Words brief;
+};
+
+// clang-format off
+const std::array<Wording, 18> kWordings{{
+    {FailureKind::None, "", [](const Failure&) { return std::string(); },
+        [](const Failure&) { return std::string("no failure"); }},
+    {FailureKind::NoPortSelected, "no_port_selected",
+        [](const Failure&) { return std::string("No serial port is selected. Choose the reader's port on the Main Settings page, or use Reader > Search for the reader."); },
+        [](const Failure&) { return std::string("no serial port is selected"); }},
+    {FailureKind::NoSuchPort, "no_device", noDevice,
+        [](const Failure& f) { return f.tried.empty() ? std::string("no device behind it") : "no device; looked for " + joined(f.tried, ", "); }},
+    {FailureKind::InUse, "in_use",
+        [](const Failure& f) { return describePort(f) + " is in use by another program. Close that program and try again."; },
+        [](const Failure&) { return std::string("in use by another program"); }},
+    {FailureKind::NoPermission, "no_permission",
+        [](const Failure& f) { return "You may not open " + deviceOf(f) + "." + permissionAdvice(f, false); },
+        [](const Failure& f) { return "permission denied" + permissionAdvice(f, true); }},
+    {FailureKind::NotSerial, "not_serial",
+        [](const Failure& f) { return describePort(f) + " is not a serial port. Check which device " + shortPort(f) + " stands for."; },
+        [](const Failure& f) { return "not a serial port, or it refuses 9600 8N1" + systemText(f.systemError); }},
+    {FailureKind::OpenFailed, "open_failed",
+        [](const Failure& f) { return describePort(f) + " could not be opened: " + std::strerror(f.systemError) + "."; },
+        [](const Failure& f) { return "cannot be opened" + systemText(f.systemError); }},
+    {FailureKind::Unplugged, "unplugged",
+        [](const Failure& f) { return reader(f) + " was unplugged."; },
+        [](const Failure&) { return std::string("the device went away (unplugged?)"); }},
+    {FailureKind::NoAnswer, "no_answer",
+        [](const Failure& f) { return reader(f) + " did not answer within " + seconds(f.waitedMs) + ". Check the cable and that the reader is in RS232 mode."; },
+        [](const Failure& f) { return "no answer within " + std::to_string(f.waitedMs) + " ms"; }},
+    {FailureKind::NoReply, "cut_short",
+        [](const Failure& f) { return reader(f) + " stopped answering before its reply was complete (waited " + seconds(f.waitedMs) + "). Check the cable and try again."; },
+        [](const Failure& f) { return "the reply did not end within " + std::to_string(f.waitedMs) + " ms"; }},
+    {FailureKind::UnexpectedAnswer, "unexpected_answer",
+        [](const Failure& f) { return reader(f) + " gave an unexpected answer" + (f.received.empty() ? std::string() : " (" + CodeText::hex(f.received) + ")") + ". Check that the device on " + shortPort(f) + " is an R550 reader."; },
+        [](const Failure& f) { return "unexpected answer " + CodeText::hex(f.received); }},
+    {FailureKind::WriteStalled, "write_stalled",
+        [](const Failure& f) { return "The command could not be sent to " + shortPort(f) + " in time. Check the cable and try again."; },
+        [](const Failure&) { return std::string("a frame could not be sent within the time limit"); }},
+    {FailureKind::NotRs232, "not_rs232",
+        [](const Failure&) { return std::string("This command needs a reader on a serial port (RS232 mode)."); },
+        [](const Failure&) { return std::string("this command works over RS232 only"); }},
+    {FailureKind::NoKeyboardAccess, "no_keyboard_access",
+        [](const Failure&) { return std::string("No access to the keyboard controller. Run the tool as root or give it CAP_SYS_RAWIO."); },
+        [](const Failure&) { return std::string("no access to the keyboard controller (needs root, CAP_SYS_RAWIO or the helper)"); }},
+    {FailureKind::KeyboardAccessRefused, "keyboard_access_refused",
+        [](const Failure&) { return std::string("Access to the keyboard controller was refused."); },
+        [](const Failure&) { return std::string("access to the keyboard controller was refused"); }},
+    {FailureKind::KeyboardHelperLost, "keyboard_access_lost",
+        [](const Failure&) { return std::string("The helper that writes to the keyboard controller stopped before the command was sent. Try again."); },
+        [](const Failure&) { return std::string("the helper that writes the keyboard controller stopped"); }},
+    {FailureKind::KeyboardInUse, "keyboard_in_use",
+        [](const Failure&) { return std::string("Another command is sending to the keyboard controller. Try again when it has ended."); },
+        [](const Failure&) { return std::string("another command is sending to the keyboard controller"); }},
+    {FailureKind::PortIoSettingUnknown, "port_io_setting_unknown",
+        [](const Failure&) { return std::string("The keyboard controller is not used: R550_PORT_IO takes ") + kPortIoSettings + ", or is left unset."; },
+        [](const Failure&) { return std::string("R550_PORT_IO takes ") + kPortIoSettings + ", or is left unset"; }},
+}};
+// clang-format on
+
+const Wording& wordingOf(FailureKind kind) {
+    const auto found = std::find_if(kWordings.begin(), kWordings.end(),
+                                    [kind](const Wording& w) { return w.kind == kind; });
+    return found != kWordings.end() ? *found : kWordings.front();
 }
 
 } // namespace
@@ -60,114 +167,21 @@ std::string describePort(const Failure& failure) {
 }
 
 std::string describeFailure(const Failure& failure) {
-    const std::string reader = "The reader on " + shortPort(failure);
-    switch (failure.kind) {
-    case FailureKind::None:
-        return {};
-    case FailureKind::NoPortSelected:
-        return "No serial port is selected. Choose the reader's port on the Main Settings page, "
-               "or search for the reader again.";
-    case FailureKind::NoSuchPort:
-        if (failure.tried.empty()) {
-            return shortPort(failure) + " has no device. Check that the reader is connected.";
-        }
-        return shortPort(failure) + " has no device: there is nothing at " + joined(failure.tried) +
-               ". Connect the reader, or link " +
-               (failure.port > 0 ? "~/.config/r550tool/ports/com" + std::to_string(failure.port)
-                                 : std::string("the port")) +
-               " to its device.";
-    case FailureKind::InUse:
-        return describePort(failure) +
-               " is in use by another program. Close that program and try again.";
-    case FailureKind::NoPermission:
-        return "You may not open " +
-               (failure.device.empty() ? shortPort(failure) : failure.device) +
-               ". Add your user to the " + (failure.group.empty() ? "dialout" : failure.group) +
-               " group and log in again.";
-    case FailureKind::NotSerial:
-        return describePort(failure) + " is not a serial port. Check which device " +
-               shortPort(failure) + " stands for.";
-    case FailureKind::OpenFailed:
-        return describePort(failure) +
-               " could not be opened: " + std::strerror(failure.systemError) + ".";
-    case FailureKind::Unplugged:
-        return reader + " was unplugged.";
-    case FailureKind::NoAnswer:
-        return reader + " did not answer within " + seconds(failure.waitedMs) +
-               ". Check the cable and that the reader is in RS232 mode.";
-    case FailureKind::NoReply:
-        return reader + " stopped answering before its reply was complete (waited " +
-               seconds(failure.waitedMs) + "). Check the cable and try again.";
-    case FailureKind::UnexpectedAnswer:
-        return reader + " gave an unexpected answer" +
-               (failure.received.empty() ? std::string()
-                                         : " (" + CodeText::hex(failure.received) + ")") +
-               ". Check that the device on " + shortPort(failure) + " is an R550 reader.";
-    case FailureKind::WriteStalled:
-        return "The command could not be sent to " + shortPort(failure) +
-               " in time. Check the cable and try again.";
-    case FailureKind::NotRs232:
-        return "This command needs a reader on a serial port (RS232 mode).";
-    case FailureKind::NoKeyboardAccess:
-        return "No access to the keyboard controller. Run the tool as root or give it "
-               "CAP_SYS_RAWIO.";
-    case FailureKind::KeyboardAccessRefused:
-        return "Access to the keyboard controller was refused.";
-    case FailureKind::KeyboardHelperLost:
-        return "The helper that writes to the keyboard controller stopped before the command "
-               "was sent. Try again.";
-    case FailureKind::KeyboardInUse:
-        return "Another command is sending to the keyboard controller. Try again when it has "
-               "ended.";
-    case FailureKind::PortIoSettingUnknown:
-        return std::string("The keyboard controller is not used: R550_PORT_IO takes ") +
-               kPortIoSettings + ", or is left unset.";
+    std::string text = wordingOf(failure.kind).full(failure);
+    if (failure.failed() && failure.partlyProgrammed) {
+        text += " The reader may now hold part of the new settings: program it again.";
     }
-    return {};
+    return text;
 }
 
 std::string briefFailure(const Failure& failure) {
-    switch (failure.kind) {
-    case FailureKind::None:
-        return "no failure";
-    case FailureKind::NoPortSelected:
-        return "no serial port is selected";
-    case FailureKind::NoSuchPort:
-        return failure.tried.empty() ? "no device behind it"
-                                     : "no device; looked for " + listed(failure.tried);
-    case FailureKind::InUse:
-        return "in use by another program";
-    case FailureKind::NoPermission:
-        return failure.group.empty()
-                   ? "permission denied"
-                   : "permission denied; the device belongs to the group " + failure.group +
-                         " (sudo usermod -aG " + failure.group + " $USER, then log in again)";
-    case FailureKind::NotSerial:
-        return "not a serial port, or it refuses 9600 8N1" + systemText(failure.systemError);
-    case FailureKind::OpenFailed:
-        return "cannot be opened" + systemText(failure.systemError);
-    case FailureKind::Unplugged:
-        return "the device went away (unplugged?)";
-    case FailureKind::NoAnswer:
-        return "no answer within " + std::to_string(failure.waitedMs) + " ms";
-    case FailureKind::NoReply:
-        return "the reply did not end within " + std::to_string(failure.waitedMs) + " ms";
-    case FailureKind::UnexpectedAnswer:
-        return "unexpected answer " + CodeText::hex(failure.received);
-    case FailureKind::WriteStalled:
-        return "a frame could not be sent within the time limit";
-    case FailureKind::NotRs232:
-        return "this command works over RS232 only";
-    case FailureKind::NoKeyboardAccess:
-        return "no access to the keyboard controller (needs root, CAP_SYS_RAWIO or the helper)";
-    case FailureKind::KeyboardAccessRefused:
-        return "access to the keyboard controller was refused";
-    case FailureKind::KeyboardHelperLost:
-        return "the helper that writes the keyboard controller stopped";
-    case FailureKind::KeyboardInUse:
-        return "another command is sending to the keyboard controller";
-    case FailureKind::PortIoSettingUnknown:
-        return std::string("R550_PORT_IO takes ") + kPortIoSettings + ", or is left unset";
+    std::string text = wordingOf(failure.kind).brief(failure);
+    if (failure.failed() && failure.partlyProgrammed) {
+        text += "; the reader may hold part of the new settings";
     }
-    return "unknown failure";
+    return text;
+}
+
+std::string failureWord(FailureKind kind) {
+    return wordingOf(kind).word;
 }

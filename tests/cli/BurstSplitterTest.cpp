@@ -29,6 +29,12 @@ TEST(BurstSplitter, ABurstEndsOnceTheLineHasBeenQuiet) {
     splitter.add(Bytes{'?', 13}, kStart + 100ms);
     EXPECT_FALSE(splitter.take(kStart + 119ms));
     EXPECT_EQ(splitter.take(kStart + 120ms), (Bytes{'?', 13}));
+
+    // A swipe handed in after the last one's quiet time, before anyone took that one: two bursts.
+    splitter.add(Bytes{'A'}, kStart + 200ms);
+    splitter.add(Bytes{'B'}, kStart + 300ms);
+    EXPECT_EQ(splitter.take(kStart + 300ms), (Bytes{'A'}));
+    EXPECT_EQ(splitter.take(kStart + 320ms), (Bytes{'B'}));
 }
 
 TEST(BurstSplitter, ALineThatNeverGoesQuietStillShowsInBoundedBursts) {

@@ -273,7 +273,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
         std::string message;
     };
     for (const Usage& usage : std::vector<Usage>{
-             {{"version"}, "name the readers"},
+             {{"version"}, "Name the readers"},
              {{"version", "--port", "COMX"}, "--port COMX: not a port"},
              {{"program", "missing.cfg", "--port", "3"}, "missing.cfg does not exist"},
              {{"program", "x.cfg", "--keyboard", "--verify"}, "cannot be read back"},
@@ -286,7 +286,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
 
     // An unknown port and a held one fail their readers; the reader beside them still answers.
     const RunningProgram::Result result = ctl({"version", "-p", "9", "-p", "4", "-p", "3"});
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 3);
     const std::vector<std::string> lines = linesOf(result.output);
     ASSERT_EQ(lines.size(), 3u) << result.output;
     EXPECT_NE(lines[0].find("failed"), std::string::npos);
@@ -297,7 +297,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
 
     // A reader that stops after its first echo byte is given --timeout, not forever.
     const RunningProgram::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
-    EXPECT_EQ(stalled.exitCode, 1);
+    EXPECT_EQ(stalled.exitCode, 3);
     EXPECT_NE(stalled.output.find("failed"), std::string::npos) << stalled.output;
     EXPECT_NE(stalled.output.find("the reply did not end within 300 ms"), std::string::npos)
         << stalled.output;
@@ -325,7 +325,7 @@ TEST_F(CtlDeviceTest, ReaderUnpluggedInTheMiddleOfARunOfEight) {
     ASSERT_FALSE(framesReceived(5).empty());
     sims[4]->signal(SIGKILL);
 
-    EXPECT_EQ(run->waitForExit(kPatience), 1) << run->errors();
+    EXPECT_EQ(run->waitForExit(kPatience), 3) << run->errors();
     const std::vector<std::string> lines = linesOf(run->output());
     ASSERT_EQ(lines.size(), 8u) << run->output();
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -398,8 +398,190 @@ TEST_F(CtlDeviceTest, KeyboardLineAtTheWindowsPaceOrRefusedWithTheReason) {
     }
     const RunningProgram::Result refused =
         ctl({"program", settings.string(), "--keyboard"}, {{"R550_PORT_IO", "helper"}});
-    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.exitCode, 3);
     EXPECT_EQ(refused.output.rfind("keyboard  port 0x60  failed", 0), 0u) << refused.output;
     EXPECT_NE(refused.output.find("no access to the keyboard controller"), std::string::npos)
         << refused.output;
+}
+
+// The exit status of verify and program, the same for both: 0 same, 1 differs, 2 bad input with
+// nothing sent, 3 a reader failed (winning over 1), 130 Ctrl+C; a file of another length than
+// 3060 bytes is refused unless --any-length.
+TEST_F(CtlDeviceTest, ExitStatusTellsDifferingFromFailingAndBadInput) {
+    const auto com1 = simulator(1);
+    ASSERT_TRUE(com1);
+    SettingsImage image;
+    writeFactoryValues(image);
+    const std::string same = (folder.path() / "same.cfg").string();
+    ASSERT_EQ(writeSettingsFile(image, same), 0);
+    image.scan_code_delay() = 9;
+    const std::string other = (folder.path() / "other.cfg").string();
+    ASSERT_EQ(writeSettingsFile(image, other), 0);
+    const std::string empty = (folder.path() / "empty.cfg").string();
+    const std::string cut = (folder.path() / "cut.cfg").string();
+    std::ofstream(empty).flush();
+    std::ofstream(cut) << fileText(same).substr(0, 3059);
+
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string message; // on stderr
+    };
+    for (const std::string command : {"verify", "program"}) {
+        for (const Case& c : std::vector<Case>{
+                 {{command, same, "-p", "1"}, 0, ""},
+                 {{"-q", command, empty, "-p", "1"}, 2, empty + ": 0 bytes, not 3060"},
+                 {{"-q", command, cut, "-p", "1"}, 2, cut + ": 3059 bytes, not 3060"},
+                 {{command, same, "-p", "1", "-p", "5"}, 3, ""},
+             }) {
+            const std::size_t framesBefore = framesReceived(1).size();
+            const RunningProgram::Result result = ctl(c.arguments);
+            EXPECT_EQ(result.exitCode, c.exitCode) << command << " " << result.errors;
+            EXPECT_NE(result.errors.find(c.message), std::string::npos) << result.errors;
+            if (c.exitCode == 2) {
+                EXPECT_EQ(framesReceived(1).size(), framesBefore) << "nothing was sent";
+            }
+        }
+        // Laid over the factory values as Load does; the warning stays under -q.
+        const RunningProgram::Result anyLength =
+            ctl({"-q", command, cut, "-p", "1", "--any-length"});
+        EXPECT_EQ(anyLength.exitCode, 0) << anyLength.errors;
+        EXPECT_NE(anyLength.errors.find("3059 bytes"), std::string::npos);
+    }
+    EXPECT_EQ(ctl({"verify", other, "-p", "1"}).exitCode, 1);
+    EXPECT_EQ(ctl({"program", same, "-p", "1", "--verify"}).exitCode, 0);
+    EXPECT_EQ(ctl({"verify", other, "-p", "1", "-p", "5"}).exitCode, 3) << "3 wins over 1";
+}
+
+// Ctrl+C in the middle of an exchange: the port is kept until the reply that was on its way has
+// come and gone, so that the next command does not take it for its own answer.
+TEST_F(CtlDeviceTest, ACommandRightAfterCtrlCGetsItsOwnAnswer) {
+    const auto com1 = simulator(1, {"--answer-delay", "150"});
+    ASSERT_TRUE(com1);
+    SettingsImage image;
+    writeFactoryValues(image);
+    const std::string shop = (folder.path() / "shop.cfg").string();
+    ASSERT_EQ(writeSettingsFile(image, shop), 0);
+    for (const auto wait : {250ms, 420ms, 610ms}) {
+        const auto program = startCtl({"program", shop, "-p", "1"});
+        std::this_thread::sleep_for(wait);
+        program->signal(SIGINT);
+        EXPECT_EQ(program->waitForExit(kPatience), 130) << program->errors();
+        const RunningProgram::Result version = ctl({"--json", "version", "-p", "1"});
+        EXPECT_EQ(version.exitCode, 0) << version.output;
+    }
+}
+
+// A reader whose line stops taking bytes fails on its own limit; the reader beside it is served
+// in its own time, and the run does not wait for the write limit of the stalled one.
+TEST_F(CtlDeviceTest, AStalledLineHoldsUpNoOtherReader) {
+    const auto stalled = simulator(1, {"--stop-reading"});
+    const auto com2 = simulator(2);
+    ASSERT_TRUE(stalled && com2);
+    const auto started = std::chrono::steady_clock::now();
+    const RunningProgram::Result result = ctl({"--json", "version", "-p", "1", "-p", "2"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+    EXPECT_EQ(result.exitCode, 3);
+    const std::vector<nlohmann::json> readers = jsonLines(result.output);
+    ASSERT_EQ(readers.size(), 2u) << result.output;
+    EXPECT_EQ(readers[0]["error"], "write_stalled") << readers[0];
+    EXPECT_EQ(readers[1]["outcome"], "ok") << readers[1];
+    EXPECT_LT(readers[1]["ms"].get<int>(), 300) << readers[1];
+}
+
+// Every JSON object of a kind has every key, typed: numbers, booleans, words, arrays of codes.
+TEST_F(CtlDeviceTest, JsonValuesAreTyped) {
+    const auto com1 = simulator(1);
+    ASSERT_TRUE(com1);
+    const std::string factory = (folder.path() / "factory.cfg").string();
+    ASSERT_EQ(ctl({"new", factory}).exitCode, 0);
+    const RunningProgram::Result version = ctl({"--json", "version", "-p", "1", "-p", "5"});
+    const std::vector<nlohmann::json> readers = jsonLines(version.output);
+    ASSERT_EQ(readers.size(), 2u) << version.output;
+    for (const nlohmann::json& reader : readers) {
+        for (const char* key : {"port", "device", "outcome", "error", "reason", "ms", "version"}) {
+            EXPECT_TRUE(reader.contains(key)) << key << " " << reader;
+        }
+        EXPECT_TRUE(reader["ms"].is_number_integer());
+    }
+    EXPECT_TRUE(readers[0]["error"].is_null() && readers[0]["version"] == "V1.00");
+    EXPECT_EQ(readers[1]["error"], "no_device");
+    EXPECT_TRUE(readers[1]["version"].is_null());
+
+    std::map<std::string, nlohmann::json> shown;
+    for (const nlohmann::json& object : jsonLines(ctl({"--json", "show", factory}).output)) {
+        shown[object["name"].get<std::string>()] = object["value"];
+    }
+    EXPECT_EQ(shown["main.baud_rate"], "9600");
+    EXPECT_EQ(shown["main.scan_code_delay"], 1);
+    EXPECT_EQ(shown["track1.beep"], true);
+    EXPECT_EQ(shown["track3.suffix"], nlohmann::json::array({13, 10}));
+    const RunningProgram::Result read = ctl({"--json", "read", "-p", "1"});
+    EXPECT_EQ(jsonLines(read.output).at(0)["settings"].size(), shown.size());
+    for (const nlohmann::json& name : jsonLines(ctl({"--json", "names"}).output)) {
+        const bool byte = name["kind"] == "byte";
+        EXPECT_EQ(name["min"].is_number(), byte) << name;
+        EXPECT_EQ(name["choices"].is_array(), name["kind"] == "choice") << name;
+        EXPECT_TRUE(name["caption"].is_string()) << name;
+    }
+}
+
+// The target of read -o is checked before any reader is touched: an existing file is replaced
+// only with --force (what is no settings file at all is refused as by every writer); "-" is
+// standard output.
+TEST_F(CtlDeviceTest, ReadOutputIsCheckedBeforeTheReaderIsRead) {
+    const auto com1 = simulator(1);
+    ASSERT_TRUE(com1);
+    const std::filesystem::path existing = folder.path() / "existing.cfg";
+    std::ofstream(existing) << "keep";
+    const RunningProgram::Result refused = ctl({"read", "-p", "1", "-o", existing.string()});
+    EXPECT_EQ(refused.exitCode, 2) << refused.errors;
+    EXPECT_NE(refused.errors.find("exists; --force replaces it"), std::string::npos);
+    EXPECT_EQ(fileText(existing), "keep");
+    EXPECT_TRUE(framesReceived(1).empty()) << "the reader was read";
+    const RunningProgram::Result out = ctl({"read", "-p", "1", "-o", "-"});
+    EXPECT_EQ(out.exitCode, 0) << out.errors;
+    EXPECT_EQ(out.output.size(), 3060u);
+    EXPECT_EQ(ctl({"read", "-p", "1", "-o", existing.string(), "--force"}).exitCode, 0);
+    EXPECT_EQ(fileText(existing), out.output);
+}
+
+// What show prints goes back into set through xargs, whatever the values hold; and a full
+// standard output is an error.
+TEST_F(CtlDeviceTest, ShowGoesBackIntoSetAndAFullOutputFails) {
+    const std::string a = (folder.path() / "a.cfg").string();
+    const std::string b = (folder.path() / "b.cfg").string();
+    ASSERT_EQ(ctl({"new", a}).exitCode, 0);
+    ASSERT_EQ(ctl({"new", b}).exitCode, 0);
+    // Every setting away from the factory value, code lists with quotes, blanks and backslashes.
+    const RunningProgram::Result names = ctl({"--json", "names"});
+    std::vector<std::string> set{"set", a};
+    for (const nlohmann::json& name : jsonLines(names.output)) {
+        const std::string kind = name["kind"];
+        const std::string value = kind == "flag"     ? "off"
+                                  : kind == "byte"   ? std::to_string(name["max"].get<int>())
+                                  : kind == "choice" ? name["choices"].back().get<std::string>()
+                                                     : "a'b\" \\";
+        set.push_back(name["name"].get<std::string>() + "=" + value);
+    }
+    ASSERT_EQ(ctl(set).exitCode, 0) << ctl(set).errors;
+    const auto pipe = [&](const std::string& from, const std::string& to) {
+        return RunningProgram::run({"/bin/sh", "-c", "\"$0\" show \"$1\" | xargs \"$0\" set \"$2\"",
+                                    R550_CTL_PROGRAM, from, to},
+                                   environment());
+    };
+    const std::string factory = (folder.path() / "factory.cfg").string();
+    ASSERT_EQ(ctl({"new", factory}).exitCode, 0);
+    // Every setting changed into the factory file's copy, then back to the factory values.
+    for (const std::string& from : {a, factory}) {
+        const RunningProgram::Result copied = pipe(from, b);
+        EXPECT_EQ(copied.exitCode, 0) << copied.errors;
+        const RunningProgram::Result diff = ctl({"diff", from, b});
+        EXPECT_EQ(diff.exitCode, 0) << from << diff.output;
+    }
+
+    const RunningProgram::Result full =
+        RunningProgram::run({"/bin/sh", "-c", "\"$0\" names > /dev/full", R550_CTL_PROGRAM}, {});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.errors.find("No space left on device"), std::string::npos) << full.errors;
 }

@@ -90,16 +90,16 @@ TEST_F(CtlFileCommandsTest, EveryNamedSettingRoundTripsThroughSetShowAndDiff) {
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     ASSERT_EQ(bytes(file("edited.cfg")).size(), SettingsImage::kSize);
     EXPECT_EQ(bytes(file("edited.cfg")).at(SettingsImage::dataOffset(19)), 0x5A);
-    EXPECT_EQ(byName(ctl({"show", file("edited.cfg"), "--json"}).output, "value"), values);
+    EXPECT_EQ(byName(ctl({"show", file("edited.cfg"), "--json"}).output, "text"), values);
     const RunningProgram::Result diff =
         ctl({"--json", "diff", file("factory.cfg"), file("edited.cfg")});
     EXPECT_EQ(diff.exitCode, 1);
-    EXPECT_EQ(byName(diff.output, "a"), factoryValues);
-    EXPECT_EQ(byName(diff.output, "b"), values);
+    EXPECT_EQ(byName(diff.output, "a_text"), factoryValues);
+    EXPECT_EQ(byName(diff.output, "b_text"), values);
 
     // The text forms.
     EXPECT_TRUE(std::regex_search(ctl({"show", file("edited.cfg")}).output,
-                                  std::regex("\ntrack2\\.prefix +=2p\\{123\\}\\{9\\}\n")));
+                                  std::regex("\n'track2\\.prefix==2p\\{123\\}\\{9\\}'\n")));
     ASSERT_EQ(ctl({"set", file("factory.cfg"), "iso2.send_lf=yes", "iso3.send_lf=ON"}).exitCode, 0);
     const RunningProgram::Result back = ctl({"diff", file("edited.cfg"), file("factory.cfg")});
     EXPECT_EQ(back.exitCode, 1);
@@ -138,7 +138,7 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
     ASSERT_EQ(ctl({"set", shop, "main.buzzer=off"}).exitCode, 0);
     const RunningProgram::Result exists = ctl({"new", shop});
     EXPECT_EQ(exists.exitCode, 2);
-    EXPECT_EQ(exists.errors, "r550ctl: " + shop + ": exists; --force replaces it\n");
+    EXPECT_EQ(exists.errors, "r550ctl: " + shop + ": exists; --force replaces it.\n");
     EXPECT_NE(bytes(shop), before);
     EXPECT_EQ(ctl({"new", "--force", shop}).exitCode, 0);
     EXPECT_EQ(bytes(shop), before);
@@ -166,8 +166,8 @@ TEST_F(CtlFileCommandsTest, OddSizedFilesAreReadAsLoadReadsThemButNotSet) {
 
     const RunningProgram::Result show = ctl({"show", file("short.cfg")});
     EXPECT_EQ(show.exitCode, 0);
-    EXPECT_TRUE(std::regex_search(show.output, std::regex("^main\\.operating_mode +rs232\n")));
-    EXPECT_TRUE(std::regex_search(show.output, std::regex("\nmain\\.baud_rate +9600\n")));
+    EXPECT_TRUE(std::regex_search(show.output, std::regex("^main\\.operating_mode=rs232\n")));
+    EXPECT_TRUE(std::regex_search(show.output, std::regex("\nmain\\.baud_rate=9600\n")));
     EXPECT_EQ(show.errors, "r550ctl: " + file("short.cfg") +
                                ": 200 bytes, not 3060; read as the window's Load reads it: its "
                                "200 bytes over the factory values\n");
@@ -181,25 +181,4 @@ TEST_F(CtlFileCommandsTest, OddSizedFilesAreReadAsLoadReadsThemButNotSet) {
                                ": 4000 bytes, not 3060; read as the window's Load reads it: its "
                                "first 3060 bytes, the rest ignored\n");
     EXPECT_EQ(ctl({"--quiet", "diff", file("long.cfg"), file("factory.cfg")}).errors, "");
-}
-
-TEST_F(CtlFileCommandsTest, TheCompletionOffersTheProgramsOwnNamesAndWordsForSet) {
-    // Completes the last word of a line as bash would, '=' no word break.
-    const auto complete = [](const std::string& line) {
-        const std::string script =
-            "source \"$1\"; COMP_LINE=\"$2\"; COMP_POINT=${#COMP_LINE}; COMP_WORDBREAKS=' '; "
-            "read -ra COMP_WORDS <<< \"$COMP_LINE\"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); "
-            "_r550ctl 2>/dev/null; printf '%s\\n' \"${COMPREPLY[@]}\"";
-        return RunningProgram::run({"/bin/bash", "-c", script, "bash",
-                                    R550_SOURCE_DIR "/resources/r550ctl.bash-completion",
-                                    R550_CTL_PROGRAM " " + line},
-                                   {})
-            .output;
-    };
-    EXPECT_EQ(complete("set a.cfg track2.s"),
-              "track2.send_prefix=\ntrack2.send_suffix=\ntrack2.suffix=\ntrack2.start_sentinel=\n"
-              "track2.swipe_left_to_right=\ntrack2.swipe_right_to_left=\n");
-    EXPECT_EQ(complete("set a.cfg main.operating_mode="),
-              "main.operating_mode=keyboard_wedge\nmain.operating_mode=rs232\n");
-    EXPECT_EQ(complete("set a.cfg main.scan_code_delay="), "\n") << "a range offers no words";
 }

@@ -183,8 +183,9 @@ TEST_F(CtlProgramTest, MonitorPrintsEachSwipeUntilCtrlCAndReleasesThePort) {
     monitor->signal(SIGINT);
     EXPECT_EQ(monitor->waitForExit(kPatience), 130);
     // Two bursts, two lines: time stamp, the text in the pages' form, the bytes in hex.
-    const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  ;123=45\\?\\{13\\}  "
-                          "\\[3B 31 32 33 3D 34 35 3F 0D\\]\n");
+    const std::regex line(
+        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d  ;123=45\\?\\{13\\}  "
+        "\\[3B 31 32 33 3D 34 35 3F 0D\\]\n");
     const std::string output = monitor->output();
     EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), line),
                             std::sregex_iterator()),
@@ -204,7 +205,7 @@ TEST_F(CtlProgramTest, MonitorReportsAnUnpluggedReader) {
     sim->signal(SIGTERM);
     EXPECT_EQ(sim->waitForExit(kPatience), 0);
 
-    EXPECT_EQ(monitor->waitForExit(kPatience), 1);
+    EXPECT_EQ(monitor->waitForExit(kPatience), 3);
     EXPECT_NE(monitor->errors().find("COM3: the device went away"), std::string::npos)
         << monitor->errors();
     const std::vector<nlohmann::json> objects = jsonLines(monitor->output());
@@ -228,7 +229,7 @@ TEST_F(CtlProgramTest, BadUsageExitsWithTwoAndHelpWithZero) {
     }
     // A port that names no device is a failed device command, not a usage error.
     const RunningProgram::Result missing = ctl({"monitor", "--port", "7"});
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.errors.find("COM7: no device; looked for " + (ports / "com7").string()),
               std::string::npos)
         << missing.errors;
@@ -241,4 +242,35 @@ TEST_F(CtlProgramTest, BadUsageExitsWithTwoAndHelpWithZero) {
     const RunningProgram::Result monitorHelp = ctl({"monitor", "--help"});
     EXPECT_EQ(monitorHelp.exitCode, 0);
     EXPECT_NE(monitorHelp.output.find("--hex"), std::string::npos);
+
+    // Each command's help: the common options, no words of the parser's own, and the port map
+    // only where ports are taken.
+    for (const auto& [command, takesPorts] :
+         std::vector<std::pair<std::string, bool>>{{"ports", true},
+                                                   {"version", true},
+                                                   {"read", true},
+                                                   {"monitor", true},
+                                                   {"show", false},
+                                                   {"set", false},
+                                                   {"names", false}}) {
+        const std::string text = ctl({command, "--help"}).output;
+        for (const std::string word : {"--json", "-q,--quiet", "Exit status"}) {
+            EXPECT_NE(text.find(word), std::string::npos) << command << ": " << word;
+        }
+        for (const std::string word : {"TEXT", "REQUIRED", "Excludes", "Needs", ":{", "FLOAT"}) {
+            EXPECT_EQ(text.find(word), std::string::npos) << command << ": " << word;
+        }
+        EXPECT_EQ(text.find("R550_PORTS_DIR") != std::string::npos, takesPorts) << command;
+    }
+    const RunningProgram::Result typo = ctl({"dif", "a.cfg", "b.cfg"});
+    EXPECT_EQ(typo.exitCode, 2);
+    EXPECT_EQ(typo.errors, "r550ctl: 'dif' is not a command; did you mean 'diff'?\n");
+    const RunningProgram::Result version = ctl({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output.rfind("r550ctl ", 0), 0u) << version.output;
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"show"}, {"ports", "--bogus"}, {"version", "--pace", "fast", "-p", "1"}}) {
+        const std::string errors = ctl(arguments).errors;
+        EXPECT_TRUE(std::regex_match(errors, std::regex("r550ctl: [A-Z'-].*[.?]\n"))) << errors;
+    }
 }

@@ -775,6 +775,7 @@ TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
         writers = {
             {"r550ctl new --force", ctlRefuses({"new", "{}", "--force"})},
             {"r550ctl set", ctlRefuses({"set", "{}", "main.buzzer=off"})},
+            {"r550ctl read -o --force", ctlRefuses({"read", "-p", "1", "-o", "{}", "--force"})},
             {"the window's Save as", saveAs},
         };
 

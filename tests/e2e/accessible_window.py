@@ -9,6 +9,7 @@ pad and added, Save: Default.cfg holds them at the prefix of track 2.
 usage: dbus-run-session -- xvfb-run -a accessible_window.py R550TOOL R550_SIM R550CTL ARTIFACTS
 """
 
+import json
 import os
 import shutil
 import subprocess
@@ -202,11 +203,12 @@ def main(tool, sim, ctl, artifacts):
         print(f"AT-SPI walk: 10 pages and the card swipe test, {count} controls that take the "
               f"focus or show a value, {sum('has no name' in p for p in problems)} without a name")
         add_codes_to_track2_prefix(window)
-        saved = lambda: subprocess.run([ctl, "show", os.path.join(folder, "work", "Default.cfg")],
-                                       capture_output=True, text=True).stdout.split()
-        wait_for("Default.cfg with the codes", lambda: "T2{13}{10}" in saved(), 10)
-        shown = saved()
-        assert shown[shown.index("track2.send_prefix") + 1] == "on", "track2.send_prefix"
+        saved = lambda: {o["name"]: o["text"] for o in map(json.loads, subprocess.run(
+            [ctl, "--json", "show", os.path.join(folder, "work", "Default.cfg")],
+            capture_output=True, text=True).stdout.splitlines())}
+        wait_for("Default.cfg with the codes",
+                 lambda: saved().get("track2.prefix") == "T2{13}{10}", 10)
+        assert saved()["track2.send_prefix"] == "on", "track2.send_prefix"
         print("keyboard only: MSR Track 2's prefix is T2{13}{10} in Default.cfg")
     except AssertionError as failure:
         problems.append(f"{failure}")

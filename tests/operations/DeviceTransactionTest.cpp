@@ -1,56 +1,37 @@
-// The device commands' two halves, as r550ctl uses them without the window's runner.
+// What the way a device command's run ended means for the command.
 #include "operations/DeviceTransaction.h"
 
-#include "support/OperationsBench.h"
-#include "support/ScriptedRunner.h"
+#include "operations/FailureDescription.h"
+#include "settings/SettingsImage.h"
 
-#include <vector>
+#include <string>
 
 #include <gtest/gtest.h>
 
-namespace {
-
-using Bench = OperationsBench<ScriptedRunner>;
-
-void expectSameTransfer(const Transfer& window, const Transfer& prepared) {
-    EXPECT_EQ(prepared.mode, window.mode);
-    EXPECT_EQ(prepared.port, window.port);
-    ASSERT_EQ(prepared.batch.count, window.batch.count);
-    EXPECT_EQ(prepared.batch.lengths, window.batch.lengths);
-    EXPECT_EQ(prepared.batch.frames, window.batch.frames);
-}
-
-} // namespace
-
-TEST(DeviceTransaction, PreparesTheWindowsTransfersForAnyPort) {
-    Bench bench;
-    bench.fillWithPattern();
-    bench.image.operating_mode() = SettingsImage::kModeRs232;
-    bench.image.com_port() = 7;
-    const SettingsImage image = bench.image;
-    bench.programViaSerial();
-    bench.programViaKeyboard();
-    bench.loadMainSettings();
-    bench.firmwareVersion();
-    bench.resetReader();
-    ASSERT_EQ(bench.runner.received.size(), 5U);
-
-    const std::vector<DeviceTransaction> prepared{
-        DeviceTransaction::programViaSerial(image, 7),
-        DeviceTransaction::programViaKeyboard(image),
-        DeviceTransaction::loadMainSettings(7),
-        DeviceTransaction::firmwareVersion(7),
-        DeviceTransaction::resetReader(7),
-    };
-    for (std::size_t i = 0; i < prepared.size(); ++i) {
-        SCOPED_TRACE(i);
-        expectSameTransfer(bench.runner.received[i], prepared[i].transfer());
+// A programming run cut short after a frame has gone through leaves the reader with part of the
+// new block, and says so; one that failed before any frame went through does not.
+TEST(DeviceTransaction, AProgrammingRunCutShortSaysTheReaderMayHoldPartOfIt) {
+    SettingsImage image;
+    for (const bool viaSerial : {true, false}) {
+        DeviceTransaction program = viaSerial ? DeviceTransaction::programViaSerial(image, 3)
+                                              : DeviceTransaction::programViaKeyboard(image);
+        program.transfer().batch.result = TransferResult::Failure;
+        program.transfer().failure.kind = FailureKind::NoAnswer;
+        program.transfer().failure.port = 3;
+        EXPECT_FALSE(program.conclude(EndCode::Ended).failure.partlyProgrammed);
+        program.transfer().batch.current = 2;
+        const Outcome outcome = program.conclude(EndCode::Ended);
+        EXPECT_NE(
+            describeFailure(outcome.failure).find("part of the new settings: program it again"),
+            std::string::npos);
+        EXPECT_NE(briefFailure(outcome.failure).find("part of the new settings"),
+                  std::string::npos);
     }
-    // The keyboard line's reset is the same frame, sent to port 0.
-    const Transfer keyboardReset =
-        DeviceTransaction::resetReader(Transfer::kKeyboardLine).transfer();
-    EXPECT_EQ(keyboardReset.port, Transfer::kKeyboardLine);
-    EXPECT_EQ(keyboardReset.batch.frames, prepared[4].transfer().batch.frames);
+    DeviceTransaction load = DeviceTransaction::loadMainSettings(3);
+    load.transfer().batch.result = TransferResult::Failure;
+    load.transfer().failure.kind = FailureKind::NoAnswer;
+    load.transfer().batch.current = 2;
+    EXPECT_FALSE(load.conclude(EndCode::Ended).failure.partlyProgrammed);
 }
 
 TEST(DeviceTransaction, ConcludesAsTheWindowDoes) {

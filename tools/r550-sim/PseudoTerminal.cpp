@@ -59,3 +59,7 @@ bool PseudoTerminal::open(std::string& error) {
     }
     return true;
 }
+
+bool PseudoTerminal::stopLine() {
+    return ::tcflow(slave_.get(), TCOOFF) == 0;
+}

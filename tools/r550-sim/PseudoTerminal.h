@@ -13,6 +13,10 @@ public:
     // Opens master and slave. False with the reason in `error`.
     bool open(std::string& error);
 
+    // Holds the line stopped, as flow control would: whatever the tool writes to the port waits
+    // in its own queue. False when the terminal refuses.
+    bool stopLine();
+
     // Non-blocking, close-on-exec.
     int master() const { return master_.get(); }
     // The slave device, e.g. "/dev/pts/4".

@@ -58,6 +58,8 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
             fault = &faults.stallAfterEcho;
         } else if (arg == "--no-probe-answer") {
             fault = &faults.noProbeAnswer;
+        } else if (arg == "--stop-reading") {
+            fault = &stopReading;
         }
         if (fault != nullptr) {
             *fault = true;
@@ -137,7 +139,7 @@ const char* SimOptions::usage() {
            "                [--preset FILE] [--line-rate BAUD] [--answer-delay MS]\n"
            "                [--swipe TEXT | --card TRACKS]\n"
            "                [--silent] [--wrong-ack] [--wrong-length] [--stall-after-echo]\n"
-           "                [--no-probe-answer]\n"
+           "                [--no-probe-answer] [--stop-reading]\n"
            "Serves a simulated R550 reader on a pseudo-terminal linked at PATH until SIGTERM "
            "or SIGINT.\n"
            "On SIGUSR1 it sends card data, as a reader does when a card is swiped.\n"
@@ -162,5 +164,7 @@ const char* SimOptions::usage() {
            "  --wrong-ack         end acknowledgements with 01 AB\n"
            "  --wrong-length      announce and send one data byte more in block replies\n"
            "  --stall-after-echo  send only the first echo byte of each reply\n"
-           "  --no-probe-answer   ignore the serial probe 1B 00\n";
+           "  --no-probe-answer   ignore the serial probe 1B 00\n"
+           "  --stop-reading      take nothing from the line: it is held stopped, so that the\n"
+           "                      tool's writes stall\n";
 }

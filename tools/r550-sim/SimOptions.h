@@ -13,6 +13,7 @@
 //            [--line-rate BAUD] [--answer-delay MS]
 //            [--swipe TEXT | --card TRACKS]
 //            [--silent] [--wrong-ack] [--wrong-length] [--stall-after-echo] [--no-probe-answer]
+//            [--stop-reading]
 struct SimOptions {
     // The card the reader sends on SIGUSR1 unless --swipe gives another: ISO track 2 data with
     // its start and end sentinels, followed by a carriage return.
@@ -32,6 +33,7 @@ struct SimOptions {
     // With --card, a swipe sends these tracks shaped by the settings in memory instead.
     std::optional<CardSwipe> card;
     SimFaults faults;
+    bool stopReading = false; // the line is held stopped: nothing the tool writes gets through
     bool help = false;
 
     SimOptions();

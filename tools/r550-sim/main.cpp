@@ -124,6 +124,10 @@ int main(int argc, char** argv) {
         complain(error);
         return 1;
     }
+    if (options.stopReading && !terminal.stopLine()) {
+        complain(std::string("cannot stop the line: ") + std::strerror(errno));
+        return 1;
+    }
     SimSession session(options, reader, terminal.master(), log.get(), signals.get());
     if (!session.saveMemory()) {
         complain("cannot write the memory file " + options.memory);

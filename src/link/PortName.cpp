@@ -1,7 +1,8 @@
-#include "cli/PortName.h"
+#include "link/PortName.h"
 
 #include <cctype>
 #include <charconv>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -54,4 +55,15 @@ std::optional<std::filesystem::path> PortName::resolve(const PortMap& map) const
 std::string PortName::notAPort(std::string_view text) {
     return "--port " + std::string(text) +
            ": not a port (a number from 1 to 255, COMn, or a path with a '/')";
+}
+
+std::string PortName::canonicalDevice(const PortMap& map) const {
+    const std::optional<std::filesystem::path> device = resolve(map);
+    return device ? canonicalText(*device) : std::string();
+}
+
+std::string PortName::canonicalText(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path found = std::filesystem::canonical(path, error);
+    return error ? std::string() : found.string();
 }

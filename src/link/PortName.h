@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-// A port as given on the command line: a number (3 or COM3, through the port map) or the path
-// of a device (/dev/ttyUSB0, /dev/serial/by-id/...).
+// A serial port as the operator names it, on the command line or in a search: a number (3 or COM3,
+// through the port map) or the path of a device (/dev/ttyUSB0, /dev/serial/by-id/...).
 class PortName {
 public:
     // "3", "COM3" or "com3" name COM3; a number must lie in 1..255. Anything with a '/' is a
@@ -30,6 +30,10 @@ public:
     // The device it stands for: the path, or what the port map gives (nothing when the map
     // knows no device for the number).
     std::optional<std::filesystem::path> resolve(const PortMap& map) const;
+    // The device node it leads to in the end, links followed; empty when there is none.
+    std::string canonicalDevice(const PortMap& map) const;
+    // The same for a path; empty when it leads nowhere.
+    static std::string canonicalText(const std::filesystem::path& path);
 
 private:
     int portNumber_ = 0;

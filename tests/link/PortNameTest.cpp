@@ -1,4 +1,4 @@
-#include "cli/PortName.h"
+#include "link/PortName.h"
 
 #include <optional>
 #include <string>

@@ -1,0 +1,90 @@
+#include "cli/SettingRecord.h"
+
+#include "settings/SettingDifferences.h"
+#include "settings/SettingText.h"
+#include "settings/SettingsImage.h"
+
+#include <algorithm>
+
+nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
+                                            const SettingsImage& image) {
+    const std::uint8_t byte = image.at(setting.offset);
+    switch (setting.kind) {
+    case SettingKind::Flag:
+        return (byte & setting.mask) != 0;
+    case SettingKind::Byte:
+        return byte & setting.mask;
+    case SettingKind::Choice: {
+        // A stored value that is none of the choices shows as its number.
+        const auto value = static_cast<std::uint8_t>(byte & setting.mask);
+        const auto known =
+            std::find_if(setting.choices.begin(), setting.choices.end(),
+                         [value](const SettingChoice& c) { return c.value == value; });
+        return known != setting.choices.end() ? nlohmann::ordered_json(std::string(known->token))
+                                              : nlohmann::ordered_json(value);
+    }
+    case SettingKind::CodeList: {
+        nlohmann::ordered_json codes = nlohmann::ordered_json::array();
+        const int count = std::min<int>(byte, SettingsImage::kMaxCodes);
+        for (int i = 1; i <= count; ++i) {
+            codes.push_back(image.at(setting.offset + static_cast<std::size_t>(i)));
+        }
+        return codes;
+    }
+    }
+    return nullptr;
+}
+
+nlohmann::ordered_json SettingRecord::of(const NamedSetting& setting, const SettingsImage& image) {
+    return {{"name", setting.name},
+            {"kind", kindWord(setting.kind)},
+            {"value", value(setting, image)},
+            {"text", settingText(setting, image)}};
+}
+
+nlohmann::ordered_json SettingRecord::differences(const SettingsImage& first, const char* firstKey,
+                                                  const SettingsImage& second,
+                                                  const char* secondKey) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const SettingDifference& difference : settingDifferences(first, second)) {
+        const NamedSetting& setting = *difference.setting;
+        list.push_back({{"name", setting.name},
+                        {firstKey, value(setting, first)},
+                        {secondKey, value(setting, second)},
+                        {std::string(firstKey) + "_text", difference.first},
+                        {std::string(secondKey) + "_text", difference.second}});
+    }
+    return list;
+}
+
+const char* SettingRecord::kindWord(SettingKind kind) {
+    switch (kind) {
+    case SettingKind::Flag:
+        return "flag";
+    case SettingKind::Byte:
+        return "byte";
+    case SettingKind::Choice:
+        return "choice";
+    case SettingKind::CodeList:
+        return "code_list";
+    }
+    return "";
+}
+
+std::string SettingRecord::assignment(const NamedSetting& setting, const SettingsImage& image) {
+    return shellWord(std::string(setting.name) + "=" + settingText(setting, image));
+}
+
+std::string SettingRecord::shellWord(const std::string& text) {
+    const bool plain = !text.empty() && text.back() != '=' &&
+                       text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                              "0123456789_./:+,=@%-") == std::string::npos;
+    if (plain) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "settings/NamedSetting.h"
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+class SettingsImage;
+
+// Named settings as r550ctl's records give them: typed for JSON (a flag as a boolean, a byte as
+// a number, a choice as its word, a code list as its array of codes, each with the text form
+// that `set` takes beside it), and as `name=value` words that a shell reads back unchanged.
+struct SettingRecord {
+    // The value alone, typed.
+    static nlohmann::ordered_json value(const NamedSetting& setting, const SettingsImage& image);
+    // {"name", "kind", "value", "text"}.
+    static nlohmann::ordered_json of(const NamedSetting& setting, const SettingsImage& image);
+    // Every named setting that differs: [{"name", firstKey, secondKey}], values typed.
+    static nlohmann::ordered_json differences(const SettingsImage& first, const char* firstKey,
+                                              const SettingsImage& second, const char* secondKey);
+    // "flag", "byte", "choice", "code_list".
+    static const char* kindWord(SettingKind kind);
+    // `name=value` as one shell word: quoted when the value is empty or holds anything a shell
+    // would take apart.
+    static std::string assignment(const NamedSetting& setting, const SettingsImage& image);
+    // The text in single quotes when a shell would take it apart otherwise.
+    static std::string shellWord(const std::string& text);
+};
