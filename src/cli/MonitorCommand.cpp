@@ -26,10 +26,6 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 using WallClock = std::chrono::system_clock;
 
-// --decode: off, on with card numbers hidden but for their first six and last four digits, or on
-// with them whole (--show-numbers).
-enum class Decoding { Off, Hidden, ShowNumbers };
-
 // A burst ends after the line has been quiet this long: about 19 character times at 9600 bit/s,
 // far more than a reader leaves between the bytes of one swipe.
 constexpr std::chrono::milliseconds kQuietTime{20};
@@ -65,9 +61,9 @@ int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
 class Monitor {
 public:
     Monitor(CommandContext& context, SerialLink& link, InterruptSignals& signals, std::string label,
-            bool hex, Decoding decoding)
+            bool hex, bool decode, bool showNumbers)
         : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex),
-          decoding_(decoding) {}
+          decode_(decode), showNumbers_(showNumbers) {}
 
     int run();
 
@@ -75,8 +71,8 @@ private:
     // Reads everything that has arrived. False when the device has gone.
     bool readArrived();
     void printBurst(const std::vector<std::uint8_t>& bytes);
-    // --decode: the swipe's tracks and fields, card numbers hidden unless --show-numbers.
-    void printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes);
+    // --decode: the swipe's tracks and fields.
+    void printDecoded(const std::string& at, const DecodedSwipe& swipe);
     void printComplete();
 
     CommandContext& context_;
@@ -84,7 +80,9 @@ private:
     InterruptSignals& signals_;
     std::string label_;
     bool hex_;
-    Decoding decoding_;
+    bool decode_;
+    bool showNumbers_; // card numbers whole; otherwise their first six and last four digits
+
     BurstSplitter splitter_{kQuietTime};
     WallClock::time_point burstStart_{};
 };
@@ -146,31 +144,33 @@ void Monitor::printComplete() {
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
     const std::string at = timeStamp(burstStart_);
-    if (decoding_ != Decoding::Off) {
-        printDecoded(at, bytes);
+    // A card number is shown hidden but for its first six and last four digits, raw bytes too.
+    const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
+    if (decode_) {
+        printDecoded(at, swipe);
         return;
     }
+    const std::vector<std::uint8_t> shown = SwipeText::shownBytes(swipe, showNumbers_);
     if (context_.json) {
         nlohmann::ordered_json object;
         object["time"] = at;
         object["port"] = label_;
-        object["text"] = CodeText::format(bytes);
-        object["hex"] = CodeText::hex(bytes);
-        object["length"] = bytes.size();
-        object["codes"] = bytes;
+        object["text"] = CodeText::format(shown);
+        object["hex"] = CodeText::hex(shown);
+        object["length"] = shown.size();
+        object["codes"] = shown;
         context_.printJson(object);
         return;
     }
-    std::string line = at + "  " + CodeText::format(bytes);
+    std::string line = at + "  " + CodeText::format(shown);
     if (hex_) {
-        line += "  [" + CodeText::hex(bytes) + "]";
+        line += "  [" + CodeText::hex(shown) + "]";
     }
     context_.printLine(line);
 }
 
-void Monitor::printDecoded(const std::string& at, const std::vector<std::uint8_t>& bytes) {
-    const bool numbers = decoding_ == Decoding::ShowNumbers;
-    const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
+void Monitor::printDecoded(const std::string& at, const DecodedSwipe& swipe) {
+    const bool numbers = showNumbers_;
     if (context_.json) {
         nlohmann::ordered_json object;
         object["time"] = at;
@@ -190,10 +190,10 @@ void Monitor::printDecoded(const std::string& at, const std::vector<std::uint8_t
     }
 }
 
-// r550ctl monitor --port N|PATH [--hex] [--decode [--show-numbers]]: opens the port as the window
+// r550ctl monitor --port N|PATH [--hex] [--decode] [--show-numbers]: opens the port as the window
 // does and prints what the reader sends when a card is swiped, one line per burst with its time,
-// codes outside 32..126 as {13} (with --decode split into its tracks and fields, card numbers
-// hidden but for their first six and last four digits unless --show-numbers); until Ctrl+C (exit
+// codes outside 32..126 as {13} (with --decode split into its tracks and fields), card numbers
+// hidden but for their first six and last four digits unless --show-numbers; until Ctrl+C (exit
 // 130, the port released) or until the reader goes away (exit 3).
 class MonitorCommand final : public Command {
 public:
@@ -208,7 +208,7 @@ public:
                             "Split each swipe into its tracks and fields; card numbers show their "
                             "first 6 and last 4 digits");
         subcommand.add_flag("--show-numbers", showNumbers_,
-                            "With --decode, show card numbers whole");
+                            "Show card numbers whole (otherwise their first 6 and last 4 digits)");
     }
     int run(CommandContext& context) override;
 
@@ -220,10 +220,6 @@ private:
 };
 
 int MonitorCommand::run(CommandContext& context) {
-    if (showNumbers_ && !decode_) {
-        context.error("--show-numbers goes with --decode.");
-        return ExitCode::kUsage;
-    }
     std::vector<PortName> ports;
     if (!context.parsePorts({port_}, ports)) {
         return ExitCode::kUsage;
@@ -247,9 +243,7 @@ int MonitorCommand::run(CommandContext& context) {
                                   : portName->label();
     context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
 
-    const Decoding decoding =
-        !decode_ ? Decoding::Off : (showNumbers_ ? Decoding::ShowNumbers : Decoding::Hidden);
-    Monitor monitor(context, link, signals, portName->label(), hex_, decoding);
+    Monitor monitor(context, link, signals, portName->label(), hex_, decode_, showNumbers_);
     const int result = monitor.run();
     link.close();
     if (result == ExitCode::kInterrupted) {
