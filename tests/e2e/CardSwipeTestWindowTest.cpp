@@ -36,17 +36,6 @@ std::string contentsOf(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// OCR text without spaces, in lower case.
-std::string normalised(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c)) == 0) {
-            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-    }
-    return out;
-}
-
 // The factory settings with the reader's global suffix {13}{10} sent, and on every track its
 // sentinels instead of its own suffix.
 std::string withGlobalSuffix(std::string file) {
@@ -108,8 +97,9 @@ protected:
                    std::chrono::seconds limit) {
         const std::optional<ScreenWindow> box = waitFor(caption, limit);
         std::this_thread::sleep_for(300ms);
-        const bool shows = box && normalised(screen_->readText(*box, 4)).find(normalised(text)) !=
-                                      std::string::npos;
+        const bool shows =
+            box && ScreenOperator::normalised(screen_->readText(*box, 4))
+                           .find(ScreenOperator::normalised(text)) != std::string::npos;
         return shows && screen_->pressKeys(*box, {"Return"}) && gone(caption, 10s);
     }
 
@@ -117,7 +107,7 @@ protected:
     std::string readUntil(const ScreenWindow& window, const std::string& expected) {
         std::string seen;
         for (int scale = 3; scale <= 5 && seen.find(expected) == std::string::npos; ++scale) {
-            seen = normalised(screen_->readText(window, scale));
+            seen = ScreenOperator::normalised(screen_->readText(window, scale));
         }
         return seen;
     }

@@ -1,5 +1,6 @@
 #include "ScreenOperator.h"
 
+#include <cctype>
 #include <charconv>
 #include <sstream>
 
@@ -105,4 +106,14 @@ std::string ScreenOperator::readText(const ScreenWindow& window, int scale) cons
 
 bool ScreenOperator::screenshot(const std::filesystem::path& file) const {
     return run({"import", "-window", "root", file.string()}).exitCode == 0;
+}
+
+std::string ScreenOperator::normalised(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (std::isspace(static_cast<unsigned char>(c)) == 0) {
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
 }

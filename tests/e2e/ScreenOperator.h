@@ -38,6 +38,9 @@ public:
     // The text the window shows, read off its image scaled up `scale` times. Empty when the
     // window could not be captured.
     std::string readText(const ScreenWindow& window, int scale) const;
+    // OCR text without spaces, in lower case: a message and what tesseract makes of it compare
+    // equal, while no two of the tool's messages do.
+    static std::string normalised(const std::string& text);
     // The whole screen, for a look after a failure.
     bool screenshot(const std::filesystem::path& file) const;
 

@@ -186,19 +186,7 @@ std::string offsetList(const std::vector<std::size_t>& offsets) {
     return text.str();
 }
 
-// OCR text without spaces and in lower case: "Programming all value ok!" and what tesseract
-// makes of it compare equal, while no two of the tool's messages do.
 using Texts = std::vector<std::string>;
-
-std::string normalised(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c)) == 0) {
-            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-    }
-    return out;
-}
 
 bool onPath(const std::string& program) {
     const char* path = std::getenv("PATH");
@@ -350,7 +338,8 @@ protected:
         for (const int scale : {4, 3, 5, 4}) {
             seen = screen_->readText(*box, scale);
             matches = std::all_of(texts.begin(), texts.end(), [&](const std::string& part) {
-                return normalised(seen).find(normalised(part)) != std::string::npos;
+                return ScreenOperator::normalised(seen).find(ScreenOperator::normalised(part)) !=
+                       std::string::npos;
             });
             if (matches) {
                 break;
