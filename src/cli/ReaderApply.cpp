@@ -91,11 +91,8 @@ void ReaderApply::begin(ReaderSession& session) const {
 void ReaderApply::program(ReaderSession& session) const {
     session.run(DeviceTransaction::programViaSerial(file_, session.transferPort()), "programming",
                 [this](ReaderSession& reader, const Outcome& outcome) {
-                    // A reader cut short after its first frame may hold part of the file.
-                    if (stepDone(reader, outcome,
-                                 "while programming (the reader may hold "
-                                 "part of the new settings): ",
-                                 true)) {
+                    // The failure's own wording says when the reader may hold part of the file.
+                    if (stepDone(reader, outcome, "while programming: ", true)) {
                         verify(reader);
                     }
                 });
