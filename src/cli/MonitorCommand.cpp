@@ -231,7 +231,7 @@ int MonitorCommand::run(CommandContext& context) {
         return ExitCode::kError;
     }
     SerialLink link(context.portMap());
-    const bool opened = link.openPort(*portName);
+    const bool opened = link.open(*portName);
     const std::optional<std::filesystem::path> device = portName->resolve(context.portMap());
     const std::string deviceName = device ? device->string() : std::string();
     if (!opened) {

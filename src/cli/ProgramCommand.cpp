@@ -39,7 +39,7 @@ protected:
         DeviceTransaction transaction =
             session.keyboardLine()
                 ? DeviceTransaction::programViaKeyboard(image_)
-                : DeviceTransaction::programViaSerial(image_, session.transferPort());
+                : DeviceTransaction::programViaSerial(image_, session.portName());
         session.run(std::move(transaction), "programming",
                     [this](ReaderSession& reader, const Outcome& outcome) {
                         if (reader.result.take(outcome) && verify_) {
@@ -52,7 +52,7 @@ private:
     void verify(ReaderSession& session) {
         auto readBack = std::make_shared<SettingsImage>(image_);
         session.run(
-            DeviceTransaction::loadMainSettings(session.transferPort()), "verifying",
+            DeviceTransaction::loadMainSettings(session.portName()), "verifying",
             [this, readBack](ReaderSession& reader, const Outcome& outcome) {
                 if (reader.result.take(outcome)) {
                     recordDifferences(reader, image_, *readBack);

@@ -75,7 +75,7 @@ protected:
         auto readBack = std::make_shared<SettingsImage>(image_);
         readBacks_[&session] = readBack;
         session.run(
-            DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
+            DeviceTransaction::loadMainSettings(session.portName()), "reading",
             [this, readBack](ReaderSession& reader, const Outcome& outcome) {
                 if (!reader.result.take(outcome) || !output_.empty()) {
                     return;

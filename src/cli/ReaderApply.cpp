@@ -56,7 +56,7 @@ void ReaderApply::begin(ReaderSession& session) const {
     result.extra["differences"] = Json::array();
     auto readBack = std::make_shared<SettingsImage>(file_);
     session.run(
-        DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
+        DeviceTransaction::loadMainSettings(session.portName()), "reading",
         [this, readBack](ReaderSession& reader, const Outcome& outcome) {
             if (!stepDone(reader, outcome, "", false)) {
                 return;
@@ -89,7 +89,7 @@ void ReaderApply::begin(ReaderSession& session) const {
 }
 
 void ReaderApply::program(ReaderSession& session) const {
-    session.run(DeviceTransaction::programViaSerial(file_, session.transferPort()), "programming",
+    session.run(DeviceTransaction::programViaSerial(file_, session.portName()), "programming",
                 [this](ReaderSession& reader, const Outcome& outcome) {
                     // The failure's own wording says when the reader may hold part of the file.
                     if (stepDone(reader, outcome, "while programming: ", true)) {
@@ -101,7 +101,7 @@ void ReaderApply::program(ReaderSession& session) const {
 void ReaderApply::verify(ReaderSession& session) const {
     auto readBack = std::make_shared<SettingsImage>(file_);
     session.run(
-        DeviceTransaction::loadMainSettings(session.transferPort()), "verifying",
+        DeviceTransaction::loadMainSettings(session.portName()), "verifying",
         [this, readBack](ReaderSession& reader, const Outcome& outcome) {
             if (!stepDone(reader, outcome, "programmed, but the read-back failed: ", true)) {
                 return;

@@ -5,15 +5,13 @@
 #include <array>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <utility>
 
-ReaderPort::ReaderPort(const PortMap& map, PortName portName, Clock& clock)
-    : portName_(std::move(portName)), link_(map), clock_(clock) {}
+ReaderPort::ReaderPort(const PortMap& map, Clock& clock) : link_(map), clock_(clock) {}
 
-bool ReaderPort::open(int /*portNumber*/) {
+bool ReaderPort::open(const PortName& port) {
     pending_.clear();
     leftUnsent_ = false;
-    const bool opened = link_.openPort(portName_);
+    const bool opened = link_.open(port);
     if (opened) {
         ++opens_;
         lastActivityMs_ = clock_.nowMilliseconds();
@@ -71,13 +69,6 @@ void ReaderPort::discardArrived() {
     std::array<std::uint8_t, 256> buffer{};
     while (read(buffer.data(), static_cast<int>(buffer.size())).status == ReadStatus::Data) {
     }
-}
-
-Failure ReaderPort::lastFailure() const {
-    Failure failure = link_.lastFailure();
-    // A device given by its path is no COMn, whatever number the engine opened it as.
-    failure.port = portName_.portNumber();
-    return failure;
 }
 
 int ReaderPort::waiting() const {

@@ -9,9 +9,9 @@
 
 class Clock;
 
-// The serial port of one reader as r550ctl's loop uses it: the port given on the command line (a
-// number through the port map, or a device path) behind the SerialPort that a TransferEngine
-// opens. The engine's port number is not used, so that a device path serves as well as a number.
+// The serial port of one reader as r550ctl's loop uses it, behind the SerialPort that a
+// TransferEngine opens: the port given on the command line, a number through the port map or a
+// device path.
 //
 // Writes never wait: what the line cannot take at once is kept and sent as the loop finds room
 // (sendPending), so that a stalled line holds up neither another reader nor Ctrl+C. The port
@@ -20,16 +20,15 @@ class Clock;
 // busy.
 class ReaderPort final : public SerialPort {
 public:
-    ReaderPort(const PortMap& map, PortName portName, Clock& clock);
+    ReaderPort(const PortMap& map, Clock& clock);
 
-    bool open(int portNumber) override;
+    bool open(const PortName& port) override;
     WriteResult write(const std::uint8_t* bytes, int n) override;
     ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return link_.isOpen(); }
-    Failure lastFailure() const override;
+    Failure lastFailure() const override { return link_.lastFailure(); }
 
-    const PortName& portName() const { return portName_; }
     int descriptor() const { return link_.descriptor(); }
     // Bytes received and not yet read; 0 when closed, -1 when the device can no longer tell (a
     // hung-up line).
@@ -47,7 +46,6 @@ public:
     void discardArrived();
 
 private:
-    PortName portName_;
     SerialLink link_;
     Clock& clock_;
     std::vector<std::uint8_t> pending_;

@@ -17,28 +17,18 @@ std::string deviceOf(const PortMap& map, const PortName& portName) {
     return !target.empty() || !device ? target : device->string();
 }
 
-// A device path is opened by its path; the engine needs a serial port number all the same.
-constexpr std::int32_t kDevicePathPort = 1;
-
 } // namespace
 
 ReaderSession::ReaderSession(const PortMap& map, const PortName& portName, Clock& clock,
                              PortIo& keyboardIo, Pace pace, TransferPacer::Limits limits)
-    : clock_(clock), port_(map, portName, clock), keyboard_(keyboardIo, clock),
+    : clock_(clock), portName_(portName), port_(map, clock), keyboard_(keyboardIo, clock),
       engine_(clock, port_, keyboard_), pacer_(engine_, clock, pace, limits),
       label_(portName.label()), device_(deviceOf(map, portName)), limits_(limits) {}
 
 ReaderSession::ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo)
-    : clock_(clock), port_(map, PortName::number(0), clock), keyboard_(keyboardIo, clock),
+    : clock_(clock), port_(map, clock), keyboard_(keyboardIo, clock),
       engine_(clock, port_, keyboard_), pacer_(engine_, clock, Pace::Window, {}),
       keyboardLine_(true), label_("keyboard"), device_("port 0x60") {}
-
-std::int32_t ReaderSession::transferPort() const {
-    if (keyboardLine_) {
-        return Transfer::kKeyboardLine;
-    }
-    return portName().portNumber() != 0 ? portName().portNumber() : kDevicePathPort;
-}
 
 void ReaderSession::begin(const Transfer& transfer, std::string stage, Then then) {
     if (!begun_) {
@@ -56,9 +46,12 @@ void ReaderSession::begin(const Transfer& transfer, std::string stage, Then then
 }
 
 void ReaderSession::beginProbe() {
-    const std::int32_t candidate =
-        keyboardLine_ ? TransferEngine::kKeyboardCandidate : transferPort();
-    engine_.setCandidates(candidate, candidate);
+    if (keyboardLine_) {
+        engine_.setCandidates(TransferEngine::kKeyboardCandidate,
+                              TransferEngine::kKeyboardCandidate);
+    } else {
+        engine_.setOnlyCandidate(portName_);
+    }
     run(DeviceTransaction::detect(), "probing",
         [](ReaderSession& session, const Outcome& outcome) { session.answered_ = outcome.done(); });
 }
@@ -159,7 +152,6 @@ std::optional<std::int64_t> ReaderSession::deadline() const {
 
 Failure ReaderSession::failure() const {
     Failure failure = engine_.transfer().failure;
-    failure.port = keyboardLine_ ? 0 : portName().portNumber();
     if (failure.device.empty() && !keyboardLine_) {
         failure.device = device_;
     }

@@ -36,14 +36,12 @@ public:
     ReaderSession& operator=(const ReaderSession&) = delete;
 
     bool keyboardLine() const { return keyboardLine_; }
-    const PortName& portName() const { return port_.portName(); }
+    // The serial port; meaningless in the keyboard line.
+    const PortName& portName() const { return portName_; }
     // "COM3", the device path given, or "keyboard".
     const std::string& label() const { return label_; }
     // The device node the port leads to ("/dev/ttyUSB0"), or what stands for it.
     const std::string& device() const { return device_; }
-    // The number to hand a transfer for this port: the port number, or 1 for a device path
-    // (ReaderPort opens the path whatever the number).
-    std::int32_t transferPort() const;
 
     // Runs `transfer` as the reader's next transaction, shown as `stage` in the progress line;
     // `then` is told how it ended.
@@ -73,7 +71,7 @@ public:
     std::optional<std::int64_t> deadline() const;
     ReaderPort& port() { return port_; }
     TransferEngine& engine() { return engine_; }
-    // The transaction's failure, its port told as given on the command line.
+    // The transaction's failure, with the device the port leads to.
     Failure failure() const;
     // The progress line's text: "programming 3/6", "done", "failed".
     std::string progress() const;
@@ -90,6 +88,7 @@ private:
     void drain();
 
     Clock& clock_;
+    PortName portName_;
     ReaderPort port_;
     KeyboardPortLink keyboard_;
     TransferEngine engine_;

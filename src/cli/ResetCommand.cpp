@@ -12,9 +12,11 @@ public:
 
 protected:
     void begin(ReaderSession& session) override {
-        session.run(
-            DeviceTransaction::resetReader(session.transferPort()), "resetting",
-            [](ReaderSession& reader, const Outcome& outcome) { reader.result.take(outcome); });
+        session.run(session.keyboardLine() ? DeviceTransaction::resetReaderInKeyboardLine()
+                                           : DeviceTransaction::resetReader(session.portName()),
+                    "resetting", [](ReaderSession& reader, const Outcome& outcome) {
+                        reader.result.take(outcome);
+                    });
     }
 };
 

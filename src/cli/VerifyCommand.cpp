@@ -31,7 +31,7 @@ protected:
     void begin(ReaderSession& session) override {
         auto readBack = std::make_shared<SettingsImage>(image_);
         session.run(
-            DeviceTransaction::loadMainSettings(session.transferPort()), "reading",
+            DeviceTransaction::loadMainSettings(session.portName()), "reading",
             [this, readBack](ReaderSession& reader, const Outcome& outcome) {
                 if (reader.result.take(outcome)) {
                     recordDifferences(reader, image_, *readBack);

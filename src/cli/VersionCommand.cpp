@@ -15,7 +15,7 @@ public:
 
 protected:
     void begin(ReaderSession& session) override {
-        session.run(DeviceTransaction::firmwareVersion(session.transferPort()), "version",
+        session.run(DeviceTransaction::firmwareVersion(session.portName()), "version",
                     [](ReaderSession& reader, const Outcome& outcome) {
                         if (!reader.result.take(outcome)) {
                             return;

@@ -126,23 +126,15 @@ bool SerialLink::fail(int error) {
     return false;
 }
 
-bool SerialLink::open(int portNumber) {
-    const std::optional<std::filesystem::path> device = map_.resolve(portNumber);
+bool SerialLink::open(const PortName& port) {
+    const std::optional<std::filesystem::path> device = port.resolve(map_);
     if (!device) {
         close();
-        portNumber_ = portNumber;
+        portNumber_ = port.portNumber();
         device_.clear();
         return fail(ENOENT);
     }
-    return openAs(*device, portNumber);
-}
-
-bool SerialLink::openDevice(const std::filesystem::path& device) {
-    return openAs(device, 0);
-}
-
-bool SerialLink::openPort(const PortName& port) {
-    return port.portNumber() != 0 ? open(port.portNumber()) : openDevice(port.device());
+    return openAs(*device, port.portNumber());
 }
 
 bool SerialLink::openAs(const std::filesystem::path& device, int portNumber) {

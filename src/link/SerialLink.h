@@ -23,11 +23,8 @@ public:
     SerialLink& operator=(const SerialLink&) = delete;
 
     // An open link is closed first, so a second open never leaks the first port.
-    bool open(int portNumber) override;
-    // Opens a device by its path instead of a port number, the same way.
-    bool openDevice(const std::filesystem::path& device);
-    // Opens a port as named: by its number through the port map, or by its path.
-    bool openPort(const PortName& port);
+    bool open(const PortName& port) override;
+    bool open(int portNumber) { return open(PortName::number(portNumber)); }
     WriteResult write(const std::uint8_t* bytes, int n) override;
     // One write that never waits: the bytes the line takes now (Stalled with fewer than n when
     // its queue is full), or Gone.

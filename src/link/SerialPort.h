@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Failure.h"
+#include "link/PortName.h"
 
 #include <cstdint>
 
@@ -26,14 +27,14 @@ struct WriteResult {
     bool complete() const { return status == WriteStatus::Complete; }
 };
 
-// One serial port, opened by number, at the reader's line settings (9600 8N1, raw, no flow
-// control, DTR and RTS on). Reads never wait.
+// One serial port, opened by its number or its device path, at the reader's line settings (9600
+// 8N1, raw, no flow control, DTR and RTS on). Reads never wait.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
-    // Opens port n (COMn). False when it cannot be opened; the port is then closed and
-    // lastFailure() tells why.
-    virtual bool open(int portNumber) = 0;
+    // Opens the port (COMn through the port map, or a device path). False when it cannot be
+    // opened; the port is then closed and lastFailure() tells why.
+    virtual bool open(const PortName& port) = 0;
     // Writes n bytes within 2000 ms + 50 ms per byte. Stalled with no bytes when closed.
     virtual WriteResult write(const std::uint8_t* bytes, int n) = 0;
     // Returns at once with 0..n bytes that have arrived. Nothing when closed (buffer untouched).

@@ -61,10 +61,10 @@ void TransferEngine::start() {
         if (transfer_.port == Transfer::kKeyboardLine) {
             batch.result = TransferResult::Unknown;
             workPeriodMs_ = kFastWorkPeriodMs;
-        } else if (transfer_.port < 0) {
+        } else if (transfer_.port < 0 && transfer_.port != Transfer::kDevicePath) {
             // "No reader found": nothing can be sent.
             failExchange(FailureKind::NoPortSelected);
-        } else if (serial_.open(transfer_.port)) {
+        } else if (serial_.open(transfer_.serialPort())) {
             batch.result = TransferResult::Unknown;
             workPeriodMs_ = kSerialWorkPeriodMs;
         } else {
@@ -500,7 +500,7 @@ void TransferEngine::sendProbe() {
         finish(EndCode::Ended);
         return;
     }
-    if (!serial_.open(probeIndex_)) {
+    if (!serial_.open(candidatePort())) {
         // A port that does not open costs one tick.
         probeIndex_ += 1;
         return;
@@ -542,7 +542,7 @@ void TransferEngine::awaitProbeAnswer() {
     // Any byte at all is a reader's answer.
     const ReadResult read = serial_.read(batch.replies[0].data(), batch.usableLength(0));
     if (read.count > 0) {
-        transfer_.port = probeIndex_;
+        transfer_.setSerialPort(candidatePort());
         serial_.close();
         detectStep_ = DetectStep::Found;
         return;
@@ -550,6 +550,10 @@ void TransferEngine::awaitProbeAnswer() {
     if (read.gone() || elapsedSeconds() > kSerialProbeLimitSeconds) {
         nextCandidate();
     }
+}
+
+PortName TransferEngine::candidatePort() const {
+    return onlyCandidate_ ? *onlyCandidate_ : PortName::number(probeIndex_);
 }
 
 void TransferEngine::nextCandidate() {

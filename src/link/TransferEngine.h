@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class Clock;
@@ -78,6 +79,13 @@ public:
     void setCandidates(std::int32_t first, std::int32_t last) {
         firstCandidate_ = first;
         lastCandidate_ = last;
+        onlyCandidate_.reset();
+    }
+    // The auto-detect probes this one serial port, named by its number or by its device path.
+    void setOnlyCandidate(const PortName& port) {
+        firstCandidate_ = 1;
+        lastCandidate_ = 1;
+        onlyCandidate_ = port;
     }
 
     bool finished() const { return finished_; }
@@ -114,6 +122,8 @@ private:
     void sendKeyboardProbe();
     void awaitProbeAnswer();
     void nextCandidate();
+    // The serial port of the candidate being probed.
+    PortName candidatePort() const;
 
     // The progress step itself, shared by timer 1 and the keyboard send.
     void stepProgress();
@@ -145,6 +155,7 @@ private:
     std::int32_t probeIndex_ = -1;
     std::int32_t firstCandidate_ = kKeyboardCandidate;
     std::int32_t lastCandidate_ = kLastSerialCandidate;
+    std::optional<PortName> onlyCandidate_;
     std::int64_t probeStart_ = 0;
     // The keyboard probe waits for the port-I/O backend's answer to its request for access.
     bool keyboardProbeWaiting_ = false;

@@ -85,7 +85,8 @@ Outcome DeviceOperations::programViaSerial(const SettingsImage& image) {
     if (!namesSerialPort(image.com_port())) {
         return failed(FailureKind::NoPortSelected);
     }
-    DeviceTransaction transaction = DeviceTransaction::programViaSerial(image, image.com_port());
+    DeviceTransaction transaction =
+        DeviceTransaction::programViaSerial(image, PortName::number(image.com_port()));
     return run(transaction);
 }
 
@@ -94,7 +95,8 @@ Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
     if (!checkRs232(image, outcome)) {
         return outcome;
     }
-    DeviceTransaction transaction = DeviceTransaction::loadMainSettings(image.com_port());
+    DeviceTransaction transaction =
+        DeviceTransaction::loadMainSettings(PortName::number(image.com_port()));
     return run(transaction, &image);
 }
 
@@ -103,7 +105,8 @@ Outcome DeviceOperations::firmwareVersion(const SettingsImage& image) {
     if (!checkRs232(image, outcome)) {
         return outcome;
     }
-    DeviceTransaction transaction = DeviceTransaction::firmwareVersion(image.com_port());
+    DeviceTransaction transaction =
+        DeviceTransaction::firmwareVersion(PortName::number(image.com_port()));
     return run(transaction);
 }
 
@@ -117,8 +120,9 @@ Outcome DeviceOperations::resetReader(SettingsImage& image, const std::string& d
     if (!keyboardLine) {
         image.operating_mode() = SettingsImage::kModeRs232;
     }
-    DeviceTransaction transaction = DeviceTransaction::resetReader(
-        keyboardLine ? Transfer::kKeyboardLine : std::int32_t{image.com_port()});
+    DeviceTransaction transaction =
+        keyboardLine ? DeviceTransaction::resetReaderInKeyboardLine()
+                     : DeviceTransaction::resetReader(PortName::number(image.com_port()));
 
     // Outside keyboard-wedge mode the reset must go to a serial port.
     Outcome outcome = !keyboardLine && !namesSerialPort(image.com_port())

@@ -19,6 +19,11 @@ DeviceTransaction::DeviceTransaction(Kind kind, TransferMode mode, std::int32_t 
     transfer_.port = port;
 }
 
+DeviceTransaction::DeviceTransaction(Kind kind, const PortName& port) : kind_(kind) {
+    transfer_.mode = TransferMode::Exchange;
+    transfer_.setSerialPort(port);
+}
+
 DeviceTransaction DeviceTransaction::detect() {
     return DeviceTransaction(Kind::Detect, TransferMode::AutoDetect, Transfer::kNoPort);
 }
@@ -31,30 +36,40 @@ DeviceTransaction DeviceTransaction::programViaKeyboard(const SettingsImage& ima
 }
 
 DeviceTransaction DeviceTransaction::programViaSerial(const SettingsImage& image,
-                                                      std::int32_t port) {
-    DeviceTransaction transaction(Kind::ProgramViaSerial, TransferMode::Exchange, port);
+                                                      const PortName& port) {
+    DeviceTransaction transaction(Kind::ProgramViaSerial, port);
     ProgrammingBatch::fillSerial(image, transaction.transfer_.batch);
     return transaction;
 }
 
-DeviceTransaction DeviceTransaction::loadMainSettings(std::int32_t port) {
-    DeviceTransaction transaction(Kind::LoadMainSettings, TransferMode::Exchange, port);
+DeviceTransaction DeviceTransaction::loadMainSettings(const PortName& port) {
+    DeviceTransaction transaction(Kind::LoadMainSettings, port);
     MainSettingsReadBack::fill(transaction.transfer_.batch);
     return transaction;
 }
 
-DeviceTransaction DeviceTransaction::firmwareVersion(std::int32_t port) {
-    DeviceTransaction transaction(Kind::FirmwareVersion, TransferMode::Exchange, port);
-    CommandFrame::firmwareVersion().putInto(transaction.transfer_.batch, 0);
-    transaction.transfer_.batch.count = 1;
+DeviceTransaction DeviceTransaction::firmwareVersion(const PortName& port) {
+    DeviceTransaction transaction(Kind::FirmwareVersion, port);
+    transaction.putOnly(CommandFrame::firmwareVersion());
     return transaction;
 }
 
-DeviceTransaction DeviceTransaction::resetReader(std::int32_t port) {
-    DeviceTransaction transaction(Kind::ResetReader, TransferMode::Exchange, port);
-    CommandFrame::factoryReset().putInto(transaction.transfer_.batch, 0);
-    transaction.transfer_.batch.count = 1;
+DeviceTransaction DeviceTransaction::resetReader(const PortName& port) {
+    DeviceTransaction transaction(Kind::ResetReader, port);
+    transaction.putOnly(CommandFrame::factoryReset());
     return transaction;
+}
+
+DeviceTransaction DeviceTransaction::resetReaderInKeyboardLine() {
+    DeviceTransaction transaction(Kind::ResetReader, TransferMode::Exchange,
+                                  Transfer::kKeyboardLine);
+    transaction.putOnly(CommandFrame::factoryReset());
+    return transaction;
+}
+
+void DeviceTransaction::putOnly(const CommandFrame& frame) {
+    frame.putInto(transfer_.batch, 0);
+    transfer_.batch.count = 1;
 }
 
 Outcome DeviceTransaction::conclude(EndCode endCode, SettingsImage* image) const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class CommandFrame;
 class SettingsImage;
 
 // One device command as one transaction, in its two halves: the transfer that a runner runs, and
@@ -28,13 +29,15 @@ public:
     // The 21 settings records of the block through the keyboard controller.
     static DeviceTransaction programViaKeyboard(const SettingsImage& image);
     // The six write blocks of the block's settings to serial port `port`.
-    static DeviceTransaction programViaSerial(const SettingsImage& image, std::int32_t port);
+    static DeviceTransaction programViaSerial(const SettingsImage& image, const PortName& port);
     // The three read blocks of the main settings from serial port `port`.
-    static DeviceTransaction loadMainSettings(std::int32_t port);
+    static DeviceTransaction loadMainSettings(const PortName& port);
     // The firmware version query on serial port `port`.
-    static DeviceTransaction firmwareVersion(std::int32_t port);
-    // The factory reset on serial port `port`, or in the keyboard line (Transfer::kKeyboardLine).
-    static DeviceTransaction resetReader(std::int32_t port);
+    static DeviceTransaction firmwareVersion(const PortName& port);
+    // The factory reset on serial port `port`.
+    static DeviceTransaction resetReader(const PortName& port);
+    // The factory reset in the keyboard line.
+    static DeviceTransaction resetReaderInKeyboardLine();
 
     Kind kind() const { return kind_; }
     // What the runner is given, and leaves the run's results in.
@@ -50,6 +53,9 @@ public:
 
 private:
     DeviceTransaction(Kind kind, TransferMode mode, std::int32_t port);
+    DeviceTransaction(Kind kind, const PortName& port);
+    // The batch is this one frame.
+    void putOnly(const CommandFrame& frame);
 
     Kind kind_;
     Transfer transfer_;

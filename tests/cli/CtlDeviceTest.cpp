@@ -301,6 +301,29 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
     EXPECT_NE(stalled.output.find("failed"), std::string::npos) << stalled.output;
     EXPECT_NE(stalled.output.find("the reply did not end within 300 ms"), std::string::npos)
         << stalled.output;
+
+    // Readers named by their device paths: a missing one, a silent one and one that answers,
+    // each told under its own path, with no COM number standing in for it.
+    const std::filesystem::path quiet = byId / "usb-Quiet-if00-port0";
+    const std::filesystem::path answers = byId / "usb-Answers-if00-port0";
+    const auto quietSim = simulator(quiet, {"--silent"});
+    const auto answersSim = simulator(answers);
+    ASSERT_TRUE(quietSim && answersSim);
+    const RunningProgram::Result byPath =
+        ctl({"--json", "version", "-p", (byId / "gone").string(), "-p", quiet.string(), "-p",
+             answers.string(), "--timeout", "0.3"});
+    EXPECT_EQ(byPath.exitCode, 3) << byPath.errors;
+    const std::vector<nlohmann::json> readers = jsonLines(byPath.output);
+    ASSERT_EQ(readers.size(), 3u) << byPath.output;
+    const std::vector<std::pair<std::string, nlohmann::json>> expected{
+        {(byId / "gone").string(), "no_device"},
+        {quiet.string(), "no_answer"},
+        {answers.string(), nullptr}};
+    for (std::size_t i = 0; i < readers.size(); ++i) {
+        EXPECT_EQ(readers[i]["port"], expected[i].first) << byPath.output;
+        EXPECT_EQ(readers[i]["error"], expected[i].second) << byPath.output;
+        EXPECT_EQ(readers[i].dump().find("COM"), std::string::npos) << readers[i].dump();
+    }
     ::close(holder);
 }
 

@@ -296,12 +296,12 @@ TEST_F(SerialLinkTest, WriteGivesUpWhenTheLineDoesNotMove) {
 
 TEST_F(SerialLinkTest, DeviceOpensByItsPathAsByItsNumber) {
     EXPECT_EQ(link.descriptor(), -1);
-    ASSERT_TRUE(link.openDevice(pty.slavePath()));
+    ASSERT_TRUE(link.open(PortName::path(pty.slavePath())));
     // The same exclusive open: the port number that names the same device is refused.
     SerialLink second(map());
     EXPECT_FALSE(second.open(3));
     EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
-    EXPECT_FALSE(second.openDevice(ports.path() / "com3"));
+    EXPECT_FALSE(second.open(PortName::path(ports.path() / "com3")));
     EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
 
     // The descriptor wakes a poll when the reader sends.
@@ -313,7 +313,7 @@ TEST_F(SerialLinkTest, DeviceOpensByItsPathAsByItsNumber) {
 
     link.close();
     EXPECT_EQ(link.descriptor(), -1);
-    EXPECT_FALSE(link.openDevice(ports.path() / "nothing-here"));
+    EXPECT_FALSE(link.open(PortName::path(ports.path() / "nothing-here")));
     EXPECT_EQ(link.lastFailure().kind, FailureKind::NoSuchPort);
-    EXPECT_TRUE(second.openDevice(pty.slavePath()));
+    EXPECT_TRUE(second.open(PortName::path(pty.slavePath())));
 }

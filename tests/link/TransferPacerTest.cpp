@@ -61,11 +61,11 @@ struct PacerTest : ::testing::Test {
 Transfer factoryProgramming(int port) {
     SettingsImage image;
     writeFactoryValues(image);
-    return DeviceTransaction::programViaSerial(image, port).transfer();
+    return DeviceTransaction::programViaSerial(image, PortName::number(port)).transfer();
 }
 
 Transfer versionQuery(int port) {
-    return DeviceTransaction::firmwareVersion(port).transfer();
+    return DeviceTransaction::firmwareVersion(PortName::number(port)).transfer();
 }
 
 } // namespace
@@ -137,7 +137,7 @@ TEST_F(PacerTest, EveryWaitHasItsLimit) {
 TEST_F(PacerTest, BlockReplyRunsOnceTheLengthItAskedForHasArrived) {
     serial.allowPort(1);
     const Bytes data{0x86, 0x01, 0x0A, 0x05, 0x80, 0xA3, 0xA3, 0xA3, 0x83};
-    Transfer transfer = DeviceTransaction::loadMainSettings(1).transfer();
+    Transfer transfer = DeviceTransaction::loadMainSettings(PortName::number(1)).transfer();
     transfer.batch.count = 1;
     // The echo, the header and four of the nine data bytes come first.
     serial.queueReadAfterWrite(1, {0x1B, 0x1C, 0xC0, 0x00, 0x09, 0x86, 0x01, 0x0A, 0x05});
@@ -170,7 +170,7 @@ TEST_F(PacerTest, CountedReplyIsReadOnceTheLineHasBeenQuiet) {
     service();
     ASSERT_TRUE(engine.finished());
     const Outcome outcome = [&] {
-        DeviceTransaction query = DeviceTransaction::firmwareVersion(1);
+        DeviceTransaction query = DeviceTransaction::firmwareVersion(PortName::number(1));
         query.transfer() = engine.transfer();
         return query.conclude(engine.endCode());
     }();

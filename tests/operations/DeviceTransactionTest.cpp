@@ -13,8 +13,9 @@
 TEST(DeviceTransaction, AProgrammingRunCutShortSaysTheReaderMayHoldPartOfIt) {
     SettingsImage image;
     for (const bool viaSerial : {true, false}) {
-        DeviceTransaction program = viaSerial ? DeviceTransaction::programViaSerial(image, 3)
-                                              : DeviceTransaction::programViaKeyboard(image);
+        DeviceTransaction program =
+            viaSerial ? DeviceTransaction::programViaSerial(image, PortName::number(3))
+                      : DeviceTransaction::programViaKeyboard(image);
         program.transfer().batch.result = TransferResult::Failure;
         program.transfer().failure.kind = FailureKind::NoAnswer;
         program.transfer().failure.port = 3;
@@ -27,7 +28,7 @@ TEST(DeviceTransaction, AProgrammingRunCutShortSaysTheReaderMayHoldPartOfIt) {
         EXPECT_NE(briefFailure(outcome.failure).find("part of the new settings"),
                   std::string::npos);
     }
-    DeviceTransaction load = DeviceTransaction::loadMainSettings(3);
+    DeviceTransaction load = DeviceTransaction::loadMainSettings(PortName::number(3));
     load.transfer().batch.result = TransferResult::Failure;
     load.transfer().failure.kind = FailureKind::NoAnswer;
     load.transfer().batch.current = 2;
@@ -35,7 +36,7 @@ TEST(DeviceTransaction, AProgrammingRunCutShortSaysTheReaderMayHoldPartOfIt) {
 }
 
 TEST(DeviceTransaction, ConcludesAsTheWindowDoes) {
-    DeviceTransaction load = DeviceTransaction::loadMainSettings(2);
+    DeviceTransaction load = DeviceTransaction::loadMainSettings(PortName::number(2));
     load.transfer().batch.result = TransferResult::Success;
     load.transfer().batch.replies[0][0] = 0x42;
     SettingsImage image;

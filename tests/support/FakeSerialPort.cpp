@@ -28,7 +28,8 @@ std::string FakeSerialPort::deviceOf(int portNumber) {
     return "/dev/fake" + std::to_string(portNumber);
 }
 
-bool FakeSerialPort::open(int portNumber) {
+bool FakeSerialPort::open(const PortName& port) {
+    const int portNumber = port.portNumber();
     openAttempts.push_back(portNumber);
     failure_ = Failure{};
     failure_.port = portNumber;

@@ -63,7 +63,7 @@ public:
     std::size_t pending() const { return incoming_.size(); }
 
     // --- SerialPort ---
-    bool open(int portNumber) override;
+    bool open(const PortName& port) override;
     WriteResult write(const std::uint8_t* bytes, int n) override;
     ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;

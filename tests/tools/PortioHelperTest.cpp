@@ -134,7 +134,7 @@ std::vector<Bytes> toolSequences() {
     };
     link.sendProbe();
     take();
-    link.sendFrame(DeviceTransaction::resetReader(0).transfer().batch);
+    link.sendFrame(DeviceTransaction::resetReaderInKeyboardLine().transfer().batch);
     take();
     for (const SettingsImage* image : {&factory, &worst}) {
         link.sendBatch(DeviceTransaction::programViaKeyboard(*image).transfer().batch, {});
