@@ -1,13 +1,13 @@
 #include "cli/ApplyWatch.h"
 
+#include "base/InterruptSignals.h"
 #include "cli/CommandContext.h"
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
-#include "cli/InterruptSignals.h"
-#include "cli/PortWatcher.h"
 #include "cli/ReaderLoop.h"
 #include "cli/ReaderSession.h"
 #include "link/NullPortIo.h"
+#include "link/PortWatcher.h"
 #include "link/SteadyClock.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "cli/CommandContext.h"
 
-#include "cli/InterruptSignals.h"
+#include "base/InterruptSignals.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFileContents.h"
 

@@ -1,10 +1,10 @@
+#include "base/InterruptSignals.h"
+#include "base/TerminalKeys.h"
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/InterruptSignals.h"
 #include "cli/ProgressLines.h"
 #include "cli/ReaderLoop.h"
 #include "cli/ReaderSearch.h"
-#include "cli/TerminalKeys.h"
 #include "link/KeyboardPortLink.h"
 #include "link/NullPortIo.h"
 #include "link/PortIoSelection.h"
@@ -54,9 +54,6 @@ private:
 
 bool DetectCommand::takeKeyboard(CommandContext& context) {
     keyboardIo_ = makePortIo(std::getenv("R550_PORT_IO"), true, clock_, clock_.nowMilliseconds());
-    if (!keyboardIo_) {
-        keyboardIo_ = std::make_unique<NullPortIo>(PortAccess::Denied);
-    }
     PortAccess access = keyboardIo_->requestAccess();
     while (access == PortAccess::Pending) {
         clock_.sleepMilliseconds(kAccessPollMs);

@@ -1,7 +1,7 @@
 #include "cli/DeviceCommand.h"
 
+#include "base/InterruptSignals.h"
 #include "cli/ExitCode.h"
-#include "cli/InterruptSignals.h"
 #include "cli/ProgressLines.h"
 #include "cli/ReaderLoop.h"
 #include "cli/ReaderSearch.h"
@@ -157,9 +157,6 @@ void DeviceCommand::makeSessions(CommandContext& context, const std::vector<Port
     if (keyboard_) {
         keyboardIo_ =
             makePortIo(std::getenv("R550_PORT_IO"), true, clock_, clock_.nowMilliseconds());
-        if (!keyboardIo_) {
-            keyboardIo_ = std::make_unique<NullPortIo>(PortAccess::Denied);
-        }
         owned_.push_back(std::make_unique<ReaderSession>(context.portMap(), clock_, *keyboardIo_));
     }
     for (const PortName& port : ports) {

@@ -1,7 +1,7 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
-#include "cli/PortSurvey.h"
 #include "link/PortName.h"
+#include "link/PortSurvey.h"
 #include "operations/FailureDescription.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "cli/ReaderLoop.h"
 
-#include "cli/InterruptSignals.h"
+#include "base/InterruptSignals.h"
 #include "cli/ReaderSession.h"
 #include "link/Clock.h"
 

@@ -1,8 +1,8 @@
 #include "cli/ReaderSearch.h"
 
 #include "cli/CommandContext.h"
-#include "cli/PortSurvey.h"
 #include "cli/ProgressLines.h"
+#include "link/PortSurvey.h"
 #include "operations/FailureDescription.h"
 
 #include <algorithm>

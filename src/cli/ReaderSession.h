@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/ReaderPort.h"
 #include "cli/ReaderResult.h"
 #include "link/KeyboardPortLink.h"
 #include "link/PortName.h"
+#include "link/ReaderPort.h"
 #include "link/Transfer.h"
 #include "link/TransferEngine.h"
 #include "link/TransferPacer.h"

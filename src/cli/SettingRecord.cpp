@@ -1,5 +1,6 @@
 #include "cli/SettingRecord.h"
 
+#include "base/ShellWord.h"
 #include "settings/SettingDifferences.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
@@ -73,18 +74,4 @@ const char* SettingRecord::kindWord(SettingKind kind) {
 
 std::string SettingRecord::assignment(const NamedSetting& setting, const SettingsImage& image) {
     return shellWord(std::string(setting.name) + "=" + settingText(setting, image));
-}
-
-std::string SettingRecord::shellWord(const std::string& text) {
-    const bool plain = !text.empty() && text.back() != '=' &&
-                       text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                              "0123456789_./:+,=@%-") == std::string::npos;
-    if (plain) {
-        return text;
-    }
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
 }

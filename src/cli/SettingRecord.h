@@ -23,6 +23,4 @@ struct SettingRecord {
     // `name=value` as one shell word: quoted when the value is empty or holds anything a shell
     // would take apart.
     static std::string assignment(const NamedSetting& setting, const SettingsImage& image);
-    // The text in single quotes when a shell would take it apart otherwise.
-    static std::string shellWord(const std::string& text);
 };

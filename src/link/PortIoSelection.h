@@ -51,7 +51,7 @@ bool polkitAllowsWithoutAsking(const std::string& pkcheck, const std::string& ac
 // mayAsk is false where no password may be asked (the start-up search): the helper is then used
 // only when polkit allows it without asking; otherwise the writes have no effect ("helper"
 // reports Denied).
-// The trace backend keeps a reference to clock, which must outlive it.
+// The trace backend keeps a reference to clock, which must outlive it. Never null.
 std::unique_ptr<PortIo> makePortIo(const char* setting, bool mayAsk, const Clock& clock,
                                    std::int64_t startMs,
                                    const PortIoPlatform& platform = systemPortIoPlatform());

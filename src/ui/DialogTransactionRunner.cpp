@@ -1,7 +1,6 @@
 #include "ui/DialogTransactionRunner.h"
 
 #include "link/KeyboardPortLink.h"
-#include "link/NullPortIo.h"
 #include "link/PortIoSelection.h"
 #include "link/SerialLink.h"
 #include "link/Transfer.h"
@@ -20,9 +19,6 @@ EndCode DialogTransactionRunner::run(Transfer& transfer) {
     const bool mayAsk = transfer.mode != TransferMode::AutoDetect;
     std::unique_ptr<PortIo> io =
         makePortIo(std::getenv("R550_PORT_IO"), mayAsk, clock_, programStartMs_);
-    if (!io) {
-        io = std::make_unique<NullPortIo>();
-    }
     KeyboardPortLink keyboard(*io, clock_);
     TransferEngine engine(clock_, serial, keyboard);
     engine.transfer() = transfer;

@@ -1,4 +1,4 @@
-#include "cli/PortWatcher.h"
+#include "link/PortWatcher.h"
 
 #include <array>
 #include <cerrno>

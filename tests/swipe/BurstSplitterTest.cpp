@@ -1,4 +1,4 @@
-#include "cli/BurstSplitter.h"
+#include "swipe/BurstSplitter.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "cli/TerminalKeys.h"
+#include "base/TerminalKeys.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "cli/InterruptSignals.h"
+#include "base/InterruptSignals.h"
 
 #include <sys/signalfd.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-#include "cli/PortSurvey.h"
+#include "link/PortSurvey.h"
 
+#include "base/ShellWord.h"
 #include "base/UniqueFd.h"
-#include "cli/SettingRecord.h"
 #include "link/SerialLink.h"
 
 #include <algorithm>
@@ -157,11 +157,10 @@ std::vector<PortSurvey::Adapter> PortSurvey::unmappedAdapters() const {
             places.front().string().rfind("/dev/", 0) != 0) {
             adapter.suggestedPort = nextCandidate;
             const std::filesystem::path place = places.front();
-            adapter.mapCommand = "ln -s " + SettingRecord::shellWord(adapter.link) + " " +
-                                 SettingRecord::shellWord(place);
+            adapter.mapCommand = "ln -s " + shellWord(adapter.link) + " " + shellWord(place);
             if (!std::filesystem::is_directory(place.parent_path(), error)) {
-                adapter.mapCommand = "mkdir -p " + SettingRecord::shellWord(place.parent_path()) +
-                                     " && " + adapter.mapCommand;
+                adapter.mapCommand =
+                    "mkdir -p " + shellWord(place.parent_path()) + " && " + adapter.mapCommand;
             }
             ++nextCandidate;
         }

@@ -1,4 +1,4 @@
-#include "cli/ReaderPort.h"
+#include "link/ReaderPort.h"
 
 #include "link/Clock.h"
 
