@@ -1,8 +1,8 @@
 #include "cli/ApplyWatch.h"
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
+#include "cli/Reader.h"
 #include "cli/ReaderApply.h"
-#include "cli/ReaderSession.h"
 #include "settings/SettingsImage.h"
 
 #include <memory>
@@ -24,7 +24,7 @@ protected:
     void defineOwn(CLI::App& subcommand) override;
     std::optional<int> runOwnWay(CommandContext& context) override;
     std::optional<int> prepare(CommandContext& context) override;
-    void begin(ReaderSession& session) override { apply_->begin(session); }
+    void begin(Reader& session) override { apply_->begin(session); }
 
 private:
     bool loadFile(CommandContext& context);

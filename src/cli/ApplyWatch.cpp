@@ -4,11 +4,11 @@
 #include "cli/CommandContext.h"
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
-#include "cli/ReaderLoop.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "link/NullPortIo.h"
 #include "link/PortWatcher.h"
 #include "link/SteadyClock.h"
+#include "operations/ReaderLoop.h"
 
 #include <array>
 #include <cerrno>
@@ -88,31 +88,32 @@ int ApplyWatch::run() {
 bool ApplyWatch::applyTo(const std::vector<PortName>& ports, InterruptSignals& signals) {
     SteadyClock clock;
     NullPortIo nullIo;
-    std::vector<std::unique_ptr<ReaderSession>> owned;
+    std::vector<std::unique_ptr<Reader>> readers;
     std::vector<ReaderSession*> sessions;
     for (const PortName& port : ports) {
-        owned.push_back(std::make_unique<ReaderSession>(context_.portMap(), port, clock, nullIo,
-                                                        pace_, limits_));
-        sessions.push_back(owned.back().get());
-        apply_.begin(*sessions.back());
+        readers.push_back(
+            std::make_unique<Reader>(context_.portMap(), port, clock, nullIo, pace_, limits_));
+        sessions.push_back(readers.back().get());
+        apply_.begin(*readers.back());
     }
     ReaderLoop loop(clock, signals);
     const ReaderLoop::Ending ending = loop.run(sessions);
     if (ending == ReaderLoop::Ending::Failed) {
         loopError_ = loop.error();
-        for (ReaderSession* session : sessions) {
-            session->interrupt();
-        }
     }
-    for (const ReaderSession* session : sessions) {
-        if (session->result.status != ReaderResult::Status::Interrupted) {
-            report(*session);
+    for (const std::unique_ptr<Reader>& reader : readers) {
+        if (ending == ReaderLoop::Ending::Failed) {
+            reader->interrupt();
+        }
+        reader->settle();
+        if (reader->result.status != ReaderResult::Status::Interrupted) {
+            report(*reader);
         }
     }
     return ending != ReaderLoop::Ending::Interrupted;
 }
 
-void ApplyWatch::report(const ReaderSession& session) {
+void ApplyWatch::report(const Reader& session) {
     const ReaderResult& result = session.result;
     ++count_;
     if (result.status == ReaderResult::Status::Ok) {

@@ -11,7 +11,7 @@
 
 class CommandContext;
 class InterruptSignals;
-class ReaderSession;
+class Reader;
 
 // r550ctl apply FILE --watch: a station that brings every reader to FILE's settings as it is
 // plugged in. It waits on PortWatcher for a device to appear on one of the given ports, or as a
@@ -36,7 +36,7 @@ public:
 private:
     // Applies FILE to these ports at once; false when Ctrl+C came meanwhile.
     bool applyTo(const std::vector<PortName>& ports, InterruptSignals& signals);
-    void report(const ReaderSession& session);
+    void report(const Reader& session);
     int finish(bool cutShort);
     std::string watchedText() const;
 

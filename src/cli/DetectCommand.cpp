@@ -3,13 +3,13 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "cli/ProgressLines.h"
-#include "cli/ReaderLoop.h"
-#include "cli/ReaderSearch.h"
 #include "link/KeyboardPortLink.h"
 #include "link/NullPortIo.h"
 #include "link/PortIoSelection.h"
 #include "link/SteadyClock.h"
 #include "operations/FailureDescription.h"
+#include "operations/ReaderLoop.h"
+#include "operations/ReaderSearch.h"
 
 #include <cstdlib>
 #include <memory>
@@ -43,7 +43,7 @@ private:
     // Access to the keyboard controller, asked for while the terminal is still the operator's
     // (an authentication may ask there). False, with the message shown, when it is not given.
     bool takeKeyboard(CommandContext& context);
-    void print(CommandContext& context, const std::vector<ReaderSearch::Reader>& readers) const;
+    void print(CommandContext& context, const std::vector<ReaderSearch::Found>& readers) const;
 
     bool usb_ = false;
     bool keyboard_ = false;
@@ -69,9 +69,9 @@ bool DetectCommand::takeKeyboard(CommandContext& context) {
 }
 
 void DetectCommand::print(CommandContext& context,
-                          const std::vector<ReaderSearch::Reader>& readers) const {
+                          const std::vector<ReaderSearch::Found>& readers) const {
     std::vector<std::vector<std::string>> rows;
-    for (const ReaderSearch::Reader& reader : readers) {
+    for (const ReaderSearch::Found& reader : readers) {
         if (context.json) {
             context.printJson({{"port", reader.label},
                                {"device", CommandContext::textOrNull(reader.device)},
@@ -113,8 +113,8 @@ int DetectCommand::run(CommandContext& context) {
         return ExitCode::kError;
     }
     NullPortIo nullIo;
-    ReaderSearch search(context, clock_, nullIo, CommandContext::paceOf(pace_),
-                        TransferPacer::Limits{});
+    ReaderSearch search(context.portMap(), context.byIdFolder(), clock_, nullIo,
+                        CommandContext::paceOf(pace_), TransferPacer::Limits{});
     search.addSerialPorts(usb_);
     ReaderLoop loop(clock_, signals);
     std::optional<TerminalKeys> keys;
@@ -125,13 +125,13 @@ int DetectCommand::run(CommandContext& context) {
         context.note("probing the keyboard line too: its reader answers by typing O, within 10 s");
     }
     ProgressLines progress(context.err(), STDERR_FILENO, !context.quiet);
-    const ReaderLoop::Ending ending = search.run(loop, progress);
+    const ReaderLoop::Ending ending = progress.run(loop, search.begin());
     keys.reset();
     if (ending == ReaderLoop::Ending::Failed) {
         context.error(loop.error());
         return ExitCode::kError;
     }
-    const std::vector<ReaderSearch::Reader> readers = search.found();
+    const std::vector<ReaderSearch::Found> readers = search.found();
     print(context, readers);
     if (ending == ReaderLoop::Ending::Interrupted) {
         context.error("interrupted; every port released");

@@ -3,11 +3,11 @@
 #include "base/InterruptSignals.h"
 #include "cli/ExitCode.h"
 #include "cli/ProgressLines.h"
-#include "cli/ReaderLoop.h"
-#include "cli/ReaderSearch.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "cli/SettingRecord.h"
 #include "link/PortIoSelection.h"
+#include "operations/ReaderLoop.h"
+#include "operations/ReaderSearch.h"
 #include "settings/SettingDifferences.h"
 #include "settings/SettingsFileContents.h"
 #include "settings/SettingsImage.h"
@@ -80,15 +80,15 @@ bool DeviceCommand::loadSettingsFile(CommandContext& context, const std::string&
     return true;
 }
 
-void DeviceCommand::recordDifferences(ReaderSession& session, const SettingsImage& file,
-                                      const SettingsImage& reader) {
-    ReaderResult& result = session.result;
-    const std::vector<SettingDifference> differences = settingDifferences(file, reader);
+void DeviceCommand::recordDifferences(Reader& reader, const SettingsImage& file,
+                                      const SettingsImage& readBack) {
+    ReaderResult& result = reader.result;
+    const std::vector<SettingDifference> differences = settingDifferences(file, readBack);
     for (const SettingDifference& difference : differences) {
         result.lines.push_back(std::string(difference.setting->name) + ": file " +
                                difference.first + ", reader " + difference.second);
     }
-    result.extra["differences"] = SettingRecord::differences(file, "file", reader, "reader");
+    result.extra["differences"] = SettingRecord::differences(file, "file", readBack, "reader");
     if (differences.empty()) {
         result.status = ReaderResult::Status::Ok;
         result.detail = "same settings";
@@ -125,9 +125,10 @@ std::optional<int> DeviceCommand::checkSelection(CommandContext& context,
 
 std::optional<int> DeviceCommand::findAll(CommandContext& context, ReaderLoop& loop,
                                           ProgressLines& progress, std::vector<PortName>& ports) {
-    ReaderSearch search(context, clock_, nullIo_, CommandContext::paceOf(pace_), limits());
+    ReaderSearch search(context.portMap(), context.byIdFolder(), clock_, nullIo_,
+                        CommandContext::paceOf(pace_), limits());
     search.addSerialPorts(usb_);
-    const ReaderLoop::Ending ending = search.run(loop, progress);
+    const ReaderLoop::Ending ending = progress.run(loop, search.begin());
     if (ending == ReaderLoop::Ending::Failed) {
         context.error(loop.error());
         return ExitCode::kError;
@@ -140,7 +141,7 @@ std::optional<int> DeviceCommand::findAll(CommandContext& context, ReaderLoop& l
         context.note(note);
     }
     std::set<std::string> devices;
-    for (const ReaderSearch::Reader& reader : search.found()) {
+    for (const ReaderSearch::Found& reader : search.found()) {
         const std::string device = reader.portName.canonicalDevice(context.portMap());
         if (device.empty() || devices.insert(device).second) {
             ports.push_back(reader.portName);
@@ -157,14 +158,14 @@ void DeviceCommand::makeSessions(CommandContext& context, const std::vector<Port
     if (keyboard_) {
         keyboardIo_ =
             makePortIo(std::getenv("R550_PORT_IO"), true, clock_, clock_.nowMilliseconds());
-        owned_.push_back(std::make_unique<ReaderSession>(context.portMap(), clock_, *keyboardIo_));
+        owned_.push_back(std::make_unique<Reader>(context.portMap(), clock_, *keyboardIo_));
     }
     for (const PortName& port : ports) {
-        owned_.push_back(std::make_unique<ReaderSession>(context.portMap(), port, clock_, nullIo_,
-                                                         CommandContext::paceOf(pace_), limits()));
+        owned_.push_back(std::make_unique<Reader>(context.portMap(), port, clock_, nullIo_,
+                                                  CommandContext::paceOf(pace_), limits()));
     }
-    for (const std::unique_ptr<ReaderSession>& session : owned_) {
-        sessions_.push_back(session.get());
+    for (const std::unique_ptr<Reader>& reader : owned_) {
+        readers_.push_back(reader.get());
     }
 }
 
@@ -192,38 +193,40 @@ int DeviceCommand::run(CommandContext& context) {
         }
     }
     makeSessions(context, ports);
-    if (const std::optional<int> stop = checkReaders(context, sessions_)) {
+    if (const std::optional<int> stop = checkReaders(context, readers_)) {
         return *stop;
     }
-    for (ReaderSession* session : sessions_) {
-        begin(*session);
+    for (Reader* reader : readers_) {
+        begin(*reader);
     }
-    loop.afterRound([&] { progress.showSessions(sessions_); });
-    const ReaderLoop::Ending ending = loop.run(sessions_);
-    progress.clear();
-    if (ending == ReaderLoop::Ending::Failed) {
-        for (ReaderSession* session : sessions_) {
-            session->release();
+    const ReaderLoop::Ending ending =
+        progress.run(loop, std::vector<ReaderSession*>(readers_.begin(), readers_.end()));
+    for (Reader* reader : readers_) {
+        if (ending == ReaderLoop::Ending::Failed) {
+            reader->release();
         }
+        reader->settle();
+    }
+    if (ending == ReaderLoop::Ending::Failed) {
         context.error(loop.error());
     }
     return finish(context, static_cast<int>(ending));
 }
 
 int DeviceCommand::finish(CommandContext& context, int ending) {
-    conclude(context, sessions_);
+    conclude(context, readers_);
     if (printsResults()) {
         printResults(context);
     }
     std::vector<const ReaderResult*> results;
     std::string unfinished;
-    for (const ReaderSession* session : sessions_) {
-        results.push_back(&session->result);
-        if (session->result.status == ReaderResult::Status::Interrupted) {
-            unfinished += (unfinished.empty() ? "" : ", ") + session->label();
+    for (const Reader* reader : readers_) {
+        results.push_back(&reader->result);
+        if (reader->result.status == ReaderResult::Status::Interrupted) {
+            unfinished += (unfinished.empty() ? "" : ", ") + reader->label();
         }
-        if (!printsResults() && session->result.status == ReaderResult::Status::Failed) {
-            context.error(session->label() + ": " + session->result.reason);
+        if (!printsResults() && reader->result.status == ReaderResult::Status::Failed) {
+            context.error(reader->label() + ": " + reader->result.reason);
         }
     }
     const bool interrupted = ending == static_cast<int>(ReaderLoop::Ending::Interrupted);
@@ -236,11 +239,11 @@ int DeviceCommand::finish(CommandContext& context, int ending) {
     return ReaderResult::exitCode(results, interrupted);
 }
 
-nlohmann::ordered_json DeviceCommand::resultJson(const ReaderSession& session,
+nlohmann::ordered_json DeviceCommand::resultJson(const Reader& reader,
                                                  const std::vector<std::string>& ownKeys) {
-    const ReaderResult& result = session.result;
-    nlohmann::ordered_json object{{"port", session.label()},
-                                  {"device", CommandContext::textOrNull(session.device())},
+    const ReaderResult& result = reader.result;
+    nlohmann::ordered_json object{{"port", reader.label()},
+                                  {"device", CommandContext::textOrNull(reader.device())},
                                   {"outcome", result.outcomeWord()},
                                   {"error", CommandContext::textOrNull(result.error)},
                                   {"reason", CommandContext::textOrNull(result.reason)},
@@ -255,13 +258,13 @@ nlohmann::ordered_json DeviceCommand::resultJson(const ReaderSession& session,
 // the lines a command adds for the reader. Or one JSON object per reader, every key present.
 void DeviceCommand::printResults(CommandContext& context) const {
     std::vector<std::vector<std::string>> rows;
-    for (const ReaderSession* session : sessions_) {
-        const ReaderResult& result = session->result;
+    for (const Reader* reader : readers_) {
+        const ReaderResult& result = reader->result;
         if (context.json) {
-            context.printJson(resultJson(*session, ownKeys_));
+            context.printJson(resultJson(*reader, ownKeys_));
             continue;
         }
-        rows.push_back({session->label(), session->device().empty() ? "-" : session->device(),
+        rows.push_back({reader->label(), reader->device().empty() ? "-" : reader->device(),
                         result.outcomeWord(), std::to_string(result.milliseconds) + " ms",
                         result.reason.empty() ? result.detail : result.reason});
         for (const std::string& line : result.lines) {

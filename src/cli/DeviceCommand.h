@@ -14,8 +14,8 @@
 
 class PortIo;
 class ProgressLines;
+class Reader;
 class ReaderLoop;
-class ReaderSession;
 class SettingsImage;
 
 // What the device commands (version, program, read, verify, reset) share: the readers they work
@@ -29,7 +29,7 @@ public:
     int run(CommandContext& context) final;
 
     // A reader's result as the one JSON object printed for it, with the command's own keys.
-    static nlohmann::ordered_json resultJson(const ReaderSession& session,
+    static nlohmann::ordered_json resultJson(const Reader& reader,
                                              const std::vector<std::string>& ownKeys);
 
 protected:
@@ -45,15 +45,14 @@ protected:
     virtual std::optional<int> prepare(CommandContext& /*context*/) { return std::nullopt; }
     // Once the readers are known (after the probes of --all): an exit status to stop with.
     virtual std::optional<int> checkReaders(CommandContext& /*context*/,
-                                            const std::vector<ReaderSession*>& /*sessions*/) {
+                                            const std::vector<Reader*>& /*readers*/) {
         return std::nullopt;
     }
     // Starts the command's transactions on one reader; they leave the reader's result.
-    virtual void begin(ReaderSession& session) = 0;
+    virtual void begin(Reader& reader) = 0;
     // After every reader is done and before the results are printed: what is left to do (files
     // to write).
-    virtual void conclude(CommandContext& /*context*/,
-                          const std::vector<ReaderSession*>& /*sessions*/) {}
+    virtual void conclude(CommandContext& /*context*/, const std::vector<Reader*>& /*readers*/) {}
 
     // False when the readers' lines would spoil what the command itself writes to stdout.
     virtual bool printsResults() const { return true; }
@@ -75,8 +74,8 @@ protected:
                           SettingsImage& image) const;
     // The reader's result from FILE's block and the read-back laid over it: ok, or differs with
     // one line and one record per setting.
-    static void recordDifferences(ReaderSession& session, const SettingsImage& file,
-                                  const SettingsImage& reader);
+    static void recordDifferences(Reader& reader, const SettingsImage& file,
+                                  const SettingsImage& readBack);
 
 private:
     std::optional<int> checkSelection(CommandContext& context, std::vector<PortName>& ports) const;
@@ -99,6 +98,6 @@ private:
     SteadyClock clock_;
     NullPortIo nullIo_;
     std::unique_ptr<PortIo> keyboardIo_;
-    std::vector<std::unique_ptr<ReaderSession>> owned_;
-    std::vector<ReaderSession*> sessions_;
+    std::vector<std::unique_ptr<Reader>> owned_;
+    std::vector<Reader*> readers_;
 };

@@ -1,6 +1,6 @@
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "operations/DeviceTransaction.h"
 #include "settings/SettingsImage.h"
 
@@ -35,13 +35,13 @@ protected:
         return std::nullopt;
     }
 
-    void begin(ReaderSession& session) override {
+    void begin(Reader& session) override {
         DeviceTransaction transaction =
             session.keyboardLine()
                 ? DeviceTransaction::programViaKeyboard(image_)
                 : DeviceTransaction::programViaSerial(image_, session.portName());
         session.run(std::move(transaction), "programming",
-                    [this](ReaderSession& reader, const Outcome& outcome) {
+                    [this, &reader = session](const Outcome& outcome) {
                         if (reader.result.take(outcome) && verify_) {
                             verify(reader);
                         }
@@ -49,11 +49,11 @@ protected:
     }
 
 private:
-    void verify(ReaderSession& session) {
+    void verify(Reader& session) {
         auto readBack = std::make_shared<SettingsImage>(image_);
         session.run(
             DeviceTransaction::loadMainSettings(session.portName()), "verifying",
-            [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+            [this, readBack, &reader = session](const Outcome& outcome) {
                 if (reader.result.take(outcome)) {
                     recordDifferences(reader, image_, *readBack);
                 } else {

@@ -1,6 +1,6 @@
 #include "cli/ProgressLines.h"
 
-#include "cli/ReaderSession.h"
+#include "operations/ReaderSession.h"
 
 #include <algorithm>
 #include <sys/ioctl.h>
@@ -64,6 +64,15 @@ void ProgressLines::showSessions(const std::vector<ReaderSession*>& sessions) {
         done += session->running() ? 0U : 1U;
     }
     show(lines, done);
+}
+
+ReaderLoop::Ending ProgressLines::run(ReaderLoop& loop,
+                                      const std::vector<ReaderSession*>& sessions) {
+    loop.afterRound([this, &sessions] { showSessions(sessions); });
+    const ReaderLoop::Ending ending = loop.run(sessions);
+    loop.afterRound(nullptr);
+    clear();
+    return ending;
 }
 
 void ProgressLines::clear() {

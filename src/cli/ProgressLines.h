@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operations/ReaderLoop.h"
+
 #include <chrono>
 #include <ostream>
 #include <string>
@@ -24,6 +26,8 @@ public:
     void show(const std::vector<std::string>& lines, std::size_t done);
     // One line per reader session: its port and what it is doing.
     void showSessions(const std::vector<ReaderSession*>& sessions);
+    // Runs the sessions in `loop` with their lines shown, and takes the lines away at the end.
+    ReaderLoop::Ending run(ReaderLoop& loop, const std::vector<ReaderSession*>& sessions);
     // Takes the lines away again, before the results are printed.
     void clear();
 

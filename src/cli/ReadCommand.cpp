@@ -1,6 +1,6 @@
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "cli/SettingRecord.h"
 #include "operations/DeviceTransaction.h"
 #include "settings/FactoryDefaults.h"
@@ -51,7 +51,7 @@ protected:
     }
 
     std::optional<int> checkReaders(CommandContext& context,
-                                    const std::vector<ReaderSession*>& sessions) override {
+                                    const std::vector<Reader*>& sessions) override {
         if (output_.empty()) {
             return std::nullopt;
         }
@@ -61,7 +61,7 @@ protected:
                           " readers would write one file; put {port} in its name.");
             return ExitCode::kUsage;
         }
-        for (const ReaderSession* session : sessions) {
+        for (const Reader* session : sessions) {
             const std::string file = fileFor(*session);
             if (file != kStandardOutput && !context.outputAllowed(file, force_)) {
                 context.error("no reader was read");
@@ -71,12 +71,12 @@ protected:
         return std::nullopt;
     }
 
-    void begin(ReaderSession& session) override {
+    void begin(Reader& session) override {
         auto readBack = std::make_shared<SettingsImage>(image_);
         readBacks_[&session] = readBack;
         session.run(
             DeviceTransaction::loadMainSettings(session.portName()), "reading",
-            [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+            [this, readBack, &reader = session](const Outcome& outcome) {
                 if (!reader.result.take(outcome) || !output_.empty()) {
                     return;
                 }
@@ -90,8 +90,8 @@ protected:
             readBack.get());
     }
 
-    void conclude(CommandContext& context, const std::vector<ReaderSession*>& sessions) override {
-        for (ReaderSession* session : sessions) {
+    void conclude(CommandContext& context, const std::vector<Reader*>& sessions) override {
+        for (Reader* session : sessions) {
             if (output_.empty() || !session->result.succeeded()) {
                 continue;
             }
@@ -119,7 +119,7 @@ protected:
 private:
     // The file name for a reader: the pattern with "{port}" replaced by the port's name (COM3, or
     // the last part of a device path).
-    std::string fileFor(const ReaderSession& session) const {
+    std::string fileFor(const Reader& session) const {
         const std::string port = session.portName().portNumber() != 0
                                      ? session.label()
                                      : session.portName().device().filename().string();
@@ -136,7 +136,7 @@ private:
     bool force_ = false;
     std::string base_;
     SettingsImage image_;
-    std::map<const ReaderSession*, std::shared_ptr<SettingsImage>> readBacks_;
+    std::map<const Reader*, std::shared_ptr<SettingsImage>> readBacks_;
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "cli/ReaderApply.h"
 
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "cli/SettingRecord.h"
 #include "operations/DeviceTransaction.h"
 #include "operations/FailureDescription.h"
@@ -26,8 +26,7 @@ void settle(ReaderResult& result, ReaderResult::Status status, const std::string
 }
 
 // A step that did not end done fails the reader; true when it did end done.
-bool stepDone(ReaderSession& session, const Outcome& outcome, const std::string& before,
-              bool changed) {
+bool stepDone(Reader& session, const Outcome& outcome, const std::string& before, bool changed) {
     if (outcome.done()) {
         return true;
     }
@@ -49,7 +48,7 @@ std::string countOf(std::size_t count) {
 
 } // namespace
 
-void ReaderApply::begin(ReaderSession& session) const {
+void ReaderApply::begin(Reader& session) const {
     ReaderResult& result = session.result;
     result.error.clear();
     result.extra["changed"] = false;
@@ -57,7 +56,7 @@ void ReaderApply::begin(ReaderSession& session) const {
     auto readBack = std::make_shared<SettingsImage>(file_);
     session.run(
         DeviceTransaction::loadMainSettings(session.portName()), "reading",
-        [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+        [this, readBack, &reader = session](const Outcome& outcome) {
             if (!stepDone(reader, outcome, "", false)) {
                 return;
             }
@@ -88,9 +87,9 @@ void ReaderApply::begin(ReaderSession& session) const {
         readBack.get());
 }
 
-void ReaderApply::program(ReaderSession& session) const {
+void ReaderApply::program(Reader& session) const {
     session.run(DeviceTransaction::programViaSerial(file_, session.portName()), "programming",
-                [this](ReaderSession& reader, const Outcome& outcome) {
+                [this, &reader = session](const Outcome& outcome) {
                     // The failure's own wording says when the reader may hold part of the file.
                     if (stepDone(reader, outcome, "while programming: ", true)) {
                         verify(reader);
@@ -98,11 +97,11 @@ void ReaderApply::program(ReaderSession& session) const {
                 });
 }
 
-void ReaderApply::verify(ReaderSession& session) const {
+void ReaderApply::verify(Reader& session) const {
     auto readBack = std::make_shared<SettingsImage>(file_);
     session.run(
         DeviceTransaction::loadMainSettings(session.portName()), "verifying",
-        [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+        [this, readBack, &reader = session](const Outcome& outcome) {
             if (!stepDone(reader, outcome, "programmed, but the read-back failed: ", true)) {
                 return;
             }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-class ReaderSession;
+class Reader;
 
 // Bringing one reader to a settings file's values and no further: it reads the reader back and
 // compares, by name, every setting the reader holds (ReadBackCoverage); when they are all equal
@@ -24,11 +24,11 @@ public:
     ReaderApply(const SettingsImage& file, Options options) : file_(file), options_(options) {}
 
     // Starts the reader's first step; the caller's loop runs it to its end.
-    void begin(ReaderSession& session) const;
+    void begin(Reader& session) const;
 
 private:
-    void program(ReaderSession& session) const;
-    void verify(ReaderSession& session) const;
+    void program(Reader& session) const;
+    void verify(Reader& session) const;
 
     const SettingsImage& file_;
     Options options_;

@@ -1,5 +1,5 @@
 #include "cli/DeviceCommand.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "operations/DeviceTransaction.h"
 
 namespace {
@@ -11,12 +11,11 @@ public:
     ResetCommand() : DeviceCommand(true, {}) {}
 
 protected:
-    void begin(ReaderSession& session) override {
+    void begin(Reader& session) override {
         session.run(session.keyboardLine() ? DeviceTransaction::resetReaderInKeyboardLine()
                                            : DeviceTransaction::resetReader(session.portName()),
-                    "resetting", [](ReaderSession& reader, const Outcome& outcome) {
-                        reader.result.take(outcome);
-                    });
+                    "resetting",
+                    [&reader = session](const Outcome& outcome) { reader.result.take(outcome); });
     }
 };
 

@@ -1,6 +1,6 @@
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "operations/DeviceTransaction.h"
 #include "settings/SettingsImage.h"
 
@@ -28,11 +28,11 @@ protected:
                                                         : std::optional<int>(ExitCode::kUsage);
     }
 
-    void begin(ReaderSession& session) override {
+    void begin(Reader& session) override {
         auto readBack = std::make_shared<SettingsImage>(image_);
         session.run(
             DeviceTransaction::loadMainSettings(session.portName()), "reading",
-            [this, readBack](ReaderSession& reader, const Outcome& outcome) {
+            [this, readBack, &reader = session](const Outcome& outcome) {
                 if (reader.result.take(outcome)) {
                     recordDifferences(reader, image_, *readBack);
                 }

@@ -1,5 +1,5 @@
 #include "cli/DeviceCommand.h"
-#include "cli/ReaderSession.h"
+#include "cli/Reader.h"
 #include "operations/DeviceTransaction.h"
 #include "settings/CodeText.h"
 
@@ -14,9 +14,9 @@ public:
     VersionCommand() : DeviceCommand(false, {"version"}) {}
 
 protected:
-    void begin(ReaderSession& session) override {
+    void begin(Reader& session) override {
         session.run(DeviceTransaction::firmwareVersion(session.portName()), "version",
-                    [](ReaderSession& reader, const Outcome& outcome) {
+                    [&reader = session](const Outcome& outcome) {
                         if (!reader.result.take(outcome)) {
                             return;
                         }

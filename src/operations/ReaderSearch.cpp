@@ -1,7 +1,5 @@
-#include "cli/ReaderSearch.h"
+#include "operations/ReaderSearch.h"
 
-#include "cli/CommandContext.h"
-#include "cli/ProgressLines.h"
 #include "link/PortSurvey.h"
 #include "operations/FailureDescription.h"
 
@@ -17,12 +15,13 @@ constexpr int kSearchedPorts = 9;
 
 } // namespace
 
-ReaderSearch::ReaderSearch(CommandContext& context, Clock& clock, PortIo& nullIo, Pace pace,
-                           TransferPacer::Limits limits)
-    : context_(context), clock_(clock), nullIo_(nullIo), pace_(pace), limits_(limits) {}
+ReaderSearch::ReaderSearch(const PortMap& map, std::filesystem::path byIdFolder, Clock& clock,
+                           PortIo& nullIo, Pace pace, TransferPacer::Limits limits)
+    : map_(map), byIdFolder_(std::move(byIdFolder)), clock_(clock), nullIo_(nullIo), pace_(pace),
+      limits_(limits) {}
 
 void ReaderSearch::addSerialPorts(bool usb) {
-    const PortMap& map = context_.portMap();
+    const PortMap& map = map_;
     std::set<std::string> probed;
     for (int n = 1; n <= kSearchedPorts; ++n) {
         const PortName portName = PortName::number(n);
@@ -39,7 +38,7 @@ void ReaderSearch::addSerialPorts(bool usb) {
         return;
     }
     usb_ = true;
-    const PortSurvey survey(map, context_.byIdFolder());
+    const PortSurvey survey(map, byIdFolder_);
     const std::vector<PortSurvey::Adapter> unmapped = survey.unmappedAdapters();
     for (const std::filesystem::path& entry : survey.adapterEntries()) {
         const std::string target = PortName::canonicalText(entry);
@@ -63,14 +62,6 @@ void ReaderSearch::addSerialPorts(bool usb) {
     }
 }
 
-ReaderLoop::Ending ReaderSearch::run(ReaderLoop& loop, ProgressLines& progress) {
-    const std::vector<ReaderSession*> sessions = begin();
-    loop.afterRound([&progress, sessions] { progress.showSessions(sessions); });
-    const ReaderLoop::Ending ending = loop.run(sessions);
-    progress.clear();
-    return ending;
-}
-
 std::string ReaderSearch::noneAnswered(bool keyboard) const {
     return std::string("no reader answered on COM1..COM9") +
            (usb_ ? (keyboard ? ", the USB serial adapters" : " or the USB serial adapters") : "") +
@@ -78,8 +69,7 @@ std::string ReaderSearch::noneAnswered(bool keyboard) const {
 }
 
 void ReaderSearch::addKeyboardLine(PortIo& keyboardIo) {
-    candidates_.push_back(
-        {std::make_unique<ReaderSession>(context_.portMap(), clock_, keyboardIo), 0, {}});
+    candidates_.push_back({std::make_unique<ReaderSession>(map_, clock_, keyboardIo), 0, {}});
 }
 
 void ReaderSearch::keyDown(int key) {
@@ -101,21 +91,21 @@ std::vector<ReaderSession*> ReaderSearch::begin() {
     return sessions;
 }
 
-std::vector<ReaderSearch::Reader> ReaderSearch::found() const {
-    std::vector<Reader> readers;
+std::vector<ReaderSearch::Found> ReaderSearch::found() const {
+    std::vector<Found> readers;
     for (const Candidate& candidate : candidates_) {
         const ReaderSession& session = *candidate.session;
         if (!session.answered()) {
             continue;
         }
-        Reader reader;
+        Found reader;
         reader.portName = session.portName();
         reader.keyboardLine = session.keyboardLine();
         reader.label = session.label();
         reader.device = session.device();
         reader.suggestedPort = candidate.suggestedPort;
         reader.mapCommand = candidate.mapCommand;
-        reader.milliseconds = session.endedMs() - session.startedMs();
+        reader.milliseconds = session.elapsedMs();
         readers.push_back(std::move(reader));
     }
     return readers;

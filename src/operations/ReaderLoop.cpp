@@ -1,8 +1,8 @@
-#include "cli/ReaderLoop.h"
+#include "operations/ReaderLoop.h"
 
 #include "base/InterruptSignals.h"
-#include "cli/ReaderSession.h"
 #include "link/Clock.h"
+#include "operations/ReaderSession.h"
 
 #include <algorithm>
 #include <array>

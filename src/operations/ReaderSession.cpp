@@ -1,4 +1,4 @@
-#include "cli/ReaderSession.h"
+#include "operations/ReaderSession.h"
 
 #include "link/Clock.h"
 
@@ -53,22 +53,22 @@ void ReaderSession::beginProbe() {
         engine_.setOnlyCandidate(portName_);
     }
     run(DeviceTransaction::detect(), "probing",
-        [](ReaderSession& session, const Outcome& outcome) { session.answered_ = outcome.done(); });
+        [this](const Outcome& outcome) { answered_ = outcome.done(); });
 }
 
 void ReaderSession::run(DeviceTransaction transaction, std::string stage, Concluded then,
                         SettingsImage* image) {
     auto shared = std::make_shared<DeviceTransaction>(std::move(transaction));
     begin(shared->transfer(), std::move(stage),
-          [shared, then = std::move(then), image](ReaderSession& session, EndCode endCode) {
-              shared->transfer() = session.engine().transfer();
+          [this, shared, then = std::move(then), image](EndCode endCode) {
+              shared->transfer() = engine_.transfer();
               Outcome outcome = shared->conclude(endCode, image);
               if (outcome.failure.failed()) {
                   const bool partly = outcome.failure.partlyProgrammed;
-                  outcome.failure = session.failure();
+                  outcome.failure = failure();
                   outcome.failure.partlyProgrammed = partly;
               }
-              then(session, outcome);
+              then(outcome);
           });
 }
 
@@ -90,12 +90,11 @@ void ReaderSession::service() {
 void ReaderSession::finishTransaction() {
     running_ = false;
     endedMs_ = clock_.nowMilliseconds();
-    result.milliseconds = endedMs_ - startedMs_;
     // `then` may begin the next transaction, which sets a new one.
     Then then = std::move(then_);
     then_ = nullptr;
     if (then) {
-        then(*this, engine_.endCode());
+        then(engine_.endCode());
     }
 }
 
@@ -107,10 +106,7 @@ void ReaderSession::interrupt() {
     running_ = false;
     then_ = nullptr;
     endedMs_ = now;
-    result.milliseconds = endedMs_ - startedMs_;
-    result.status = ReaderResult::Status::Interrupted;
-    result.error.clear();
-    result.reason.clear();
+    interrupted_ = true;
     if (!port_.isOpen()) {
         engine_.cancel();
         return;
@@ -139,8 +135,7 @@ void ReaderSession::release() {
 void ReaderSession::abandon(const std::string& why) {
     release();
     endedMs_ = clock_.nowMilliseconds();
-    result.milliseconds = endedMs_ - startedMs_;
-    result.fail("cannot_watch", why);
+    abandonedFor_ = why;
 }
 
 std::optional<std::int64_t> ReaderSession::deadline() const {
@@ -178,12 +173,5 @@ std::string ReaderSession::progress() const {
     if (engine_.transfer().mode == TransferMode::AutoDetect) {
         return answered() ? "reader found" : "no reader";
     }
-    switch (result.status) {
-    case ReaderResult::Status::Ok:
-        return "done";
-    case ReaderResult::Status::Failed:
-        return "failed: " + result.reason;
-    default:
-        return result.outcomeWord();
-    }
+    return "ended";
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cli/ReaderResult.h"
 #include "link/KeyboardPortLink.h"
 #include "link/PortName.h"
 #include "link/ReaderPort.h"
@@ -19,19 +18,21 @@ class Clock;
 class PortIo;
 class SettingsImage;
 
-// One reader in r550ctl's loop: its port, its own TransferEngine with the pacer that drives it,
-// the transactions it runs one after the other, and what came of them. Nothing here is shared
-// with another reader, so one reader's failure or unplugging cannot touch another.
+// One reader among many served side by side in one ReaderLoop (r550ctl's device commands): its
+// port, its own TransferEngine with the pacer that drives it, and the transactions it runs one
+// after the other. Nothing here is shared with another reader, so one reader's failure or
+// unplugging cannot touch another. What came of the transactions is the caller's to keep.
 class ReaderSession {
 public:
     // Told how a transaction ended; may begin the reader's next one.
-    using Then = std::function<void(ReaderSession& session, EndCode endCode)>;
+    using Then = std::function<void(EndCode endCode)>;
 
     // A reader on a serial port; `keyboardIo` only serves the engine's driver check.
     ReaderSession(const PortMap& map, const PortName& portName, Clock& clock, PortIo& keyboardIo,
                   Pace pace, TransferPacer::Limits limits);
     // The reader in the keyboard line, reached through `keyboardIo` on the window's ticks.
     ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo);
+    virtual ~ReaderSession() = default;
     ReaderSession(const ReaderSession&) = delete;
     ReaderSession& operator=(const ReaderSession&) = delete;
 
@@ -50,38 +51,42 @@ public:
     void beginProbe();
     // A device command's transaction; `then` gets its outcome, concluded as the window concludes
     // it (a read-back written into `image`, when one is given), with the port told as given.
-    using Concluded = std::function<void(ReaderSession& session, const Outcome& outcome)>;
+    using Concluded = std::function<void(const Outcome& outcome)>;
     void run(DeviceTransaction transaction, std::string stage, Concluded then,
              SettingsImage* image = nullptr);
     // Whether the probe found a reader.
     bool answered() const { return answered_; }
     // Runs what can run now; tells `then` when the transaction has ended.
     void service();
-    // Ctrl+C: stops the transaction that runs and marks the reader unfinished. An open port is
+    // Ctrl+C: stops the transaction that runs and marks the reader interrupted. An open port is
     // kept until its line has been quiet for a moment (at most the echo limit), its bytes
     // dropped, so that the reply to a frame already sent cannot reach the next command.
     void interrupt();
     // A second Ctrl+C: the port is released at once.
     void release();
-    // The loop cannot watch the port: the reader fails at once with `why`.
+    // The loop cannot watch the port: the reader stops at once, failed for `why`.
     void abandon(const std::string& why);
+    // Ctrl+C stopped a transaction of the reader.
+    bool interrupted() const { return interrupted_; }
+    // Why the reader was abandoned; empty when it was not.
+    const std::string& abandonedFor() const { return abandonedFor_; }
 
     // A transaction runs, or the line is being waited on after an interrupt.
     bool running() const { return running_ || draining_; }
+    // Its first transaction has begun.
+    bool begun() const { return begun_; }
     std::optional<std::int64_t> deadline() const;
     ReaderPort& port() { return port_; }
     TransferEngine& engine() { return engine_; }
     // The transaction's failure, with the device the port leads to.
     Failure failure() const;
-    // The progress line's text: "programming 3/6", "done", "failed".
-    std::string progress() const;
+    // What it is doing, for a progress line: "waiting", "programming 3/6", "reader found" or
+    // "no reader" after a probe; "ended" after any other transaction, whose outcome the caller
+    // knows better.
+    virtual std::string progress() const;
 
-    // When the reader's first transaction began, and its last ended.
-    std::int64_t startedMs() const { return startedMs_; }
-    std::int64_t endedMs() const { return endedMs_; }
-
-    // Filled in by the command.
-    ReaderResult result;
+    // From the start of its first transaction to the end of its last.
+    std::int64_t elapsedMs() const { return endedMs_ - startedMs_; }
 
 private:
     void finishTransaction();
@@ -102,6 +107,8 @@ private:
     bool running_ = false;
     bool draining_ = false;
     bool answered_ = false;
+    bool interrupted_ = false;
+    std::string abandonedFor_;
     std::int64_t drainEndMs_ = 0;
     bool begun_ = false;
     std::int64_t startedMs_ = 0;

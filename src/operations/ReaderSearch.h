@@ -1,26 +1,25 @@
 #pragma once
 
-#include "cli/ReaderLoop.h"
-#include "cli/ReaderSession.h"
 #include "link/PortName.h"
 #include "link/TransferPacer.h"
+#include "operations/ReaderSession.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 class Clock;
-class CommandContext;
 class PortIo;
-class ProgressLines;
 
 // The search for readers: the window's probe, on COM1..COM9 (and, when asked, every USB serial
 // adapter under /dev/serial/by-id that none of them leads to, and the keyboard line) all at the
-// same time, each port by an engine of its own. For detect, and for the --all of a device command.
+// same time, each port by an engine of its own, served in one ReaderLoop. For r550ctl's detect,
+// and for the --all of its device commands.
 class ReaderSearch {
 public:
     // A port where a reader answered.
-    struct Reader {
+    struct Found {
         PortName portName;
         bool keyboardLine = false;
         std::string label;
@@ -30,8 +29,9 @@ public:
         std::int64_t milliseconds = 0;
     };
 
-    ReaderSearch(CommandContext& context, Clock& clock, PortIo& nullIo, Pace pace,
-                 TransferPacer::Limits limits);
+    // `byIdFolder`: where the system lists its USB serial adapters.
+    ReaderSearch(const PortMap& map, std::filesystem::path byIdFolder, Clock& clock, PortIo& nullIo,
+                 Pace pace, TransferPacer::Limits limits);
 
     // COM1..COM9; with `usb` also the adapters.
     void addSerialPorts(bool usb);
@@ -42,13 +42,11 @@ public:
 
     // Starts every probe; the caller runs them in its loop.
     std::vector<ReaderSession*> begin();
-    // Starts every probe and runs them in `loop`, with their progress lines.
-    ReaderLoop::Ending run(ReaderLoop& loop, ProgressLines& progress);
     // The message when no reader answered.
     std::string noneAnswered(bool keyboard) const;
 
     // What the probes found, in the order the ports were added.
-    std::vector<Reader> found() const;
+    std::vector<Found> found() const;
     // Ports that exist but could not be probed (in use, no permission), as notes to show.
     std::vector<std::string> unusable() const;
 
@@ -59,7 +57,8 @@ private:
         std::string mapCommand;
     };
 
-    CommandContext& context_;
+    const PortMap& map_;
+    std::filesystem::path byIdFolder_;
     Clock& clock_;
     PortIo& nullIo_;
     Pace pace_;
