@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "base/NearestWords.h"
 #include "cli/ExitCode.h"
 
 #include <algorithm>
@@ -61,25 +62,6 @@ const Subcommand kSubcommands[] = {
     {"names", "List the named settings and the values each takes", false, makeNamesCommand},
 };
 
-std::size_t editDistance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                              std::tolower(static_cast<unsigned char>(b[j - 1]));
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0U : 1U)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
 // CLI11's message as a sentence: capital first letter, a full stop at the end.
 std::string sentence(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -134,19 +116,6 @@ CommandLine::CommandLine(CommandContext& context)
     }
 }
 
-std::string CommandLine::nearestCommand(const std::string& word) const {
-    std::string nearest;
-    std::size_t best = 3; // more than two edits away is no longer a typing mistake
-    for (const Subcommand& entry : kSubcommands) {
-        const std::size_t distance = editDistance(word, entry.name);
-        if (distance < best) {
-            best = distance;
-            nearest = entry.name;
-        }
-    }
-    return nearest;
-}
-
 bool CommandLine::refuseUnknownCommand(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
@@ -159,10 +128,15 @@ bool CommandLine::refuseUnknownCommand(int argc, const char* const* argv) {
         if (known) {
             return false;
         }
-        const std::string nearest = nearestCommand(word);
+        std::vector<std::string_view> names;
+        for (const Subcommand& entry : kSubcommands) {
+            names.emplace_back(entry.name);
+        }
+        const std::vector<std::string_view> nearest = NearestWords::of(word, names);
         context_.error("'" + word + "' is not a command" +
-                       (nearest.empty() ? "; r550ctl --help lists them."
-                                        : "; did you mean '" + nearest + "'?"));
+                       (nearest.empty()
+                            ? "; r550ctl --help lists them."
+                            : "; did you mean '" + std::string(nearest.front()) + "'?"));
         return true;
     }
     return false;

@@ -26,8 +26,6 @@ private:
         std::unique_ptr<Command> command;
     };
 
-    // The word a mistyped command was meant to be; empty when none is close.
-    std::string nearestCommand(const std::string& word) const;
     // A command word that names no command: the message, or nothing.
     bool refuseUnknownCommand(int argc, const char* const* argv);
     int parseFailed(const CLI::ParseError& problem);
