@@ -2,7 +2,8 @@
 #include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/Reader.h"
-#include "cli/ReaderApply.h"
+#include "cli/SettingRecord.h"
+#include "operations/ReaderApply.h"
 #include "settings/SettingsImage.h"
 
 #include <memory>
@@ -10,6 +11,66 @@
 #include <string>
 
 namespace {
+
+std::string countOf(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " setting" : " settings");
+}
+
+// The reader's result from how the apply ended: one of the outcomes "unchanged", "changed",
+// "would change", "differs" (still, after programming) and "failed", with the JSON members
+// `error`, `changed` and `differences` ({name, reader, file}, typed), and with `list` a line
+// "name: reader → file" per setting after the result line.
+void takeApplied(Reader& reader, const ReaderApply::Result& applied, const SettingsImage& file,
+                 bool list) {
+    ReaderResult& result = reader.result;
+    nlohmann::ordered_json differences = nlohmann::ordered_json::array();
+    for (const SettingDifference& difference : applied.differences) {
+        const NamedSetting& setting = *difference.setting;
+        differences.push_back({{"name", setting.name},
+                               {"reader", SettingRecord::value(setting, *applied.readBack)},
+                               {"file", SettingRecord::value(setting, file)}});
+        if (list) {
+            result.lines.push_back(std::string(setting.name) + ": " + difference.second + " → " +
+                                   difference.first);
+        }
+    }
+    result.extra["changed"] = applied.changed;
+    result.extra["differences"] = differences;
+    const std::size_t count = applied.differences.size();
+    switch (applied.ending) {
+    case ReaderApply::Ending::Failed:
+        result.take(applied.failed);
+        result.reason = applied.during + result.reason;
+        result.word = "failed";
+        return;
+    case ReaderApply::Ending::Differs: {
+        std::string names;
+        for (const SettingDifference& difference : applied.left) {
+            names += (names.empty() ? "" : ", ") + std::string(difference.setting->name);
+        }
+        result.fail("", countOf(applied.left.size()) +
+                            (applied.left.size() == 1 ? " still differs" : " still differ") +
+                            " after programming: " + names);
+        result.status = ReaderResult::Status::Differs;
+        result.word = "differs";
+        return;
+    }
+    case ReaderApply::Ending::Unchanged:
+        result.word = "unchanged";
+        break;
+    case ReaderApply::Ending::WouldChange:
+        result.word = "would change";
+        result.detail = countOf(count) + " to change";
+        break;
+    case ReaderApply::Ending::Changed:
+        result.word = "changed";
+        result.detail = countOf(count) + " changed";
+        break;
+    }
+    result.status = ReaderResult::Status::Ok;
+    result.error.clear();
+    result.reason.clear();
+}
 
 // r550ctl apply FILE (--port N|PATH... | --all [--usb]) [--check] [--diff]: brings each reader
 // to FILE's settings, writing only to the readers that hold something else (ReaderApply), and
@@ -24,7 +85,11 @@ protected:
     void defineOwn(CLI::App& subcommand) override;
     std::optional<int> runOwnWay(CommandContext& context) override;
     std::optional<int> prepare(CommandContext& context) override;
-    void begin(Reader& session) override { apply_->begin(session); }
+    void begin(Reader& reader) override {
+        apply_->begin(reader, [this, &reader](const ReaderApply::Result& applied) {
+            takeApplied(reader, applied, image_, diff_);
+        });
+    }
 
 private:
     bool loadFile(CommandContext& context);
@@ -77,7 +142,7 @@ bool ApplyCommand::loadFile(CommandContext& context) {
     if (!loadSettingsFile(context, file_, image_)) {
         return false;
     }
-    apply_.emplace(image_, ReaderApply::Options{check_, diff_});
+    apply_.emplace(image_, check_);
     return true;
 }
 
@@ -97,7 +162,8 @@ int ApplyCommand::watch(CommandContext& context) {
     if (!context.parsePorts(portTexts(), ports) || !loadFile(context)) {
         return ExitCode::kUsage;
     }
-    ApplyWatch station(context, *apply_, ownKeys(), pace(), limits());
+    ApplyWatch station(
+        context, [this](Reader& reader) { begin(reader); }, ownKeys(), pace(), limits());
     for (const PortName& port : ports) {
         station.addPort(port);
     }

@@ -25,10 +25,10 @@ constexpr int kMostSettleMs = 1000;
 
 } // namespace
 
-ApplyWatch::ApplyWatch(CommandContext& context, const ReaderApply& apply,
+ApplyWatch::ApplyWatch(CommandContext& context, std::function<void(Reader&)> beginReader,
                        std::vector<std::string> ownKeys, Pace pace, TransferPacer::Limits limits)
-    : context_(context), apply_(apply), ownKeys_(std::move(ownKeys)), pace_(pace), limits_(limits) {
-}
+    : context_(context), beginReader_(std::move(beginReader)), ownKeys_(std::move(ownKeys)),
+      pace_(pace), limits_(limits) {}
 
 std::string ApplyWatch::watchedText() const {
     std::string text;
@@ -94,7 +94,7 @@ bool ApplyWatch::applyTo(const std::vector<PortName>& ports, InterruptSignals& s
         readers.push_back(
             std::make_unique<Reader>(context_.portMap(), port, clock, nullIo, pace_, limits_));
         sessions.push_back(readers.back().get());
-        apply_.begin(*readers.back());
+        beginReader_(*readers.back());
     }
     ReaderLoop loop(clock, signals);
     const ReaderLoop::Ending ending = loop.run(sessions);

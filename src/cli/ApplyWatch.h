@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cli/ReaderApply.h"
 #include "link/PortName.h"
 #include "link/TransferPacer.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,9 +21,10 @@ class Reader;
 // and of those that failed, with their ports.
 class ApplyWatch {
 public:
-    // `ownKeys`: apply's own keys of a reader's JSON object.
-    ApplyWatch(CommandContext& context, const ReaderApply& apply, std::vector<std::string> ownKeys,
-               Pace pace, TransferPacer::Limits limits);
+    // `beginReader` starts the apply on a reader that appeared; `ownKeys`: apply's own keys of a
+    // reader's JSON object.
+    ApplyWatch(CommandContext& context, std::function<void(Reader&)> beginReader,
+               std::vector<std::string> ownKeys, Pace pace, TransferPacer::Limits limits);
 
     void addPort(const PortName& portName) { ports_.push_back(portName); }
     void addFolder(const std::filesystem::path& folder) { folder_ = folder; }
@@ -41,7 +42,7 @@ private:
     std::string watchedText() const;
 
     CommandContext& context_;
-    const ReaderApply& apply_;
+    std::function<void(Reader&)> beginReader_;
     std::vector<std::string> ownKeys_;
     Pace pace_;
     TransferPacer::Limits limits_;
