@@ -3,32 +3,30 @@
 #include "cli/ExitCode.h"
 #include "cli/SwipeReport.h"
 #include "link/PortName.h"
-#include "link/SerialLink.h"
 #include "operations/FailureDescription.h"
 #include "settings/CodeText.h"
-#include "swipe/BurstSplitter.h"
 #include "swipe/SwipeDecoder.h"
+#include "swipe/SwipeListener.h"
+#include "swipe/SwipeMonitor.h"
 #include "swipe/SwipeText.h"
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <poll.h>
 #include <system_error>
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
 using WallClock = std::chrono::system_clock;
 
 // A burst ends after the line has been quiet this long: about 19 character times at 9600 bit/s,
 // far more than a reader leaves between the bytes of one swipe.
 constexpr std::chrono::milliseconds kQuietTime{20};
+// The reader's line rate, as the window's device commands use it.
+constexpr int kLineRate = 9600;
 
 // Local time to the millisecond in ISO 8601, with the offset: 2025-01-31T12:34:56.789+01:00.
 std::string timeStamp(WallClock::time_point at) {
@@ -48,102 +46,29 @@ std::string timeStamp(WallClock::time_point at) {
            zone.substr(3);
 }
 
-int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
-    if (!deadline) {
-        return -1;
-    }
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
-    return left.count() < 0 ? 0 : static_cast<int>(left.count());
-}
-
-// The monitor's loop over one open link: waits for bytes or a signal, never by polling on a
-// timer, and prints each burst as it completes.
+// Prints each burst a SwipeMonitor hears: its time and its codes, or with --decode its tracks
+// and fields.
 class Monitor {
 public:
-    Monitor(CommandContext& context, SerialLink& link, InterruptSignals& signals, std::string label,
-            bool hex, bool decode, bool showNumbers)
-        : context_(context), link_(link), signals_(signals), label_(std::move(label)), hex_(hex),
-          decode_(decode), showNumbers_(showNumbers) {}
+    Monitor(CommandContext& context, std::string label, bool hex, bool decode, bool showNumbers)
+        : context_(context), label_(std::move(label)), hex_(hex), decode_(decode),
+          showNumbers_(showNumbers) {}
 
-    int run();
+    void printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time_point began);
 
 private:
-    // Reads everything that has arrived. False when the device has gone.
-    bool readArrived();
-    void printBurst(const std::vector<std::uint8_t>& bytes);
     // --decode: the swipe's tracks and fields.
     void printDecoded(const std::string& at, const DecodedSwipe& swipe);
-    void printComplete();
 
     CommandContext& context_;
-    SerialLink& link_;
-    InterruptSignals& signals_;
     std::string label_;
     bool hex_;
     bool decode_;
     bool showNumbers_; // card numbers whole; otherwise their first six and last four digits
-
-    BurstSplitter splitter_{kQuietTime};
-    WallClock::time_point burstStart_{};
 };
 
-int Monitor::run() {
-    for (;;) {
-        std::array<pollfd, 2> fds{
-            {{signals_.descriptor(), POLLIN, 0}, {link_.descriptor(), POLLIN, 0}}};
-        const int ready = ::poll(fds.data(), fds.size(), pollTimeout(splitter_.deadline()));
-        if (ready < 0 && errno != EINTR) {
-            context_.error(std::string("poll: ") + std::strerror(errno));
-            return ExitCode::kError;
-        }
-        if ((fds[0].revents & POLLIN) != 0 && signals_.take() != 0) {
-            // What came before the interruption is still shown.
-            readArrived();
-            while (const std::optional<std::vector<std::uint8_t>> burst = splitter_.takeRest()) {
-                printBurst(*burst);
-            }
-            return ExitCode::kInterrupted;
-        }
-        if (fds[1].revents != 0 && !readArrived()) {
-            while (const std::optional<std::vector<std::uint8_t>> burst = splitter_.takeRest()) {
-                printBurst(*burst);
-            }
-            context_.error(label_ + ": " + briefFailure(link_.lastFailure()));
-            return ExitCode::kReaderFailed;
-        }
-        printComplete();
-    }
-}
-
-bool Monitor::readArrived() {
-    std::array<std::uint8_t, 512> buffer{};
-    for (;;) {
-        const ReadResult read = link_.read(buffer.data(), static_cast<int>(buffer.size()));
-        if (read.status != ReadStatus::Data) {
-            return !read.gone();
-        }
-        const int n = read.count;
-        // A burst whose quiet time passed before these bytes came (the loop woke late) is
-        // finished: it is printed before they start the next one.
-        printComplete();
-        if (splitter_.empty()) {
-            burstStart_ = WallClock::now();
-        }
-        splitter_.add(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
-                      SteadyClock::now());
-        printComplete();
-    }
-}
-
-void Monitor::printComplete() {
-    while (const std::optional<std::vector<std::uint8_t>> burst =
-               splitter_.take(SteadyClock::now())) {
-        printBurst(*burst);
-    }
-}
-
-void Monitor::printBurst(const std::vector<std::uint8_t>& bytes) {
-    const std::string at = timeStamp(burstStart_);
+void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time_point began) {
+    const std::string at = timeStamp(began);
     // A card number is shown hidden but for its first six and last four digits, raw bytes too.
     const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
     if (decode_) {
@@ -179,7 +104,7 @@ void Monitor::printDecoded(const std::string& at, const DecodedSwipe& swipe) {
         context_.printJson(object);
         return;
     }
-    const std::vector<std::string> lines = SwipeReport::lines(swipe, numbers);
+    const std::vector<std::string> lines = SwipeText::lines(swipe, numbers);
     std::string first = at + "  " + lines.front();
     if (hex_) {
         first += "  [" + CodeText::hex(SwipeText::shownBytes(swipe, numbers)) + "]";
@@ -230,12 +155,12 @@ int MonitorCommand::run(CommandContext& context) {
     if (!context.signalsReady(signals)) {
         return ExitCode::kError;
     }
-    SerialLink link(context.portMap());
-    const bool opened = link.open(*portName);
+    SwipeListener listener(context.portMap());
+    const bool opened = listener.open(*portName, kLineRate);
     const std::optional<std::filesystem::path> device = portName->resolve(context.portMap());
     const std::string deviceName = device ? device->string() : std::string();
     if (!opened) {
-        context.error(portName->label() + ": " + briefFailure(link.lastFailure()));
+        context.error(portName->label() + ": " + briefFailure(listener.lastFailure()));
         return ExitCode::kReaderFailed;
     }
     const std::string where = portName->portNumber() != 0
@@ -243,13 +168,24 @@ int MonitorCommand::run(CommandContext& context) {
                                   : portName->label();
     context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
 
-    Monitor monitor(context, link, signals, portName->label(), hex_, decode_, showNumbers_);
-    const int result = monitor.run();
-    link.close();
-    if (result == ExitCode::kInterrupted) {
+    Monitor monitor(context, portName->label(), hex_, decode_, showNumbers_);
+    SwipeMonitor hearing(listener, signals, kQuietTime);
+    const SwipeMonitor::Ending ending =
+        hearing.run([&monitor](const std::vector<std::uint8_t>& burst,
+                               WallClock::time_point began) { monitor.printBurst(burst, began); });
+    listener.close();
+    switch (ending) {
+    case SwipeMonitor::Ending::Interrupted:
         context.note("interrupted; " + portName->label() + " released");
+        return ExitCode::kInterrupted;
+    case SwipeMonitor::Ending::Gone:
+        context.error(portName->label() + ": " + briefFailure(listener.lastFailure()));
+        return ExitCode::kReaderFailed;
+    case SwipeMonitor::Ending::Failed:
+        break;
     }
-    return result;
+    context.error(hearing.error());
+    return ExitCode::kError;
 }
 
 } // namespace

@@ -16,13 +16,6 @@ std::string keyOf(const std::string& name) {
     return key;
 }
 
-std::string lowerFirst(std::string text) {
-    if (!text.empty()) {
-        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-    }
-    return text;
-}
-
 // A part as a stable word for scripts.
 std::string partWord(SwipePart part) {
     switch (part) {
@@ -68,27 +61,6 @@ nlohmann::ordered_json trackJson(const DecodedSwipe& swipe, const DecodedTrack& 
 }
 
 } // namespace
-
-std::vector<std::string> SwipeReport::lines(const DecodedSwipe& swipe, bool showNumbers) {
-    std::vector<std::string> lines{SwipeText::codes(swipe, showNumbers)};
-    for (const SwipeText::Piece& piece : SwipeText::pieces(swipe, showNumbers)) {
-        if (piece.part != SwipePart::Data && piece.part != SwipePart::StartSentinel &&
-            piece.part != SwipePart::EndSentinel) {
-            lines.push_back("  " + SwipeText::partName(piece.part, piece.track) + ": " +
-                            piece.text);
-        }
-    }
-    for (const DecodedTrack& track : swipe.tracks) {
-        std::string line = "  " + lowerFirst(SwipeText::heading(track)) + ":";
-        const char* separator = " ";
-        for (const SwipeText::Row& row : SwipeText::rows(swipe, track, showNumbers)) {
-            line += separator + lowerFirst(row.name) + " " + row.value;
-            separator = ", ";
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 void SwipeReport::addJson(nlohmann::ordered_json& object, const DecodedSwipe& swipe,
                           bool showNumbers) {

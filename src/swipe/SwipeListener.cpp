@@ -24,14 +24,14 @@ constexpr std::array<std::pair<int, speed_t>, 7> kSpeeds{{{600, B600},
 
 } // namespace
 
-bool SwipeListener::open(int portNumber, int bitsPerSecond) {
+bool SwipeListener::open(const PortName& port, int bitsPerSecond) {
     speedFailure_ = {};
-    if (!link_.open(portNumber)) {
+    if (!link_.open(port)) {
         return false;
     }
     if (!setSpeed(bitsPerSecond)) {
         speedFailure_.kind = FailureKind::NotSerial;
-        speedFailure_.port = portNumber;
+        speedFailure_.port = port.portNumber();
         speedFailure_.systemError = errno;
         link_.close();
         return false;

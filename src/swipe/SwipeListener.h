@@ -21,8 +21,8 @@ public:
     SwipeListener() = default;
     explicit SwipeListener(PortMap map) : link_(std::move(map)) {}
 
-    // Opens COMn at this speed. False with the reason in lastFailure().
-    bool open(int portNumber, int bitsPerSecond);
+    // Opens the port at this speed. False with the reason in lastFailure().
+    bool open(const PortName& port, int bitsPerSecond);
     void close() { link_.close(); }
     bool isOpen() const { return link_.isOpen(); }
     // For a caller that waits for bytes in poll() or a socket notifier; -1 when closed.

@@ -2,7 +2,19 @@
 
 #include "settings/CodeText.h"
 
+#include <cctype>
 #include <vector>
+
+namespace {
+
+std::string lowerFirst(std::string text) {
+    if (!text.empty()) {
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    }
+    return text;
+}
+
+} // namespace
 
 std::vector<std::uint8_t> SwipeText::shownBytes(const DecodedSwipe& swipe, bool showNumbers) {
     std::vector<std::uint8_t> shown = swipe.bytes;
@@ -91,4 +103,24 @@ std::vector<SwipeText::Row> SwipeText::rows(const DecodedSwipe& swipe, const Dec
 
 std::string SwipeText::luhnText(bool valid) {
     return valid ? "passes" : "fails";
+}
+
+std::vector<std::string> SwipeText::lines(const DecodedSwipe& swipe, bool showNumbers) {
+    std::vector<std::string> lines{codes(swipe, showNumbers)};
+    for (const SwipeText::Piece& piece : pieces(swipe, showNumbers)) {
+        if (piece.part != SwipePart::Data && piece.part != SwipePart::StartSentinel &&
+            piece.part != SwipePart::EndSentinel) {
+            lines.push_back("  " + partName(piece.part, piece.track) + ": " + piece.text);
+        }
+    }
+    for (const DecodedTrack& track : swipe.tracks) {
+        std::string line = "  " + lowerFirst(heading(track)) + ":";
+        const char* separator = " ";
+        for (const SwipeText::Row& row : rows(swipe, track, showNumbers)) {
+            line += separator + lowerFirst(row.name) + " " + row.value;
+            separator = ", ";
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }

@@ -41,6 +41,9 @@ public:
     static std::string heading(const DecodedTrack& track);
     static std::vector<Row> rows(const DecodedSwipe& swipe, const DecodedTrack& track,
                                  bool showNumbers);
+    // The swipe's code text, then an indented line per marked part and per track with its
+    // fields: "  track 2, ISO 7813: data ..., account number 411111******1111, luhn check passes".
+    static std::vector<std::string> lines(const DecodedSwipe& swipe, bool showNumbers);
     // "passes" or "fails": the Luhn check of an account number.
     static std::string luhnText(bool valid);
 };

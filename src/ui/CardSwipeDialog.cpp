@@ -177,7 +177,7 @@ void CardSwipeDialog::buildLayout() {
 
 void CardSwipeDialog::listenOnSerialPort(int port, int bitsPerSecond) {
     listener_ = std::make_unique<SwipeListener>();
-    if (!listener_->open(port, bitsPerSecond)) {
+    if (!listener_->open(PortName::number(port), bitsPerSecond)) {
         status_->setText(qText(describeFailure(listener_->lastFailure())));
         return;
     }

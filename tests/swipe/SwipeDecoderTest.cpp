@@ -112,6 +112,19 @@ TEST(SwipeDecoder, SplitsEachFormatIntoTracksAndFieldsWithNumbersHidden) {
     }
 }
 
+TEST(SwipeText, LinesHideTheNumberUnlessAsked) {
+    // A reader at factory values: no sentinels, each track followed by {13}{10}.
+    const DecodedSwipe swipe = SwipeDecoder().decode(*CodeText::parse(
+        "B4111111111111111^TEST/CARD^2512101{13}{10}4111111111111111=2512101{13}{10}"));
+    const std::vector<std::string> hidden = SwipeText::lines(swipe, false);
+    ASSERT_EQ(hidden.size(), 5u);
+    EXPECT_EQ(hidden[1], "  unrecognised: {13}{10}");
+    EXPECT_EQ(hidden[4], "  track 2, ISO 7813, without sentinels: data 411111******1111=2512101, "
+                         "account number 411111******1111, luhn check passes, expiry 2512, "
+                         "service code 101");
+    EXPECT_EQ(SwipeText::lines(swipe, true)[0].find("4111111111111111"), 1u);
+}
+
 TEST(SwipeDecoder, ReadsASwipeOf4096Bytes) {
     const std::string card = "%B4111111111111111^TEST/CARD^2512101?";
     std::string text;
