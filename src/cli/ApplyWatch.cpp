@@ -2,7 +2,6 @@
 
 #include "base/InterruptSignals.h"
 #include "cli/CommandContext.h"
-#include "cli/DeviceCommand.h"
 #include "cli/ExitCode.h"
 #include "cli/Reader.h"
 #include "link/NullPortIo.h"
@@ -10,20 +9,10 @@
 #include "link/SteadyClock.h"
 #include "operations/ReaderLoop.h"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <poll.h>
 #include <utility>
-
-namespace {
-
-// How long the watched folders must be still before a look, and the most a look waits for it.
-constexpr int kQuietMs = 100;
-constexpr int kMostSettleMs = 1000;
-
-} // namespace
 
 ApplyWatch::ApplyWatch(CommandContext& context, std::function<void(Reader&)> beginReader,
                        std::vector<std::string> ownKeys, Pace pace, TransferPacer::Limits limits)
@@ -58,29 +47,22 @@ int ApplyWatch::run() {
         watcher.addFolder(*folder_);
     }
     context_.note("watching " + watchedText() + "; Ctrl+C ends");
-    std::vector<PortName> appeared = watcher.look();
     for (;;) {
-        if (!appeared.empty() && !applyTo(appeared, signals)) {
+        const std::optional<std::vector<PortName>> appeared = watcher.next(signals, error);
+        if (!appeared) {
+            if (error.empty()) {
+                return finish(false);
+            }
+            context_.error(error);
+            return ExitCode::kReaderFailed;
+        }
+        if (!applyTo(*appeared, signals)) {
             return finish(true);
         }
         if (!loopError_.empty()) {
             context_.error(loopError_);
             finish(false);
             return ExitCode::kReaderFailed;
-        }
-        std::array<pollfd, 2> waits{
-            {{signals.descriptor(), POLLIN, 0}, {watcher.descriptor(), POLLIN, 0}}};
-        if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
-            context_.error(std::string("poll: ") + std::strerror(errno));
-            return ExitCode::kReaderFailed;
-        }
-        if ((waits[0].revents & POLLIN) != 0 && signals.take() != 0) {
-            return finish(false);
-        }
-        appeared.clear();
-        if ((waits[1].revents & POLLIN) != 0) {
-            watcher.settle(kQuietMs, kMostSettleMs);
-            appeared = watcher.look();
         }
     }
 }
@@ -123,20 +105,14 @@ void ApplyWatch::report(const Reader& session) {
         failedPorts_.push_back(session.label());
     }
     if (context_.json) {
-        nlohmann::ordered_json object = DeviceCommand::resultJson(session, ownKeys_);
+        nlohmann::ordered_json object = session.json(ownKeys_);
         object["count"] = count_;
         context_.printJson(object);
         return;
     }
-    const std::string word = result.outcomeWord();
-    const std::string& tail = result.reason.empty() ? result.detail : result.reason;
-    context_.printLine(std::to_string(count_) + "  " + session.label() + "  " +
-                       (session.device().empty() ? "-" : session.device()) + "  " + word + "  " +
-                       std::to_string(result.milliseconds) + " ms" +
-                       (tail.empty() ? "" : "  " + tail));
-    for (const std::string& line : result.lines) {
-        context_.printLine("  " + line);
-    }
+    std::vector<std::vector<std::string>> rows = session.rows();
+    rows.front().insert(rows.front().begin(), std::to_string(count_));
+    context_.printRows(rows);
 }
 
 int ApplyWatch::finish(bool cutShort) {

@@ -1,6 +1,7 @@
 #include "cli/CommandContext.h"
 
 #include "base/InterruptSignals.h"
+#include "link/PortIoSelection.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFileContents.h"
 
@@ -111,6 +112,14 @@ bool CommandContext::parsePorts(const std::vector<std::string>& texts,
         }
     }
     return true;
+}
+
+bool CommandContext::portIoSettingUsable() {
+    const std::string problem = portIoSettingProblem(std::getenv("R550_PORT_IO"));
+    if (!problem.empty()) {
+        error(problem);
+    }
+    return problem.empty();
 }
 
 bool CommandContext::signalsReady(const InterruptSignals& signals) {

@@ -65,6 +65,8 @@ public:
     // --port texts as ports, each device once however it was named; false with the message shown
     // for a text that names no port.
     bool parsePorts(const std::vector<std::string>& texts, std::vector<PortName>& ports);
+    // False, with the message shown, when R550_PORT_IO names no way to the keyboard controller.
+    bool portIoSettingUsable();
     // Ctrl+C and the other interrupt signals taken: false with the message shown when they
     // cannot be.
     bool signalsReady(const InterruptSignals& signals);

@@ -99,9 +99,7 @@ int DetectCommand::run(CommandContext& context) {
                       "r550ctl can read only from a terminal on standard input.");
         return ExitCode::kUsage;
     }
-    if (const std::string problem = portIoSettingProblem(std::getenv("R550_PORT_IO"));
-        keyboard_ && !problem.empty()) {
-        context.error(problem);
+    if (keyboard_ && !context.portIoSettingUsable()) {
         return ExitCode::kUsage;
     }
     if (keyboard_ && !takeKeyboard(context)) {

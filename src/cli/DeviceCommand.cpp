@@ -112,9 +112,7 @@ std::optional<int> DeviceCommand::checkSelection(CommandContext& context,
         context.error("--usb goes with --all.");
         return ExitCode::kUsage;
     }
-    if (const std::string problem = portIoSettingProblem(std::getenv("R550_PORT_IO"));
-        keyboard_ && !problem.empty()) {
-        context.error(problem);
+    if (keyboard_ && !context.portIoSettingUsable()) {
         return ExitCode::kUsage;
     }
     if (!context.parsePorts(portTexts_, ports)) {
@@ -239,37 +237,17 @@ int DeviceCommand::finish(CommandContext& context, int ending) {
     return ReaderResult::exitCode(results, interrupted);
 }
 
-nlohmann::ordered_json DeviceCommand::resultJson(const Reader& reader,
-                                                 const std::vector<std::string>& ownKeys) {
-    const ReaderResult& result = reader.result;
-    nlohmann::ordered_json object{{"port", reader.label()},
-                                  {"device", CommandContext::textOrNull(reader.device())},
-                                  {"outcome", result.outcomeWord()},
-                                  {"error", CommandContext::textOrNull(result.error)},
-                                  {"reason", CommandContext::textOrNull(result.reason)},
-                                  {"ms", result.milliseconds}};
-    for (const std::string& key : ownKeys) {
-        object[key] = result.extra.contains(key) ? result.extra[key] : nullptr;
-    }
-    return object;
-}
-
 // One line per reader, the columns lined up: port, device, outcome, time, reason or detail; then
 // the lines a command adds for the reader. Or one JSON object per reader, every key present.
 void DeviceCommand::printResults(CommandContext& context) const {
     std::vector<std::vector<std::string>> rows;
     for (const Reader* reader : readers_) {
-        const ReaderResult& result = reader->result;
         if (context.json) {
-            context.printJson(resultJson(*reader, ownKeys_));
+            context.printJson(reader->json(ownKeys_));
             continue;
         }
-        rows.push_back({reader->label(), reader->device().empty() ? "-" : reader->device(),
-                        result.outcomeWord(), std::to_string(result.milliseconds) + " ms",
-                        result.reason.empty() ? result.detail : result.reason});
-        for (const std::string& line : result.lines) {
-            rows.push_back({"  " + line});
-        }
+        const std::vector<std::vector<std::string>> own = reader->rows();
+        rows.insert(rows.end(), own.begin(), own.end());
     }
     context.printRows(rows, {3});
 }

@@ -28,10 +28,6 @@ public:
     void define(CLI::App& subcommand) final;
     int run(CommandContext& context) final;
 
-    // A reader's result as the one JSON object printed for it, with the command's own keys.
-    static nlohmann::ordered_json resultJson(const Reader& reader,
-                                             const std::vector<std::string>& ownKeys);
-
 protected:
     // `offersKeyboard`: the command also goes through the keyboard controller (--keyboard).
     DeviceCommand(bool offersKeyboard, std::vector<std::string> ownKeys)

@@ -1,5 +1,7 @@
 #include "cli/Reader.h"
 
+#include "cli/CommandContext.h"
+
 void Reader::settle() {
     result.milliseconds = elapsedMs();
     if (interrupted()) {
@@ -29,4 +31,28 @@ std::string Reader::progress() const {
     default:
         return result.outcomeWord();
     }
+}
+
+std::vector<std::vector<std::string>> Reader::rows() const {
+    std::vector<std::vector<std::string>> rows{
+        {label(), device().empty() ? "-" : device(), result.outcomeWord(),
+         std::to_string(result.milliseconds) + " ms",
+         result.reason.empty() ? result.detail : result.reason}};
+    for (const std::string& line : result.lines) {
+        rows.push_back({"  " + line});
+    }
+    return rows;
+}
+
+nlohmann::ordered_json Reader::json(const std::vector<std::string>& ownKeys) const {
+    nlohmann::ordered_json object{{"port", label()},
+                                  {"device", CommandContext::textOrNull(device())},
+                                  {"outcome", result.outcomeWord()},
+                                  {"error", CommandContext::textOrNull(result.error)},
+                                  {"reason", CommandContext::textOrNull(result.reason)},
+                                  {"ms", result.milliseconds}};
+    for (const std::string& key : ownKeys) {
+        object[key] = result.extra.contains(key) ? result.extra[key] : nullptr;
+    }
+    return object;
 }

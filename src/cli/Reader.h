@@ -3,7 +3,9 @@
 #include "cli/ReaderResult.h"
 #include "operations/ReaderSession.h"
 
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 // One reader of an r550ctl device command: the session that runs its transactions, and the
 // result the command makes of them.
@@ -18,4 +20,10 @@ public:
     void settle();
     // While it runs, what it is doing; then how it ended: "done", "failed: why", "differs", ...
     std::string progress() const override;
+
+    // Its row of the results: port, device, outcome, time, reason or detail; then a row of one
+    // cell for each line the command added.
+    std::vector<std::vector<std::string>> rows() const;
+    // Its JSON object, with the command's own keys (null where it has none).
+    nlohmann::ordered_json json(const std::vector<std::string>& ownKeys) const;
 };

@@ -1,5 +1,7 @@
 #include "link/PortWatcher.h"
 
+#include "base/InterruptSignals.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -10,6 +12,10 @@
 #include <unistd.h>
 
 namespace {
+
+// How long the watched folders must be still before a look, and the most a look waits for it.
+constexpr int kQuietMs = 100;
+constexpr int kMostSettleMs = 1000;
 
 namespace fs = std::filesystem;
 
@@ -138,4 +144,31 @@ std::vector<PortName> PortWatcher::look() {
     present_ = std::move(now);
     looked_ = true;
     return appeared;
+}
+
+std::optional<std::vector<PortName>> PortWatcher::next(InterruptSignals& signals,
+                                                       std::string& error) {
+    if (!looked_) {
+        std::vector<PortName> present = look();
+        if (!present.empty()) {
+            return present;
+        }
+    }
+    for (;;) {
+        std::array<pollfd, 2> waits{{{signals.descriptor(), POLLIN, 0}, {descriptor(), POLLIN, 0}}};
+        if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
+            error = std::string("poll: ") + std::strerror(errno);
+            return std::nullopt;
+        }
+        if ((waits[0].revents & POLLIN) != 0 && signals.take() != 0) {
+            return std::nullopt;
+        }
+        if ((waits[1].revents & POLLIN) != 0) {
+            settle(kQuietMs, kMostSettleMs);
+            std::vector<PortName> appeared = look();
+            if (!appeared.empty()) {
+                return appeared;
+            }
+        }
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 // links lead through, and the adapter folder; each batch of events brings one new look. A
 // device is known by the entry and the node behind it, so one that was unplugged and plugged
 // in again, or a link made anew, appears again.
+class InterruptSignals;
+
 class PortWatcher {
 public:
     explicit PortWatcher(const PortMap& map) : map_(map) {}
@@ -29,15 +32,18 @@ public:
     // Readable when something changed in a watched folder.
     int descriptor() const { return inotify_.get(); }
 
+    // The ports whose device appeared since the last look, each device once: at once those
+    // present at the first look, then after waiting for the next change. Nothing when Ctrl+C
+    // came (`signals`) or the wait failed (`error` says why then).
+    std::optional<std::vector<PortName>> next(InterruptSignals& signals, std::string& error);
+
+private:
     // Waits until no event has come for `quietMs` (a link is often made under a passing name and
     // renamed; a new adapter's entries come one by one), at most `mostMs` in all.
     void settle(int quietMs, int mostMs);
     // Takes the events that wait (none is needed for the first look), watches the folders the
-    // ports now lead through, and gives the ports whose device appeared since the last look,
-    // each device once.
+    // ports now lead through, and gives the ports whose device appeared since the last look.
     std::vector<PortName> look();
-
-private:
     void watch(const std::filesystem::path& place);
     void watchChain(const std::filesystem::path& entry);
     void drain();
