@@ -1,15 +1,14 @@
 #include "cli/CommandContext.h"
 
 #include "base/InterruptSignals.h"
+#include "base/TextTable.h"
 #include "link/PortIoSelection.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFileContents.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <utility>
 
 CommandContext::CommandContext(PortMap portMap, std::filesystem::path byIdFolder, std::ostream& out,
@@ -46,29 +45,7 @@ void CommandContext::printJson(const nlohmann::ordered_json& object) {
 
 void CommandContext::printRows(const std::vector<std::vector<std::string>>& rows,
                                const std::vector<std::size_t>& rightAligned) {
-    std::vector<std::size_t> widths;
-    for (const std::vector<std::string>& row : rows) {
-        if (row.size() < 2) {
-            continue; // a line of its own, such as a detail under a reader's line
-        }
-        widths.resize(std::max(widths.size(), row.size()));
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
-        }
-    }
-    for (const std::vector<std::string>& row : rows) {
-        std::string line;
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            if (column + 1 == row.size()) {
-                line += row[column];
-                break;
-            }
-            const std::string gap(widths[column] - row[column].size(), ' ');
-            const bool right =
-                std::find(rightAligned.begin(), rightAligned.end(), column) != rightAligned.end();
-            line += right ? gap + row[column] + "  " : row[column] + gap + "  ";
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
+    for (const std::string& line : tableLines(rows, rightAligned)) {
         printLine(line);
     }
 }
@@ -96,22 +73,11 @@ bool CommandContext::outputComplete() {
 
 bool CommandContext::parsePorts(const std::vector<std::string>& texts,
                                 std::vector<PortName>& ports) {
-    std::set<std::string> labels;
-    std::set<std::string> devices;
-    for (const std::string& text : texts) {
-        const std::optional<PortName> port = PortName::parse(text);
-        if (!port) {
-            error(PortName::notAPort(text));
-            return false;
-        }
-        // A second open of the same device would only fail.
-        const std::string device = port->canonicalDevice(portMap_);
-        if (labels.insert(port->label()).second &&
-            (device.empty() || devices.insert(device).second)) {
-            ports.push_back(*port);
-        }
+    const std::optional<std::string> problem = PortName::parseEach(texts, portMap_, ports);
+    if (problem) {
+        error(*problem);
     }
-    return true;
+    return !problem;
 }
 
 bool CommandContext::portIoSettingUsable() {

@@ -46,9 +46,7 @@ public:
     // One JSON object as one line on stdout, its members in the order they were set. Bytes that
     // are not UTF-8 (a device path may hold any) are replaced instead of failing the whole line.
     void printJson(const nlohmann::ordered_json& object);
-    // Rows of cells as lines, each column as wide as its widest cell; the columns in
-    // `rightAligned` are aligned on the right, the last one is never padded. A row of one cell is
-    // a line of its own.
+    // Rows of cells as lines, the columns lined up (see tableLines).
     void printRows(const std::vector<std::vector<std::string>>& rows,
                    const std::vector<std::size_t>& rightAligned = {});
     // "r550ctl: TEXT" on stderr, whatever --quiet says.
@@ -56,8 +54,6 @@ public:
     // "r550ctl: TEXT" on stderr, unless --quiet.
     void note(const std::string& text);
 
-    // The errno of the first write to stdout that failed, 0 while all succeeded.
-    int outputError() const { return outputError_; }
     // Checks that stdout took everything, at the end of a command: false, with the message
     // shown, when a write failed.
     bool outputComplete();

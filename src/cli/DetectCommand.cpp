@@ -18,9 +18,6 @@
 
 namespace {
 
-// How often the wait for keyboard access asks again (an authentication may be under way).
-constexpr int kAccessPollMs = 100;
-
 // r550ctl detect [--usb] [--keyboard] [--pace reader|window]: the window's probe on COM1..COM9 at
 // the same time, plus the USB serial adapters (--usb) and the keyboard line (--keyboard); prints
 // each reader that answered, and for an adapter that no port number leads to, the line that maps
@@ -54,11 +51,7 @@ private:
 
 bool DetectCommand::takeKeyboard(CommandContext& context) {
     keyboardIo_ = makePortIo(std::getenv("R550_PORT_IO"), true, clock_, clock_.nowMilliseconds());
-    PortAccess access = keyboardIo_->requestAccess();
-    while (access == PortAccess::Pending) {
-        clock_.sleepMilliseconds(kAccessPollMs);
-        access = keyboardIo_->requestAccess();
-    }
+    const PortAccess access = KeyboardPortLink(*keyboardIo_, clock_).awaitAccess();
     if (access == PortAccess::Granted) {
         return true;
     }

@@ -1,4 +1,5 @@
 #include "base/InterruptSignals.h"
+#include "base/TimeText.h"
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "cli/SwipeReport.h"
@@ -10,9 +11,6 @@
 #include "swipe/SwipeMonitor.h"
 #include "swipe/SwipeText.h"
 
-#include <array>
-#include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -27,24 +25,6 @@ using WallClock = std::chrono::system_clock;
 constexpr std::chrono::milliseconds kQuietTime{20};
 // The reader's line rate, as the window's device commands use it.
 constexpr int kLineRate = 9600;
-
-// Local time to the millisecond in ISO 8601, with the offset: 2025-01-31T12:34:56.789+01:00.
-std::string timeStamp(WallClock::time_point at) {
-    const std::time_t seconds = WallClock::to_time_t(at);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    std::array<char, 32> text{};
-    std::array<char, 8> offset{};
-    const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S", &local);
-    std::strftime(offset.data(), offset.size(), "%z", &local);
-    const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() % 1000;
-    std::array<char, 8> fraction{};
-    std::snprintf(fraction.data(), fraction.size(), ".%03d", static_cast<int>(milliseconds));
-    const std::string zone(offset.data());
-    return std::string(text.data(), length) + fraction.data() + zone.substr(0, 3) + ":" +
-           zone.substr(3);
-}
 
 // Prints each burst a SwipeMonitor hears: its time and its codes, or with --decode its tracks
 // and fields.
@@ -68,7 +48,7 @@ private:
 };
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time_point began) {
-    const std::string at = timeStamp(began);
+    const std::string at = isoLocalTime(began);
     // A card number is shown hidden but for its first six and last four digits, raw bytes too.
     const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
     if (decode_) {

@@ -27,6 +27,15 @@ PortAccess KeyboardPortLink::requestAccess() {
     return io_.requestAccess();
 }
 
+PortAccess KeyboardPortLink::awaitAccess() {
+    PortAccess access = io_.requestAccess();
+    while (access == PortAccess::Pending) {
+        clock_.sleepMilliseconds(kAccessPollMs);
+        access = io_.requestAccess();
+    }
+    return access;
+}
+
 FailureKind KeyboardPortLink::accessFailure(PortAccess access) {
     switch (access) {
     case PortAccess::Granted:

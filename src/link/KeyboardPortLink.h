@@ -17,6 +17,8 @@ class KeyboardPortLink {
 public:
     static constexpr std::uint16_t kPort = 0x60;
     static constexpr int kPauseMs = 100;
+    // How often a wait for access asks again.
+    static constexpr int kAccessPollMs = 100;
 
     KeyboardPortLink(PortIo& io, Clock& clock);
 
@@ -25,6 +27,9 @@ public:
     void checkDriver();
     // Whether the sends of a command can reach the port; see PortIo::requestAccess.
     PortAccess requestAccess();
+    // Asks until the answer is no longer Pending (an authentication may be under way), a tenth
+    // of a second apart.
+    PortAccess awaitAccess();
     // Why a command cannot use the port with this answer: NoKeyboardAccess, KeyboardAccessRefused,
     // KeyboardHelperLost, KeyboardInUse or PortIoSettingUnknown; None for Granted and Pending.
     static FailureKind accessFailure(PortAccess access);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -66,4 +67,22 @@ std::string PortName::canonicalText(const std::filesystem::path& path) {
     std::error_code error;
     const std::filesystem::path found = std::filesystem::canonical(path, error);
     return error ? std::string() : found.string();
+}
+
+std::optional<std::string> PortName::parseEach(const std::vector<std::string>& texts,
+                                               const PortMap& map, std::vector<PortName>& ports) {
+    std::set<std::string> labels;
+    std::set<std::string> devices;
+    for (const std::string& text : texts) {
+        const std::optional<PortName> port = parse(text);
+        if (!port) {
+            return notAPort(text);
+        }
+        const std::string device = port->canonicalDevice(map);
+        if (labels.insert(port->label()).second &&
+            (device.empty() || devices.insert(device).second)) {
+            ports.push_back(*port);
+        }
+    }
+    return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A serial port as the operator names it, on the command line or in a search: a number (3 or COM3,
 // through the port map) or the path of a device (/dev/ttyUSB0, /dev/serial/by-id/...).
@@ -18,6 +19,11 @@ public:
     static std::optional<PortName> parse(std::string_view text);
     // The message for a --port text that parse refused.
     static std::string notAPort(std::string_view text);
+    // Each text as a port, appended to `ports`, each device once however it was named (a second
+    // open of the same device would only fail). The message for the first text that names no
+    // port, or nothing.
+    static std::optional<std::string> parseEach(const std::vector<std::string>& texts,
+                                                const PortMap& map, std::vector<PortName>& ports);
 
     static PortName number(int portNumber);
     static PortName path(std::filesystem::path device);
