@@ -18,30 +18,25 @@ std::string countOf(std::size_t count) {
 
 // The reader's result from how the apply ended: one of the outcomes "unchanged", "changed",
 // "would change", "differs" (still, after programming) and "failed", with the JSON members
-// `error`, `changed` and `differences` ({name, reader, file}, typed), and with `list` a line
+// `error`, `changed` and `differences` (as verify gives them), and with `list` a line
 // "name: reader → file" per setting after the result line.
 void takeApplied(Reader& reader, const ReaderApply::Result& applied, const SettingsImage& file,
                  bool list) {
     ReaderResult& result = reader.result;
-    nlohmann::ordered_json differences = nlohmann::ordered_json::array();
     for (const SettingDifference& difference : applied.differences) {
-        const NamedSetting& setting = *difference.setting;
-        differences.push_back({{"name", setting.name},
-                               {"reader", SettingRecord::value(setting, *applied.readBack)},
-                               {"file", SettingRecord::value(setting, file)}});
         if (list) {
-            result.lines.push_back(std::string(setting.name) + ": " + difference.second + " → " +
-                                   difference.first);
+            result.lines.push_back(std::string(difference.setting->name) + ": " +
+                                   difference.second + " → " + difference.first);
         }
     }
     result.extra["changed"] = applied.changed;
-    result.extra["differences"] = differences;
+    result.extra["differences"] =
+        SettingRecord::differences(file, "file", *applied.readBack, "reader", &applied.differences);
     const std::size_t count = applied.differences.size();
     switch (applied.ending) {
     case ReaderApply::Ending::Failed:
         result.take(applied.failed);
         result.reason = applied.during + result.reason;
-        result.word = "failed";
         return;
     case ReaderApply::Ending::Differs: {
         std::string names;
@@ -52,7 +47,6 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, const Setti
                             (applied.left.size() == 1 ? " still differs" : " still differ") +
                             " after programming: " + names);
         result.status = ReaderResult::Status::Differs;
-        result.word = "differs";
         return;
     }
     case ReaderApply::Ending::Unchanged:

@@ -95,22 +95,22 @@ bool ApplyWatch::applyTo(const std::vector<PortName>& ports, InterruptSignals& s
     return ending != ReaderLoop::Ending::Interrupted;
 }
 
-void ApplyWatch::report(const Reader& session) {
-    const ReaderResult& result = session.result;
+void ApplyWatch::report(const Reader& reader) {
+    const ReaderResult& result = reader.result;
     ++count_;
     if (result.status == ReaderResult::Status::Ok) {
         ++done_;
     } else {
         differ_ += result.status == ReaderResult::Status::Differs ? 1 : 0;
-        failedPorts_.push_back(session.label());
+        failedPorts_.push_back(reader.label());
     }
     if (context_.json) {
-        nlohmann::ordered_json object = session.json(ownKeys_);
+        nlohmann::ordered_json object = reader.json(ownKeys_);
         object["count"] = count_;
         context_.printJson(object);
         return;
     }
-    std::vector<std::vector<std::string>> rows = session.rows();
+    std::vector<std::vector<std::string>> rows = reader.rows();
     rows.front().insert(rows.front().begin(), std::to_string(count_));
     context_.printRows(rows);
 }

@@ -37,7 +37,7 @@ public:
 private:
     // Applies FILE to these ports at once; false when Ctrl+C came meanwhile.
     bool applyTo(const std::vector<PortName>& ports, InterruptSignals& signals);
-    void report(const Reader& session);
+    void report(const Reader& reader);
     int finish(bool cutShort);
     std::string watchedText() const;
 

@@ -35,25 +35,23 @@ protected:
         return std::nullopt;
     }
 
-    void begin(Reader& session) override {
+    void begin(Reader& reader) override {
         DeviceTransaction transaction =
-            session.keyboardLine()
-                ? DeviceTransaction::programViaKeyboard(image_)
-                : DeviceTransaction::programViaSerial(image_, session.portName());
-        session.run(std::move(transaction), "programming",
-                    [this, &reader = session](const Outcome& outcome) {
-                        if (reader.result.take(outcome) && verify_) {
-                            verify(reader);
-                        }
-                    });
+            reader.keyboardLine() ? DeviceTransaction::programViaKeyboard(image_)
+                                  : DeviceTransaction::programViaSerial(image_, reader.portName());
+        reader.run(std::move(transaction), "programming", [this, &reader](const Outcome& outcome) {
+            if (reader.result.take(outcome) && verify_) {
+                verify(reader);
+            }
+        });
     }
 
 private:
-    void verify(Reader& session) {
+    void verify(Reader& reader) {
         auto readBack = std::make_shared<SettingsImage>(image_);
-        session.run(
-            DeviceTransaction::loadMainSettings(session.portName()), "verifying",
-            [this, readBack, &reader = session](const Outcome& outcome) {
+        reader.run(
+            DeviceTransaction::loadMainSettings(reader.portName()), "verifying",
+            [this, readBack, &reader](const Outcome& outcome) {
                 if (reader.result.take(outcome)) {
                     recordDifferences(reader, image_, *readBack);
                 } else {

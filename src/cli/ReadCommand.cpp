@@ -51,18 +51,18 @@ protected:
     }
 
     std::optional<int> checkReaders(CommandContext& context,
-                                    const std::vector<Reader*>& sessions) override {
+                                    const std::vector<Reader*>& readers) override {
         if (output_.empty()) {
             return std::nullopt;
         }
         const bool perPort = output_.find(kPortField) != std::string::npos;
-        if (sessions.size() > 1 && !perPort) {
-            context.error("-o " + output_ + ": " + std::to_string(sessions.size()) +
+        if (readers.size() > 1 && !perPort) {
+            context.error("-o " + output_ + ": " + std::to_string(readers.size()) +
                           " readers would write one file; put {port} in its name.");
             return ExitCode::kUsage;
         }
-        for (const Reader* session : sessions) {
-            const std::string file = fileFor(*session);
+        for (const Reader* reader : readers) {
+            const std::string file = fileFor(*reader);
             if (file != kStandardOutput && !context.outputAllowed(file, force_)) {
                 context.error("no reader was read");
                 return ExitCode::kUsage;
@@ -71,12 +71,12 @@ protected:
         return std::nullopt;
     }
 
-    void begin(Reader& session) override {
+    void begin(Reader& reader) override {
         auto readBack = std::make_shared<SettingsImage>(image_);
-        readBacks_[&session] = readBack;
-        session.run(
-            DeviceTransaction::loadMainSettings(session.portName()), "reading",
-            [this, readBack, &reader = session](const Outcome& outcome) {
+        readBacks_[&reader] = readBack;
+        reader.run(
+            DeviceTransaction::loadMainSettings(reader.portName()), "reading",
+            [this, readBack, &reader](const Outcome& outcome) {
                 if (!reader.result.take(outcome) || !output_.empty()) {
                     return;
                 }
@@ -90,13 +90,13 @@ protected:
             readBack.get());
     }
 
-    void conclude(CommandContext& context, const std::vector<Reader*>& sessions) override {
-        for (Reader* session : sessions) {
-            if (output_.empty() || !session->result.succeeded()) {
+    void conclude(CommandContext& context, const std::vector<Reader*>& readers) override {
+        for (Reader* reader : readers) {
+            if (output_.empty() || !reader->result.succeeded()) {
                 continue;
             }
-            const std::string file = fileFor(*session);
-            const SettingsImage& image = *readBacks_.at(session);
+            const std::string file = fileFor(*reader);
+            const SettingsImage& image = *readBacks_.at(reader);
             if (file == kStandardOutput) {
                 context.printBytes(reinterpret_cast<const char*>(image.raw().data()),
                                    image.raw().size());
@@ -105,11 +105,11 @@ protected:
             SettingsFileReport report;
             if (writeSettingsFile(image, file, report) != 0) {
                 context.error(report.reason);
-                session->result.fail("cannot_write", "read, but " + file + " cannot be written");
+                reader->result.fail("cannot_write", "read, but " + file + " cannot be written");
                 continue;
             }
-            session->result.detail = "written to " + file;
-            session->result.extra["file"] = file;
+            reader->result.detail = "written to " + file;
+            reader->result.extra["file"] = file;
         }
     }
 
@@ -119,10 +119,10 @@ protected:
 private:
     // The file name for a reader: the pattern with "{port}" replaced by the port's name (COM3, or
     // the last part of a device path).
-    std::string fileFor(const Reader& session) const {
-        const std::string port = session.portName().portNumber() != 0
-                                     ? session.label()
-                                     : session.portName().device().filename().string();
+    std::string fileFor(const Reader& reader) const {
+        const std::string port = reader.portName().portNumber() != 0
+                                     ? reader.label()
+                                     : reader.portName().device().filename().string();
         std::string name = output_;
         const std::string field = kPortField;
         for (std::size_t at = name.find(field); at != std::string::npos;

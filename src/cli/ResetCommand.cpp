@@ -11,11 +11,10 @@ public:
     ResetCommand() : DeviceCommand(true, {}) {}
 
 protected:
-    void begin(Reader& session) override {
-        session.run(session.keyboardLine() ? DeviceTransaction::resetReaderInKeyboardLine()
-                                           : DeviceTransaction::resetReader(session.portName()),
-                    "resetting",
-                    [&reader = session](const Outcome& outcome) { reader.result.take(outcome); });
+    void begin(Reader& reader) override {
+        reader.run(reader.keyboardLine() ? DeviceTransaction::resetReaderInKeyboardLine()
+                                         : DeviceTransaction::resetReader(reader.portName()),
+                   "resetting", [&reader](const Outcome& outcome) { reader.result.take(outcome); });
     }
 };
 

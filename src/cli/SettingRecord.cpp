@@ -45,9 +45,11 @@ nlohmann::ordered_json SettingRecord::of(const NamedSetting& setting, const Sett
 
 nlohmann::ordered_json SettingRecord::differences(const SettingsImage& first, const char* firstKey,
                                                   const SettingsImage& second,
-                                                  const char* secondKey) {
+                                                  const char* secondKey,
+                                                  const std::vector<SettingDifference>* only) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const SettingDifference& difference : settingDifferences(first, second)) {
+    for (const SettingDifference& difference :
+         only != nullptr ? *only : settingDifferences(first, second)) {
         const NamedSetting& setting = *difference.setting;
         list.push_back({{"name", setting.name},
                         {firstKey, value(setting, first)},

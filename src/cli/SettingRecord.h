@@ -1,9 +1,11 @@
 #pragma once
 
 #include "settings/NamedSetting.h"
+#include "settings/SettingDifferences.h"
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 class SettingsImage;
 
@@ -15,9 +17,11 @@ struct SettingRecord {
     static nlohmann::ordered_json value(const NamedSetting& setting, const SettingsImage& image);
     // {"name", "kind", "value", "text"}.
     static nlohmann::ordered_json of(const NamedSetting& setting, const SettingsImage& image);
-    // Every named setting that differs: [{"name", firstKey, secondKey}], values typed.
+    // Differences of `first` and `second` (all the named settings' when `list` is not given):
+    // [{"name", firstKey, secondKey, firstKey_text, secondKey_text}], values typed.
     static nlohmann::ordered_json differences(const SettingsImage& first, const char* firstKey,
-                                              const SettingsImage& second, const char* secondKey);
+                                              const SettingsImage& second, const char* secondKey,
+                                              const std::vector<SettingDifference>* list = nullptr);
     // "flag", "byte", "choice", "code_list".
     static const char* kindWord(SettingKind kind);
     // `name=value` as one shell word: quoted when the value is empty or holds anything a shell

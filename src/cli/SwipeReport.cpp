@@ -16,31 +16,6 @@ std::string keyOf(const std::string& name) {
     return key;
 }
 
-// A part as a stable word for scripts.
-std::string partWord(SwipePart part) {
-    switch (part) {
-    case SwipePart::GlobalPrefix:
-        return "prefix";
-    case SwipePart::GlobalSuffix:
-        return "suffix";
-    case SwipePart::TrackPrefix:
-        return "track_prefix";
-    case SwipePart::TrackSuffix:
-        return "track_suffix";
-    case SwipePart::StartSentinel:
-        return "start_sentinel";
-    case SwipePart::EndSentinel:
-        return "end_sentinel";
-    case SwipePart::Lrc:
-        return "lrc";
-    case SwipePart::Data:
-        return "data";
-    case SwipePart::Unrecognised:
-        break;
-    }
-    return "unrecognised";
-}
-
 nlohmann::ordered_json trackJson(const DecodedSwipe& swipe, const DecodedTrack& track,
                                  bool showNumbers) {
     nlohmann::ordered_json object;
@@ -72,7 +47,7 @@ void SwipeReport::addJson(nlohmann::ordered_json& object, const DecodedSwipe& sw
     for (const SwipeText::Piece& piece : SwipeText::pieces(swipe, showNumbers)) {
         if (piece.part != SwipePart::Data) {
             nlohmann::ordered_json entry;
-            entry["part"] = partWord(piece.part);
+            entry["part"] = SwipeText::partWord(piece.part);
             entry["track"] =
                 piece.track == 0 ? nlohmann::ordered_json() : nlohmann::ordered_json(piece.track);
             entry["text"] = piece.text;

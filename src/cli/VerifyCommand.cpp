@@ -28,11 +28,11 @@ protected:
                                                         : std::optional<int>(ExitCode::kUsage);
     }
 
-    void begin(Reader& session) override {
+    void begin(Reader& reader) override {
         auto readBack = std::make_shared<SettingsImage>(image_);
-        session.run(
-            DeviceTransaction::loadMainSettings(session.portName()), "reading",
-            [this, readBack, &reader = session](const Outcome& outcome) {
+        reader.run(
+            DeviceTransaction::loadMainSettings(reader.portName()), "reading",
+            [this, readBack, &reader](const Outcome& outcome) {
                 if (reader.result.take(outcome)) {
                     recordDifferences(reader, image_, *readBack);
                 }

@@ -14,20 +14,20 @@ public:
     VersionCommand() : DeviceCommand(false, {"version"}) {}
 
 protected:
-    void begin(Reader& session) override {
-        session.run(DeviceTransaction::firmwareVersion(session.portName()), "version",
-                    [&reader = session](const Outcome& outcome) {
-                        if (!reader.result.take(outcome)) {
-                            return;
-                        }
-                        // The reader's bytes as the pages show codes: a stray control code
-                        // shows as {n} instead of acting on the terminal.
-                        const std::string text = CodeText::format(std::span<const std::uint8_t>(
-                            reinterpret_cast<const std::uint8_t*>(outcome.versionText.data()),
-                            outcome.versionText.size()));
-                        reader.result.detail = text;
-                        reader.result.extra["version"] = text;
-                    });
+    void begin(Reader& reader) override {
+        reader.run(DeviceTransaction::firmwareVersion(reader.portName()), "version",
+                   [&reader](const Outcome& outcome) {
+                       if (!reader.result.take(outcome)) {
+                           return;
+                       }
+                       // The reader's bytes as the pages show codes: a stray control code
+                       // shows as {n} instead of acting on the terminal.
+                       const std::string text = CodeText::format(std::span<const std::uint8_t>(
+                           reinterpret_cast<const std::uint8_t*>(outcome.versionText.data()),
+                           outcome.versionText.size()));
+                       reader.result.detail = text;
+                       reader.result.extra["version"] = text;
+                   });
     }
 };
 

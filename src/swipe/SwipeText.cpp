@@ -78,6 +78,30 @@ std::string SwipeText::partName(SwipePart part, int track) {
     return "unrecognised";
 }
 
+std::string SwipeText::partWord(SwipePart part) {
+    switch (part) {
+    case SwipePart::GlobalPrefix:
+        return "prefix";
+    case SwipePart::GlobalSuffix:
+        return "suffix";
+    case SwipePart::TrackPrefix:
+        return "track_prefix";
+    case SwipePart::TrackSuffix:
+        return "track_suffix";
+    case SwipePart::StartSentinel:
+        return "start_sentinel";
+    case SwipePart::EndSentinel:
+        return "end_sentinel";
+    case SwipePart::Lrc:
+        return "lrc";
+    case SwipePart::Data:
+        return "data";
+    case SwipePart::Unrecognised:
+        break;
+    }
+    return "unrecognised";
+}
+
 std::string SwipeText::heading(const DecodedTrack& track) {
     std::string text = "Track " + std::to_string(track.number);
     text += track.format.empty() ? ", no known format" : ", " + track.format;

@@ -36,6 +36,8 @@ public:
     static std::vector<Piece> pieces(const DecodedSwipe& swipe, bool showNumbers);
     // What a segment is, in words: "global prefix", "track 2 suffix", "start sentinel", ...
     static std::string partName(SwipePart part, int track);
+    // What a segment is, as a stable word for scripts: "prefix", "track_suffix", "lrc", ...
+    static std::string partWord(SwipePart part);
     // A track's heading, "Track 1, ISO 7813 format B", and its rows: data, then each field,
     // with the Luhn result after the account number.
     static std::string heading(const DecodedTrack& track);

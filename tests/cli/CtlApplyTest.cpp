@@ -98,8 +98,11 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
     std::map<std::string, nlohmann::json> readers = byPort(check.output);
     EXPECT_EQ(readers["COM1"]["outcome"], "would change") << check.output;
     EXPECT_EQ(readers["COM1"]["differences"],
-              nlohmann::json::parse(R"([{"name": "main.buzzer", "reader": true, "file": false},
-                  {"name": "msr.prefix", "reader": [67, 82], "file": [65, 82]}])"));
+              nlohmann::json::parse(R"([
+                  {"name": "main.buzzer", "file": false, "reader": true,
+                   "file_text": "off", "reader_text": "on"},
+                  {"name": "msr.prefix", "file": [65, 82], "reader": [67, 82],
+                   "file_text": "AR", "reader_text": "CR"}])"));
     EXPECT_EQ(readers["COM2"]["outcome"], "unchanged");
     EXPECT_EQ(readers["COM3"]["outcome"], "failed");
     EXPECT_EQ(readers["COM3"]["error"], "no_answer");

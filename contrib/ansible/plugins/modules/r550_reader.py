@@ -95,7 +95,7 @@ readers:
       ms: 160
       changed: true
       differences:
-        - {name: msr.suffix, reader: [13, 10], file: [13]}
+        - {name: msr.suffix, file: [13], reader: [13, 10], file_text: "{13}", reader_text: "{13}{10}"}
 """
 
 import json
