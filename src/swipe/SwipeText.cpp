@@ -14,6 +14,36 @@ std::string lowerFirst(std::string text) {
     return text;
 }
 
+// What each part of a swipe is called: in words for people (after "track n" where it belongs
+// to a track), and as a stable word for scripts.
+struct PartWords {
+    SwipePart part;
+    const char* name;
+    const char* word;
+    bool ofTrack;
+};
+
+constexpr PartWords kPartWords[] = {
+    {SwipePart::GlobalPrefix, "prefix", "prefix", false},
+    {SwipePart::GlobalSuffix, "suffix", "suffix", false},
+    {SwipePart::TrackPrefix, "prefix", "track_prefix", true},
+    {SwipePart::TrackSuffix, "suffix", "track_suffix", true},
+    {SwipePart::StartSentinel, "start sentinel", "start_sentinel", true},
+    {SwipePart::EndSentinel, "end sentinel", "end_sentinel", true},
+    {SwipePart::Lrc, "LRC", "lrc", true},
+    {SwipePart::Data, "data", "data", true},
+    {SwipePart::Unrecognised, "unrecognised", "unrecognised", false},
+};
+
+const PartWords& wordsOf(SwipePart part) {
+    for (const PartWords& words : kPartWords) {
+        if (words.part == part) {
+            return words;
+        }
+    }
+    return kPartWords[std::size(kPartWords) - 1];
+}
+
 } // namespace
 
 std::vector<std::uint8_t> SwipeText::shownBytes(const DecodedSwipe& swipe, bool showNumbers) {
@@ -54,52 +84,12 @@ std::vector<SwipeText::Piece> SwipeText::pieces(const DecodedSwipe& swipe, bool 
 }
 
 std::string SwipeText::partName(SwipePart part, int track) {
-    const std::string trackName = "track " + std::to_string(track);
-    switch (part) {
-    case SwipePart::GlobalPrefix:
-        return "prefix";
-    case SwipePart::GlobalSuffix:
-        return "suffix";
-    case SwipePart::TrackPrefix:
-        return trackName + " prefix";
-    case SwipePart::TrackSuffix:
-        return trackName + " suffix";
-    case SwipePart::StartSentinel:
-        return trackName + " start sentinel";
-    case SwipePart::EndSentinel:
-        return trackName + " end sentinel";
-    case SwipePart::Lrc:
-        return trackName + " LRC";
-    case SwipePart::Data:
-        return trackName + " data";
-    case SwipePart::Unrecognised:
-        break;
-    }
-    return "unrecognised";
+    const PartWords& words = wordsOf(part);
+    return words.ofTrack ? "track " + std::to_string(track) + " " + words.name : words.name;
 }
 
 std::string SwipeText::partWord(SwipePart part) {
-    switch (part) {
-    case SwipePart::GlobalPrefix:
-        return "prefix";
-    case SwipePart::GlobalSuffix:
-        return "suffix";
-    case SwipePart::TrackPrefix:
-        return "track_prefix";
-    case SwipePart::TrackSuffix:
-        return "track_suffix";
-    case SwipePart::StartSentinel:
-        return "start_sentinel";
-    case SwipePart::EndSentinel:
-        return "end_sentinel";
-    case SwipePart::Lrc:
-        return "lrc";
-    case SwipePart::Data:
-        return "data";
-    case SwipePart::Unrecognised:
-        break;
-    }
-    return "unrecognised";
+    return wordsOf(part).word;
 }
 
 std::string SwipeText::heading(const DecodedTrack& track) {
