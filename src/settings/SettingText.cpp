@@ -130,6 +130,16 @@ SettingStatus refuse(SettingStatus status, const NamedSetting& setting, const st
 SettingStatus writeByte(SettingsImage& image, const NamedSetting& setting, std::string_view text,
                         std::string& error) {
     int value = 0;
+    // {n}: the byte as it is stored, whatever the range (how a stored value outside it shows).
+    if (text.size() > 2 && text.front() == '{' && text.back() == '}') {
+        if (!decimal(text.substr(1, text.size() - 2), value) || value > setting.mask) {
+            return refuse(SettingStatus::OutOfRange, setting,
+                          quoted(text) + " is outside {0}..{" + std::to_string(setting.mask) + "}",
+                          error);
+        }
+        setMasked(image, setting, static_cast<std::uint8_t>(value));
+        return SettingStatus::Ok;
+    }
     if (!decimal(text, value)) {
         return refuse(SettingStatus::BadValue, setting,
                       quoted(text) + " is not a number " + settingValues(setting), error);
@@ -150,8 +160,14 @@ std::string settingText(const NamedSetting& setting, const SettingsImage& image)
     switch (setting.kind) {
     case SettingKind::Flag:
         return (byte & setting.mask) != 0 ? "on" : "off";
-    case SettingKind::Byte:
-        return std::to_string(byte & setting.mask);
+    case SettingKind::Byte: {
+        // A value outside the range that names no choice either (from a file made by hand)
+        // shows as the stored byte, {n}, the form that writeSetting takes back for it.
+        const auto value = static_cast<std::uint8_t>(byte & setting.mask);
+        const bool inRange =
+            (value >= setting.low && value <= setting.high) || choiceOf(setting, value) != nullptr;
+        return inRange ? std::to_string(value) : "{" + std::to_string(value) + "}";
+    }
     case SettingKind::Choice: {
         const auto value = static_cast<std::uint8_t>(byte & setting.mask);
         const SettingChoice* c = choiceOf(setting, value);

@@ -52,15 +52,14 @@ TEST(SettingAssignment, AnUnknownNameGetsTheNearestNames) {
     }
 }
 
-// What `show` prints for any value the window may store goes back into `set` as the same value.
+// What `show` prints for any value a block may hold goes back into `set` as the same value.
 TEST(SettingAssignment, EveryShownValueGoesBackIn) {
     std::vector<SettingsImage> blocks(4, factoryBlock());
     blocks[1].com_port() = 0;                       // the reader in the keyboard line
     blocks[2].com_port() = SettingsImage::kUnknown; // a search that found no reader
     blocks[2].operating_mode() = SettingsImage::kModeNotFound;
-    blocks[3].raw().fill(0xFF); // a search cut short; every flag on, every list full
-    blocks[3].scan_code_delay() = 254;
-    blocks[3].char_code_delay() = 254;
+    blocks[3].raw().fill(0xFF); // every flag on, every list full, delays out of range
+    blocks[3].com_port() = 150; // a port number no page offers
     for (const SettingsImage& block : blocks) {
         for (const NamedSetting& setting : SettingTable::all()) {
             SettingAssignment assignment;

@@ -259,6 +259,7 @@ TEST(SettingText, RefusedTextsLeaveTheBlockAndSayWhy) {
         {"main.scan_code_delay", "255", SettingStatus::OutOfRange,
          "\"255\" is out of range 0..254"},
         {"main.com_port", "99", SettingStatus::OutOfRange, "\"99\" is out of range 1..98"},
+        {"main.com_port", "{256}", SettingStatus::OutOfRange, "\"{256}\" is outside {0}..{255}"},
         {"main.scan_code_delay", "99999999999999999999", SettingStatus::OutOfRange,
          "main.scan_code_delay: \"99999999999999999999\" is out of range 0..254"},
         {"main.char_code_delay", "-1", SettingStatus::BadValue, "is not a number 0..254"},
