@@ -33,9 +33,11 @@ void CommandContext::printLine(const std::string& line) {
     noteOutput();
 }
 
-void CommandContext::printBytes(const char* bytes, std::size_t n) {
+void CommandContext::printBlock(const SettingsImage& image) {
     errno = 0;
-    out_.write(bytes, static_cast<std::streamsize>(n)) << std::flush;
+    out_.write(reinterpret_cast<const char*>(image.raw().data()),
+               static_cast<std::streamsize>(image.raw().size()))
+        << std::flush;
     noteOutput();
 }
 
@@ -105,8 +107,7 @@ bool CommandContext::loadSettingsFile(SettingsFileContents& file, const std::str
         return true;
     }
     if (length == Length::Refused) {
-        error(path + ": " + std::to_string(file.size()) + " bytes, not " +
-              std::to_string(SettingsImage::kSize) +
+        error(file.sizeText() +
               "; not a whole settings file, nothing sent (--any-length lays it over the factory "
               "values)");
         return false;

@@ -13,6 +13,7 @@
 
 class InterruptSignals;
 class SettingsFileContents;
+class SettingsImage;
 
 // What every subcommand shares: the common options, the port map, where the system lists USB
 // serial adapters, the two output streams (data on stdout, messages on stderr), and the helpers
@@ -41,8 +42,8 @@ public:
 
     // A line of data on stdout, flushed at once so that a script reading a pipe sees it.
     void printLine(const std::string& line);
-    // Raw bytes on stdout (a settings block for `-o -`).
-    void printBytes(const char* bytes, std::size_t n);
+    // A settings block's 3060 bytes on stdout (`-o -`, `new -`).
+    void printBlock(const SettingsImage& image);
     // One JSON object as one line on stdout, its members in the order they were set. Bytes that
     // are not UTF-8 (a device path may hold any) are replaced instead of failing the whole line.
     void printJson(const nlohmann::ordered_json& object);

@@ -20,8 +20,7 @@ public:
     int run(CommandContext& context) override {
         const SettingsImage block = factoryBlock();
         if (file_ == "-") {
-            context.printBytes(reinterpret_cast<const char*>(block.raw().data()),
-                               block.raw().size());
+            context.printBlock(block);
             return ExitCode::kSuccess;
         }
         if (!context.outputAllowed(file_, force_)) {

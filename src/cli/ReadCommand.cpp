@@ -98,8 +98,7 @@ protected:
             const std::string file = fileFor(*reader);
             const SettingsImage& image = *readBacks_.at(reader);
             if (file == kStandardOutput) {
-                context.printBytes(reinterpret_cast<const char*>(image.raw().data()),
-                                   image.raw().size());
+                context.printBlock(image);
                 continue;
             }
             SettingsFileReport report;

@@ -60,9 +60,7 @@ int SetCommand::run(CommandContext& context) {
         return ExitCode::kUsage;
     }
     if (!file.wholeBlock()) {
-        context.error(file_ + ": " + std::to_string(file.size()) + " bytes, not " +
-                      std::to_string(SettingsImage::kSize) +
-                      "; not a settings file that set may change, left as it is");
+        context.error(file.sizeText() + "; not a settings file that set may change, left as it is");
         return ExitCode::kUsage;
     }
     if (!usable) {

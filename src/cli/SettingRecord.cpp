@@ -5,8 +5,6 @@
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
 
-#include <algorithm>
-
 nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
                                             const SettingsImage& image) {
     const std::uint8_t byte = image.at(setting.offset);
@@ -18,20 +16,12 @@ nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
     case SettingKind::Choice: {
         // A stored value that is none of the choices shows as its number.
         const auto value = static_cast<std::uint8_t>(byte & setting.mask);
-        const auto known =
-            std::find_if(setting.choices.begin(), setting.choices.end(),
-                         [value](const SettingChoice& c) { return c.value == value; });
-        return known != setting.choices.end() ? nlohmann::ordered_json(std::string(known->token))
-                                              : nlohmann::ordered_json(value);
+        const SettingChoice* known = choiceOf(setting, value);
+        return known != nullptr ? nlohmann::ordered_json(std::string(known->token))
+                                : nlohmann::ordered_json(value);
     }
-    case SettingKind::CodeList: {
-        nlohmann::ordered_json codes = nlohmann::ordered_json::array();
-        const int count = std::min<int>(byte, SettingsImage::kMaxCodes);
-        for (int i = 1; i <= count; ++i) {
-            codes.push_back(image.at(setting.offset + static_cast<std::size_t>(i)));
-        }
-        return codes;
-    }
+    case SettingKind::CodeList:
+        return codeListCodes(setting, image);
     }
     return nullptr;
 }

@@ -1,6 +1,7 @@
 #include "cli/SwipeReport.h"
 
 #include "settings/CodeText.h"
+#include "swipe/CardFormat.h"
 #include "swipe/SwipeText.h"
 
 #include <cctype>
@@ -24,8 +25,7 @@ nlohmann::ordered_json trackJson(const DecodedSwipe& swipe, const DecodedTrack& 
         track.format.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(track.format);
     object["sentinels"] = track.sentinels;
     object["data"] = SwipeText::codes(swipe, track.begin, track.end, showNumbers);
-    for (const char* name :
-         {"Account number", "Name", "Expiry", "Service code", "Discretionary data"}) {
+    for (const char* name : CardFormat::kFieldNames) {
         object[keyOf(name)] = nullptr;
     }
     for (const CardField& field : track.fields) {

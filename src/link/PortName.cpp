@@ -46,6 +46,11 @@ std::string PortName::label() const {
     return portNumber_ != 0 ? "COM" + std::to_string(portNumber_) : device_.string();
 }
 
+std::vector<std::filesystem::path> PortName::places(const PortMap& map) const {
+    return portNumber_ != 0 ? map.candidates(portNumber_)
+                            : std::vector<std::filesystem::path>{device_};
+}
+
 std::optional<std::filesystem::path> PortName::resolve(const PortMap& map) const {
     if (portNumber_ == 0) {
         return device_;

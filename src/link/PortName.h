@@ -33,6 +33,8 @@ public:
     const std::filesystem::path& device() const { return device_; }
     // "COM3", or the path.
     std::string label() const;
+    // Where it is looked for: the port map's places for a number, the path itself.
+    std::vector<std::filesystem::path> places(const PortMap& map) const;
     // The device it stands for: the path, or what the port map gives (nothing when the map
     // knows no device for the number).
     std::optional<std::filesystem::path> resolve(const PortMap& map) const;

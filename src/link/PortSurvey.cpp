@@ -61,9 +61,7 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
     status.label = portName.label();
     status.portNumber = portName.portNumber();
     const std::optional<std::filesystem::path> device = portName.resolve(map_);
-    const std::vector<std::string> tried =
-        portName.portNumber() != 0 ? asStrings(map_.candidates(portName.portNumber()))
-                                   : std::vector<std::string>{portName.device().string()};
+    const std::vector<std::string> tried = asStrings(portName.places(map_));
     // Where the port was looked for matters when there is no device node; a node that is there
     // but has nothing behind it (a ttyS without a UART) is told as such.
     auto fail = [&](FailureKind kind, int systemError) {

@@ -106,9 +106,7 @@ std::vector<PortName> PortWatcher::look() {
     std::vector<std::pair<PortName, bool>> candidates;
     for (const PortName& port : ports_) {
         candidates.emplace_back(port, true);
-        for (const fs::path& place : port.portNumber() != 0
-                                         ? map_.candidates(port.portNumber())
-                                         : std::vector<fs::path>{port.device()}) {
+        for (const fs::path& place : port.places(map_)) {
             watchChain(place);
         }
     }

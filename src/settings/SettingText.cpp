@@ -55,11 +55,9 @@ bool decimal(std::string_view text, int& value) {
     return true;
 }
 
-std::string codeListText(const std::uint8_t* record) {
+std::string codeListText(const std::vector<std::uint8_t>& codes) {
     std::string text;
-    const int count = std::min<int>(record[0], kMaxCodes);
-    for (int i = 1; i <= count; ++i) {
-        const std::uint8_t c = record[i];
+    for (const std::uint8_t c : codes) {
         if (c >= 32 && c <= 126 && c != '{') {
             text += static_cast<char>(c);
         } else {
@@ -106,15 +104,6 @@ bool parseCodeList(std::string_view text, Codes& out, std::string& reason) {
     return true;
 }
 
-const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value) {
-    for (const SettingChoice& c : setting.choices) {
-        if (c.value == value) {
-            return &c;
-        }
-    }
-    return nullptr;
-}
-
 void setMasked(SettingsImage& image, const NamedSetting& setting, std::uint8_t value) {
     std::uint8_t& byte = image.at(setting.offset);
     byte = static_cast<std::uint8_t>((byte & ~setting.mask) | (value & setting.mask));
@@ -155,6 +144,20 @@ SettingStatus writeByte(SettingsImage& image, const NamedSetting& setting, std::
 
 } // namespace
 
+const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value) {
+    for (const SettingChoice& c : setting.choices) {
+        if (c.value == value) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::uint8_t> codeListCodes(const NamedSetting& setting, const SettingsImage& image) {
+    const std::uint8_t* record = image.raw().data() + setting.offset;
+    return {record + 1, record + 1 + std::min<int>(record[0], kMaxCodes)};
+}
+
 std::string settingText(const NamedSetting& setting, const SettingsImage& image) {
     const std::uint8_t byte = image.at(setting.offset);
     switch (setting.kind) {
@@ -174,7 +177,7 @@ std::string settingText(const NamedSetting& setting, const SettingsImage& image)
         return c != nullptr ? std::string(c->token) : std::to_string(value);
     }
     case SettingKind::CodeList:
-        return codeListText(image.raw().data() + setting.offset);
+        return codeListText(codeListCodes(setting, image));
     }
     return {};
 }

@@ -2,8 +2,10 @@
 
 #include "settings/NamedSetting.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class SettingsImage;
 
@@ -18,12 +20,18 @@ enum class SettingStatus {
 
 // Settings as text, for scripts and for the settings reference. The text forms:
 // - flag: "on" or "off" (also read: 1/0, true/false, yes/no, in any case);
-// - byte: its decimal value;
+// - byte: its decimal value; a stored value outside the range that names no choice shows as the
+//   stored byte "{n}", which is also read back as it is;
 // - choice: its token, such as "rs232" (also read: the page's label, in any case); a stored value
 //   that is none of the choices shows as its decimal value;
 // - code list: the codes in order, 32..126 as their character except "{", every other code as
 //   "{n}" ("T1{13}"); "{" itself is "{123}", so that every text reads back as the same list.
 // Nothing here throws; a text that is refused leaves the block unchanged.
+
+// The choice of `setting` that stores `value`, or none.
+const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value);
+// The codes of a code list, from the record its setting names (at most 7).
+std::vector<std::uint8_t> codeListCodes(const NamedSetting& setting, const SettingsImage& image);
 
 // The value of a setting in the block as text.
 std::string settingText(const NamedSetting& setting, const SettingsImage& image);

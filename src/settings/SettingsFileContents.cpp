@@ -12,11 +12,14 @@ bool SettingsFileContents::load(const std::string& path) {
     return true;
 }
 
+std::string SettingsFileContents::sizeText() const {
+    return path_ + ": " + std::to_string(report_.size) + " bytes, not " +
+           std::to_string(SettingsImage::kSize);
+}
+
 std::string SettingsFileContents::sizeWarning() const {
     const std::uintmax_t size = report_.size;
-    const std::string length = path_ + ": " + std::to_string(size) + " bytes, not " +
-                               std::to_string(SettingsImage::kSize) +
-                               "; read as the window's Load ";
+    const std::string length = sizeText() + "; read as the window's Load ";
     if (size == 0) {
         return length + "reads it: nothing, the factory values stand";
     }

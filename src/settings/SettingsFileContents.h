@@ -28,7 +28,9 @@ public:
     const std::string& reason() const { return report_.reason; }
     // True when load() failed because there was no file.
     bool missing() const { return report_.missing; }
-    // For a file that is not one block long: its length and how it was read.
+    // For a file that is not one block long: "PATH: N bytes, not 3060".
+    std::string sizeText() const;
+    // The same, and how it was read.
     std::string sizeWarning() const;
 
 private:

@@ -33,26 +33,25 @@ void addField(DecodedTrack& track, const char* name, std::size_t begin, std::siz
 void readTail(std::span<const std::uint8_t> bytes, DecodedTrack& track, std::size_t at) {
     const std::size_t expiryEnd = digitsFrom(bytes, at, track.end, 4);
     if (expiryEnd - at == 4) {
-        addField(track, "Expiry", at, expiryEnd);
+        addField(track, CardFormat::kExpiry, at, expiryEnd);
         at = expiryEnd;
         const std::size_t serviceEnd = digitsFrom(bytes, at, track.end, 3);
         if (serviceEnd - at == 3) {
-            addField(track, "Service code", at, serviceEnd);
+            addField(track, CardFormat::kServiceCode, at, serviceEnd);
             at = serviceEnd;
         }
     }
-    addField(track, "Discretionary data", at, track.end);
+    addField(track, CardFormat::kDiscretionaryData, at, track.end);
 }
 
-// Puts the account number of [begin, end) first, with its Luhn result.
+// Puts the account number of [begin, end) first, with its Luhn result; nothing when it is none.
 bool readAccount(std::span<const std::uint8_t> bytes, DecodedTrack& track, std::size_t begin,
                  std::size_t end) {
     if (end - begin < kMinAccountDigits || end - begin > kMaxAccountDigits ||
         digitsFrom(bytes, begin, end, kMaxAccountDigits) != end) {
         return false;
     }
-    track.fields.clear();
-    addField(track, "Account number", begin, end);
+    addField(track, CardFormat::kAccountNumber, begin, end);
     track.account = 0;
     const std::string digits(bytes.begin() + static_cast<std::ptrdiff_t>(begin),
                              bytes.begin() + static_cast<std::ptrdiff_t>(end));
@@ -79,7 +78,7 @@ void readTrack1(std::span<const std::uint8_t> bytes, DecodedTrack& track) {
         return;
     }
     track.format = "ISO 7813 format B";
-    addField(track, "Name", accountEnd + 1, nameEnd);
+    addField(track, CardFormat::kName, accountEnd + 1, nameEnd);
     readTail(bytes, track, nameEnd + 1);
 }
 
@@ -109,15 +108,11 @@ void CardFormat::readFields(std::span<const std::uint8_t> bytes, DecodedTrack& t
     track.account.reset();
     track.luhnValid.reset();
     track.format.clear();
+    // A format is set only once its account number was read, so a track in none keeps no field.
     if (track.number == 1) {
         readTrack1(bytes, track);
     } else if (track.number == 2) {
         readTrack2(bytes, track);
-    }
-    if (track.format.empty()) {
-        track.fields.clear();
-        track.account.reset();
-        track.luhnValid.reset();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "swipe/DecodedSwipe.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -13,9 +14,17 @@ public:
     // digits and the five signs 0x3A..0x3F.
     static bool fitsTrack1(std::span<const std::uint8_t> data);
     static bool fitsNumericTrack(std::span<const std::uint8_t> data);
-    // Track 2 holds at most 37 characters between its sentinels; track 3 up to 104.
+    // Track 2 holds at most 37 characters between its sentinels (track 3 up to 104).
     static constexpr std::size_t kTrack2Length = 37;
-    static constexpr std::size_t kTrack3Length = 104;
+
+    // The names of the fields a track may have, in the order they come.
+    static constexpr const char* kAccountNumber = "Account number";
+    static constexpr const char* kName = "Name";
+    static constexpr const char* kExpiry = "Expiry";
+    static constexpr const char* kServiceCode = "Service code";
+    static constexpr const char* kDiscretionaryData = "Discretionary data";
+    static constexpr std::array<const char*, 5> kFieldNames{kAccountNumber, kName, kExpiry,
+                                                            kServiceCode, kDiscretionaryData};
 
     // Fills the fields of `track` from its data, which starts at `track.begin` of `bytes`:
     // format B on track 1 (account number, name, expiry, service code, discretionary data), the

@@ -39,7 +39,7 @@ void markHidden(DecodedSwipe& swipe) {
     std::vector<bool> known(n, false);
     for (const DecodedTrack& track : swipe.tracks) {
         for (const CardField& field : track.fields) {
-            if (field.name != "Discretionary data") {
+            if (field.name != CardFormat::kDiscretionaryData) {
                 std::fill(known.begin() + static_cast<std::ptrdiff_t>(field.begin),
                           known.begin() + static_cast<std::ptrdiff_t>(field.end), true);
             }
@@ -60,6 +60,12 @@ void markHidden(DecodedSwipe& swipe) {
         }
         i = j > i ? j : i + 1;
     }
+}
+
+// A numeric track without a prefix that names it: track 3 after track 2 or when longer than a
+// track 2 may be, otherwise track 2.
+int numericTrack(int lastTrack, std::span<const std::uint8_t> data) {
+    return lastTrack >= 2 || data.size() > CardFormat::kTrack2Length ? 3 : 2;
 }
 
 // Neighbouring unrecognised stretches become one.
@@ -156,8 +162,7 @@ bool SwipeDecoder::takeSentinelTrack(Cursor& cursor, std::size_t end) const {
     }
     int track = cursor.nextTrack;
     if (track == 0) {
-        const bool third = cursor.lastTrack >= 2 || data.size() > CardFormat::kTrack2Length;
-        track = start == kTrack1Start ? 1 : (third ? 3 : 2);
+        track = start == kTrack1Start ? 1 : numericTrack(cursor.lastTrack, data);
     }
     cursor.add(SwipePart::StartSentinel, track, 1);
     addTrack(cursor, track, cursor.at, close, true);
@@ -209,12 +214,11 @@ int SwipeDecoder::plainTrackOf(const Cursor& cursor, std::uint8_t opening, std::
     const bool hasEquals = std::find(data.begin(), data.end(), '=') != data.end();
     const bool hasCaret = std::find(data.begin(), data.end(), '^') != data.end();
     const bool numeric = CardFormat::fitsNumericTrack(data) && cursor.lastTrack < 3;
-    const bool third = cursor.lastTrack >= 2 || data.size() > CardFormat::kTrack2Length;
     if (opening == kTrack1Start) {
         return CardFormat::fitsTrack1(data) ? 1 : 0;
     }
     if (opening == kNumericStart) {
-        return numeric ? (third ? 3 : 2) : 0;
+        return numeric ? numericTrack(cursor.lastTrack, data) : 0;
     }
     if (cursor.lastTrack < 1 && data[0] >= 'A' && data[0] <= 'Z' && hasCaret &&
         CardFormat::fitsTrack1(data)) {
@@ -224,7 +228,7 @@ int SwipeDecoder::plainTrackOf(const Cursor& cursor, std::uint8_t opening, std::
     if (!numeric || (!hasEquals && data.size() <= CardFormat::kTrack2Length)) {
         return 0;
     }
-    return third ? 3 : 2;
+    return numericTrack(cursor.lastTrack, data);
 }
 
 int SwipeDecoder::trackPrefixAt(const Cursor& cursor, std::size_t at, std::size_t end,

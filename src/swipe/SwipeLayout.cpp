@@ -1,10 +1,9 @@
 #include "swipe/SwipeLayout.h"
 
-#include "settings/CodeList.h"
 #include "settings/SettingTable.h"
+#include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
 
-#include <algorithm>
 #include <string>
 
 namespace {
@@ -16,16 +15,7 @@ bool flagOf(const SettingsImage& image, const std::string& name) {
 
 std::vector<std::uint8_t> codesOf(const SettingsImage& image, const std::string& name) {
     const NamedSetting* setting = SettingTable::find(name);
-    std::vector<std::uint8_t> codes;
-    if (setting == nullptr) {
-        return codes;
-    }
-    // Data byte 0 is the count; a count above seven is read as seven, as the pages show it.
-    const int count = std::min<int>(image.at(setting->offset), CodeList::kMaxCodes);
-    for (int i = 1; i <= count; ++i) {
-        codes.push_back(image.at(setting->offset + static_cast<std::size_t>(i)));
-    }
-    return codes;
+    return setting != nullptr ? codeListCodes(*setting, image) : std::vector<std::uint8_t>();
 }
 
 // A list the reader sends: its codes when "<section>.send_<which>" is on, otherwise nothing.

@@ -35,32 +35,31 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The prefixes and suffixes the settings send.
+bool isList(SwipePart part) {
+    return part == SwipePart::GlobalPrefix || part == SwipePart::GlobalSuffix ||
+           part == SwipePart::TrackPrefix || part == SwipePart::TrackSuffix;
+}
+
 // A marked part: the lists the settings send stand out, sentinels and LRC are muted, bytes of no
 // known part are red. The name of the part is its tool tip.
 QString markedHtml(const SwipeText::Piece& piece) {
     const QString text = qText(piece.text).toHtmlEscaped();
-    switch (piece.part) {
-    case SwipePart::GlobalPrefix:
-    case SwipePart::GlobalSuffix:
-    case SwipePart::TrackPrefix:
-    case SwipePart::TrackSuffix:
+    if (isList(piece.part)) {
         return QStringLiteral("<span style=\"background-color:#ffd84d\"><u>%1</u></span>")
             .arg(text);
+    }
+    switch (piece.part) {
     case SwipePart::StartSentinel:
     case SwipePart::EndSentinel:
     case SwipePart::Lrc:
         return QStringLiteral("<span style=\"color:#707070\">%1</span>").arg(text);
     case SwipePart::Unrecognised:
         return QStringLiteral("<span style=\"color:#b00000\">%1</span>").arg(text);
-    case SwipePart::Data:
+    default:
         break;
     }
     return text;
-}
-
-bool isList(SwipePart part) {
-    return part == SwipePart::GlobalPrefix || part == SwipePart::GlobalSuffix ||
-           part == SwipePart::TrackPrefix || part == SwipePart::TrackSuffix;
 }
 
 QString capitalised(const std::string& text) {
