@@ -38,6 +38,9 @@ struct NamedSetting {
     // Choice: its values, in the order the page lists them. Byte: the values outside its range
     // that it may hold all the same, each with what it means.
     std::span<const SettingChoice> choices;
+    // Choice: the values the window itself stores besides those the page lists (what its search
+    // for the reader found), each with what it means. The page never offers them.
+    std::span<const SettingChoice> stored;
     // The caption of the control that shows it.
     std::string_view caption;
     // What it does, in one line.

@@ -14,29 +14,33 @@ constexpr std::size_t dataByte(int slot) {
 
 constexpr NamedSetting flag(std::string_view name, int slot, std::uint8_t bit,
                             std::string_view caption, std::string_view meaning) {
-    return {name, Kind::Flag, dataByte(slot), bit, 0, 1, {}, caption, meaning};
+    return {name, Kind::Flag, dataByte(slot), bit, 0, 1, {}, {}, caption, meaning};
 }
 
 constexpr NamedSetting byte(std::string_view name, std::size_t offset, std::uint8_t low,
                             std::uint8_t high, std::string_view caption, std::string_view meaning,
                             std::span<const SettingChoice> outside = {}) {
-    return {name, Kind::Byte, offset, 0xFF, low, high, outside, caption, meaning};
+    return {name, Kind::Byte, offset, 0xFF, low, high, outside, {}, caption, meaning};
 }
 
 constexpr NamedSetting choice(std::string_view name, std::size_t offset, std::uint8_t mask,
                               std::span<const SettingChoice> choices, std::string_view caption,
-                              std::string_view meaning) {
-    return {name, Kind::Choice, offset, mask, 0, 0, choices, caption, meaning};
+                              std::string_view meaning,
+                              std::span<const SettingChoice> stored = {}) {
+    return {name, Kind::Choice, offset, mask, 0, 0, choices, stored, caption, meaning};
 }
 
 constexpr NamedSetting codes(std::string_view name, int slot, std::string_view caption,
                              std::string_view meaning) {
-    return {name, Kind::CodeList, dataByte(slot), 0xFF, 0, 0, {}, caption, meaning};
+    return {name, Kind::CodeList, dataByte(slot), 0xFF, 0, 0, {}, {}, caption, meaning};
 }
 
 constexpr SettingChoice kOperatingModes[] = {
     {SettingsImage::kModeKeyboardWedge, "keyboard_wedge", "Keyboard Wedge"},
     {SettingsImage::kModeRs232, "rs232", "RS232"}};
+// What the window's search for the reader stores in operating_mode besides the two modes.
+constexpr SettingChoice kSearchModes[] = {{SettingsImage::kModeNotFound, "3", "no reader found"},
+                                          {SettingsImage::kUnknown, "255", "not searched"}};
 // The page lists the rates in this order; the reader's code is the entry's index + 1.
 constexpr SettingChoice kBaudRates[] = {
     {1, "600", "600"},   {2, "1200", "1200"},   {3, "2400", "2400"},  {4, "4800", "4800"},
@@ -57,8 +61,8 @@ constexpr int kPrefix1 = SettingsImage::kTrackPrefixSlot;
 constexpr std::array kTable = {
     // Main Settings page.
     choice("main.operating_mode", SettingsImage::kOperatingModeOffset, 0xFF, kOperatingModes,
-           "Operating Mode",
-           "how the reader is attached: in the keyboard line or on a serial port"),
+           "Operating Mode", "how the reader is attached: in the keyboard line or on a serial port",
+           kSearchModes),
     byte("main.com_port", SettingsImage::kComPortOffset, 1, 98, "Com Port",
          "the serial port COMn the reader is on (0: it was found in the keyboard line)",
          kNoComPort),

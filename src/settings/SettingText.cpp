@@ -115,19 +115,38 @@ SettingStatus refuse(SettingStatus status, const NamedSetting& setting, const st
     return status;
 }
 
+// "{n}": the byte as it is stored, whatever the setting's values. True with the number for any
+// text of that form; false for every other text.
+bool rawByteText(std::string_view text, int& value) {
+    if (text.size() < 2 || text.front() != '{' || text.back() != '}') {
+        return false;
+    }
+    if (!decimal(text.substr(1, text.size() - 2), value)) {
+        value = -1;
+    }
+    return true;
+}
+
+// Stores "{n}" as it is, within the bits the setting owns.
+SettingStatus writeRawByte(SettingsImage& image, const NamedSetting& setting, std::string_view text,
+                           int value, std::string& error) {
+    if (value < 0 || value > 0xFF || (value & ~setting.mask) != 0) {
+        return refuse(SettingStatus::OutOfRange, setting,
+                      quoted(text) + " is outside {0}..{" + std::to_string(setting.mask) + "}",
+                      error);
+    }
+    setMasked(image, setting, static_cast<std::uint8_t>(value));
+    return SettingStatus::Ok;
+}
+
+const std::string kRawByteHint = "; {n} stores the byte n as it is";
+
 // A number in the setting's range, or one of the values its choices name outside it.
 SettingStatus writeByte(SettingsImage& image, const NamedSetting& setting, std::string_view text,
                         std::string& error) {
     int value = 0;
-    // {n}: the byte as it is stored, whatever the range (how a stored value outside it shows).
-    if (text.size() > 2 && text.front() == '{' && text.back() == '}') {
-        if (!decimal(text.substr(1, text.size() - 2), value) || value > setting.mask) {
-            return refuse(SettingStatus::OutOfRange, setting,
-                          quoted(text) + " is outside {0}..{" + std::to_string(setting.mask) + "}",
-                          error);
-        }
-        setMasked(image, setting, static_cast<std::uint8_t>(value));
-        return SettingStatus::Ok;
+    if (rawByteText(text, value)) {
+        return writeRawByte(image, setting, text, value, error);
     }
     if (!decimal(text, value)) {
         return refuse(SettingStatus::BadValue, setting,
@@ -136,18 +155,39 @@ SettingStatus writeByte(SettingsImage& image, const NamedSetting& setting, std::
     if ((value < setting.low || value > setting.high) &&
         (value > 0xFF || choiceOf(setting, static_cast<std::uint8_t>(value)) == nullptr)) {
         return refuse(SettingStatus::OutOfRange, setting,
-                      quoted(text) + " is out of range " + settingValues(setting), error);
+                      quoted(text) + " is out of range " + settingValues(setting) + kRawByteHint,
+                      error);
     }
     setMasked(image, setting, static_cast<std::uint8_t>(value));
     return SettingStatus::Ok;
 }
 
+// One of the setting's words (or the page's label for it), or "{n}".
+SettingStatus writeChoice(SettingsImage& image, const NamedSetting& setting, std::string_view text,
+                          std::string& error) {
+    for (const auto list : {setting.choices, setting.stored}) {
+        for (const SettingChoice& c : list) {
+            if (sameWord(text, c.token) || sameWord(text, c.label)) {
+                setMasked(image, setting, c.value);
+                return SettingStatus::Ok;
+            }
+        }
+    }
+    if (int value = 0; rawByteText(text, value)) {
+        return writeRawByte(image, setting, text, value, error);
+    }
+    return refuse(SettingStatus::BadValue, setting,
+                  quoted(text) + " is not one of " + settingValues(setting) + kRawByteHint, error);
+}
+
 } // namespace
 
 const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value) {
-    for (const SettingChoice& c : setting.choices) {
-        if (c.value == value) {
-            return &c;
+    for (const auto list : {setting.choices, setting.stored}) {
+        for (const SettingChoice& c : list) {
+            if (c.value == value) {
+                return &c;
+            }
         }
     }
     return nullptr;
@@ -174,7 +214,7 @@ std::string settingText(const NamedSetting& setting, const SettingsImage& image)
     case SettingKind::Choice: {
         const auto value = static_cast<std::uint8_t>(byte & setting.mask);
         const SettingChoice* c = choiceOf(setting, value);
-        return c != nullptr ? std::string(c->token) : std::to_string(value);
+        return c != nullptr ? std::string(c->token) : "{" + std::to_string(value) + "}";
     }
     case SettingKind::CodeList:
         return codeListText(codeListCodes(setting, image));
@@ -207,20 +247,7 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
     case SettingKind::Byte:
         return writeByte(image, setting, text, error);
     case SettingKind::Choice:
-        for (const SettingChoice& c : setting.choices) {
-            if (sameWord(text, c.token) || sameWord(text, c.label)) {
-                setMasked(image, setting, c.value);
-                return SettingStatus::Ok;
-            }
-        }
-        // A value with no word, as settingText shows it: it goes back as it came.
-        if (int value = 0; decimal(text, value) && (value & ~setting.mask) == 0 &&
-                           choiceOf(setting, static_cast<std::uint8_t>(value)) == nullptr) {
-            setMasked(image, setting, static_cast<std::uint8_t>(value));
-            return SettingStatus::Ok;
-        }
-        return refuse(SettingStatus::BadValue, setting,
-                      quoted(text) + " is not one of " + settingValues(setting), error);
+        return writeChoice(image, setting, text, error);
     case SettingKind::CodeList: {
         Codes parsed;
         std::string reason;
@@ -264,6 +291,9 @@ std::string settingValues(const NamedSetting& setting) {
         std::string values;
         for (const SettingChoice& c : setting.choices) {
             values += (values.empty() ? "" : ", ") + std::string(c.token);
+        }
+        for (const SettingChoice& c : setting.stored) {
+            values += ", " + std::string(c.token) + " (" + std::string(c.label) + ")";
         }
         return values;
     }

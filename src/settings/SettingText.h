@@ -23,7 +23,9 @@ enum class SettingStatus {
 // - byte: its decimal value; a stored value outside the range that names no choice shows as the
 //   stored byte "{n}", which is also read back as it is;
 // - choice: its token, such as "rs232" (also read: the page's label, in any case); a stored value
-//   that is none of the choices shows as its decimal value;
+//   that is none of its values shows as the stored byte "{n}", which is also read back as it is;
+//   a bare number is never a choice's value unless it is its token (main.operating_mode's 3 and
+//   255, which the window's search stores);
 // - code list: the codes in order, 32..126 as their character except "{", every other code as
 //   "{n}" ("T1{13}"); "{" itself is "{123}", so that every text reads back as the same list.
 // Nothing here throws; a text that is refused leaves the block unchanged.

@@ -1,6 +1,7 @@
 #include "settings/SettingTable.h"
 
 #include "settings/FactoryDefaults.h"
+#include "settings/SettingCheck.h"
 #include "settings/SettingDifferences.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
@@ -143,14 +144,16 @@ TEST(SettingText, FactoryValuesReadAsThePagesShowThem) {
     EXPECT_EQ(text, "kept");
 }
 
-TEST(SettingText, ValuesNoChoiceNamesReadAsNumbers) {
+TEST(SettingText, ValuesNoChoiceNamesReadAsStoredBytes) {
     SettingsImage image = factoryImage();
     image.operating_mode() = SettingsImage::kUnknown;
     image.baud_code() = 0;
     image.com_port() = 0;
     EXPECT_EQ(read(image, "main.operating_mode"), "255");
-    EXPECT_EQ(read(image, "main.baud_rate"), "0");
+    EXPECT_EQ(read(image, "main.baud_rate"), "{0}");
     EXPECT_EQ(read(image, "main.com_port"), "0");
+    image.operating_mode() = 2;
+    EXPECT_EQ(read(image, "main.operating_mode"), "{2}");
 }
 
 TEST(SettingText, CodeListsReadAsTheirCodesAtMostSeven) {
@@ -266,7 +269,11 @@ TEST(SettingText, RefusedTextsLeaveTheBlockAndSayWhy) {
         {"main.char_code_delay", " 5", SettingStatus::BadValue, "is not a number"},
         {"main.char_code_delay", "0x10", SettingStatus::BadValue, "is not a number"},
         {"main.baud_rate", "5", SettingStatus::BadValue,
-         "600, 1200, 2400, 4800, 9600, 19200, 38400"},
+         "600, 1200, 2400, 4800, 9600, 19200, 38400; {n} stores the byte n as it is"},
+        {"main.baud_rate", "96", SettingStatus::BadValue, "\"96\" is not one of 600,"},
+        {"main.operating_mode", "2", SettingStatus::BadValue, "{n} stores the byte"},
+        {"main.baud_rate", "{256}", SettingStatus::OutOfRange, "is outside {0}..{255}"},
+        {"msr.kb_output_mode", "{1}", SettingStatus::OutOfRange, "is outside {0}..{2}"},
         {"msr.kb_output_mode", "alt mode!", SettingStatus::BadValue, "scan_code, alt"},
         {"track1.prefix", "12345678", SettingStatus::BadCodeList,
          "track1.prefix: \"12345678\": more than 7 codes"},
@@ -299,7 +306,8 @@ TEST(SettingText, PlacesAndValuesForTheReference) {
     EXPECT_EQ(place("track3.suffix"), "slot 31 (0x334..0x33B)");
     EXPECT_EQ(values("main.buzzer"), "on, off");
     EXPECT_EQ(values("main.com_port"), "1..98, 0 (no port), 255 (no reader found)");
-    EXPECT_EQ(values("main.operating_mode"), "keyboard_wedge, rs232");
+    EXPECT_EQ(values("main.operating_mode"),
+              "keyboard_wedge, rs232, 3 (no reader found), 255 (not searched)");
 }
 
 // --- The reference in docs/settings.md --------------------------------------------------------
@@ -367,4 +375,59 @@ TEST(SettingDifferences, NameEverySettingThatDiffersAndNothingElse) {
     EXPECT_EQ(differences[0].second, "20");
     EXPECT_EQ(differences[1].setting->name, "track2.prefix");
     EXPECT_EQ(differences[1].second, "X{13}");
+}
+
+TEST(SettingCheck, NamesEverySettingOutsideItsValuesAndNothingElse) {
+    const auto modified = [](auto change) {
+        SettingsImage image = factoryImage();
+        change(image);
+        return image;
+    };
+    const struct {
+        const char* what;
+        SettingsImage image;
+        std::vector<std::string> invalid; // name=stored byte
+    } cases[] = {
+        {"factory", factoryImage(), {}},
+        {"what the search stores",
+         modified([](SettingsImage& i) {
+             i.operating_mode() = SettingsImage::kModeNotFound;
+             i.com_port() = 0xFF;
+         }),
+         {}},
+        {"not searched", modified([](SettingsImage& i) { i.operating_mode() = 0xFF; }), {}},
+        {"a mode nobody stores",
+         modified([](SettingsImage& i) { i.operating_mode() = 2; }),
+         {"main.operating_mode=2"}},
+        {"zeros", SettingsImage{}, {"main.baud_rate=0"}},
+        {"a delay of 255 and port 99",
+         modified([](SettingsImage& i) {
+             i.scan_code_delay() = 255;
+             i.com_port() = 99;
+         }),
+         {"main.com_port=99", "main.scan_code_delay=255"}},
+        {"eight codes and a code 0",
+         modified([](SettingsImage& i) {
+             i.msr_prefix()[0] = 8;
+             i.track_suffix(2)[0] = 2;
+             i.track_suffix(2)[1] = 13;
+             i.track_suffix(2)[2] = 0;
+         }),
+         {"msr.prefix=8", "track2.suffix=0"}},
+        {"a code 0 behind the count is no code",
+         modified([](SettingsImage& i) {
+             i.track_prefix(1)[0] = 1;
+             i.track_prefix(1)[1] = 'A';
+             i.track_prefix(1)[2] = 0;
+         }),
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> found;
+        for (const InvalidSetting& s : invalidSettings(c.image)) {
+            found.push_back(std::string(s.setting->name) + "=" + std::to_string(s.stored));
+            EXPECT_FALSE(settingIsValid(*s.setting, c.image));
+        }
+        EXPECT_EQ(found, c.invalid) << c.what;
+    }
 }
