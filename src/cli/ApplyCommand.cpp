@@ -3,7 +3,9 @@
 #include "cli/ExitCode.h"
 #include "cli/Reader.h"
 #include "cli/SettingRecord.h"
+#include "operations/ReadBackCoverage.h"
 #include "operations/ReaderApply.h"
+#include "settings/SettingProfile.h"
 #include "settings/SettingsImage.h"
 
 #include <memory>
@@ -20,8 +22,7 @@ std::string countOf(std::size_t count) {
 // "would change", "differs" (still, after programming) and "failed", with the JSON members
 // `error`, `changed` and `differences` (as verify gives them), and with `list` a line
 // "name: reader → file" per setting after the result line.
-void takeApplied(Reader& reader, const ReaderApply::Result& applied, const SettingsImage& file,
-                 bool list) {
+void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) {
     ReaderResult& result = reader.result;
     for (const SettingDifference& difference : applied.differences) {
         if (list) {
@@ -31,12 +32,17 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, const Setti
     }
     result.extra["changed"] = applied.changed;
     result.extra["differences"] =
-        SettingRecord::differences(file, "file", *applied.readBack, "reader", &applied.differences);
+        applied.target == nullptr
+            ? nlohmann::ordered_json(nullptr)
+            : SettingRecord::differences(*applied.target, "file", *applied.readBack, "reader",
+                                         &applied.differences);
     const std::size_t count = applied.differences.size();
     switch (applied.ending) {
     case ReaderApply::Ending::Failed:
-        result.take(applied.failed);
-        result.reason = applied.during + result.reason;
+        if (!applied.stopped) {
+            result.take(applied.failed);
+            result.reason = applied.during + result.reason;
+        }
         return;
     case ReaderApply::Ending::Differs: {
         std::string names;
@@ -73,7 +79,7 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, const Setti
 // (ApplyWatch). A reader in the keyboard line cannot be read back, so --keyboard is refused.
 class ApplyCommand final : public DeviceCommand {
 public:
-    ApplyCommand() : DeviceCommand(false, {"changed", "differences"}) {}
+    ApplyCommand() : DeviceCommand(false, {"changed", "differences", "backup_file"}) {}
 
 protected:
     void defineOwn(CLI::App& subcommand) override;
@@ -81,15 +87,23 @@ protected:
     std::optional<int> prepare(CommandContext& context) override;
     void begin(Reader& reader) override {
         apply_->begin(reader, [this, &reader](const ReaderApply::Result& applied) {
-            takeApplied(reader, applied, image_, diff_);
+            takeApplied(reader, applied, diff_);
+            if (applied.changed) {
+                logWrite(reader, watch_ ? "station" : "apply", *applied.target,
+                         applied.readBack.get(), "all");
+            }
         });
     }
 
 private:
     bool loadFile(CommandContext& context);
+    void keepBackups();
+    bool readNamed(CommandContext& context, std::vector<SettingAssignment>& named) const;
     int watch(CommandContext& context);
 
     std::string file_;
+    std::string profile_;
+    std::vector<std::string> sets_;
     bool check_ = false;
     bool diff_ = false;
     bool watch_ = false;
@@ -99,7 +113,17 @@ private:
 };
 
 void ApplyCommand::defineOwn(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_, "The settings file to bring the readers to")->required();
+    subcommand.add_option("FILE", file_,
+                          "The settings file to bring the readers to: every setting it holds");
+    subcommand
+        .add_option("--profile", profile_,
+                    "Only the settings a profile names (name=value lines as show prints "
+                    "them), laid over what each reader holds")
+        ->type_name("FILE");
+    subcommand
+        .add_option("--set", sets_,
+                    "Only this setting, laid over what each reader holds; repeatable")
+        ->type_name("NAME=VALUE");
     subcommand.add_flag("--check", check_,
                         "Only read back and compare: tell which readers would change, write "
                         "nothing");
@@ -108,6 +132,8 @@ void ApplyCommand::defineOwn(CLI::App& subcommand) {
                         "Keep running: apply FILE to each reader as it appears on a given port "
                         "or, with --usb, as a new USB serial adapter; Ctrl+C ends it");
     addAnyLengthOption(subcommand);
+    addAllowInvalidOption(subcommand);
+    addBackupOption(subcommand);
     subcommand.add_flag("--keyboard", keyboard_,
                         "Refused: a reader in the keyboard line cannot be read back (use "
                         "program --keyboard)");
@@ -133,11 +159,69 @@ std::optional<int> ApplyCommand::runOwnWay(CommandContext& context) {
 }
 
 bool ApplyCommand::loadFile(CommandContext& context) {
-    if (!loadSettingsFile(context, file_, image_)) {
+    const int ways = (file_.empty() ? 0 : 1) + (profile_.empty() ? 0 : 1) + (sets_.empty() ? 0 : 1);
+    if (ways != 1) {
+        context.error("Name what to apply one way: FILE (every setting), --profile FILE or --set "
+                      "NAME=VALUE (repeatable).");
         return false;
     }
-    apply_.emplace(image_, check_);
+    if (!file_.empty()) {
+        if (!loadSettingsFile(context, file_, image_) || !programmable(context, file_, image_)) {
+            return false;
+        }
+        apply_.emplace(image_, check_);
+        keepBackups();
+        return true;
+    }
+    std::vector<SettingAssignment> named;
+    if (!readNamed(context, named)) {
+        return false;
+    }
+    apply_.emplace(std::move(named), check_);
+    keepBackups();
     return true;
+}
+
+void ApplyCommand::keepBackups() {
+    if (backingUp()) {
+        apply_->beforeWrite([this](ReaderSession& session, const SettingsImage& held) {
+            return backUp(static_cast<Reader&>(session), held);
+        });
+    }
+}
+
+// The named values of --set or --profile, every one checked; false with each problem named.
+bool ApplyCommand::readNamed(CommandContext& context, std::vector<SettingAssignment>& named) const {
+    std::vector<std::string> problems;
+    SettingProfile profile;
+    if (!profile_.empty()) {
+        profile.load(profile_);
+        problems = profile.problems();
+        named = profile.assignments();
+    }
+    for (const std::string& text : sets_) {
+        SettingAssignment assignment;
+        std::string error;
+        if (assignment.parse(text, error) == SettingStatus::Ok) {
+            named.push_back(assignment);
+        } else {
+            problems.push_back("--set " + error);
+        }
+    }
+    for (const SettingAssignment& assignment : named) {
+        if (!ReadBackCoverage::covers(*assignment.setting())) {
+            problems.push_back(std::string(assignment.setting()->name) +
+                               " lives on the PC, not in the reader: a reader cannot be read "
+                               "back for it, so it cannot be applied");
+        }
+    }
+    if (named.empty() && problems.empty()) {
+        problems.push_back(profile_ + ": names no setting");
+    }
+    for (const std::string& problem : problems) {
+        context.error(problem);
+    }
+    return problems.empty();
 }
 
 std::optional<int> ApplyCommand::prepare(CommandContext& context) {
@@ -153,7 +237,7 @@ int ApplyCommand::watch(CommandContext& context) {
         return ExitCode::kUsage;
     }
     std::vector<PortName> ports;
-    if (!context.parsePorts(portTexts(), ports) || !loadFile(context)) {
+    if (!context.parsePorts(portTexts(), ports) || !backupUsable(context) || !loadFile(context)) {
         return ExitCode::kUsage;
     }
     ApplyWatch station(

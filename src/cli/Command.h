@@ -28,5 +28,6 @@ std::unique_ptr<Command> makeShowCommand();
 std::unique_ptr<Command> makeDiffCommand();
 std::unique_ptr<Command> makeSetCommand();
 std::unique_ptr<Command> makeNewCommand();
+std::unique_ptr<Command> makeCheckCommand();
 std::unique_ptr<Command> makeNamesCommand();
 std::unique_ptr<Command> makeApplyCommand();

@@ -59,6 +59,10 @@ const Subcommand kSubcommands[] = {
     {"set", "Change named settings of a settings file (name=value...), all or none, atomically",
      false, makeSetCommand},
     {"new", "Write a settings file with the factory values", false, makeNewCommand},
+    {"check",
+     "List every setting of each settings file that holds none of its values, and a length "
+     "other than 3060; exit 2 when any does",
+     false, makeCheckCommand},
     {"names", "List the named settings and the values each takes", false, makeNamesCommand},
 };
 

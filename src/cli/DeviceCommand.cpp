@@ -1,13 +1,19 @@
 #include "cli/DeviceCommand.h"
 
 #include "base/InterruptSignals.h"
+#include "base/WriteLog.h"
 #include "cli/ExitCode.h"
 #include "cli/ProgressLines.h"
 #include "cli/Reader.h"
 #include "cli/SettingRecord.h"
 #include "link/PortIoSelection.h"
+#include "operations/DeviceTransaction.h"
+#include "operations/ReadBackCoverage.h"
 #include "operations/ReaderLoop.h"
 #include "operations/ReaderSearch.h"
+#include "settings/BackupFolder.h"
+#include "settings/FactoryDefaults.h"
+#include "settings/SettingCheck.h"
 #include "settings/SettingDifferences.h"
 #include "settings/SettingsFileContents.h"
 #include "settings/SettingsImage.h"
@@ -62,6 +68,94 @@ void DeviceCommand::addAnyLengthOption(CLI::App& subcommand) {
                         "factory values as the window's Load does");
 }
 
+void DeviceCommand::addAllowInvalidOption(CLI::App& subcommand) {
+    subcommand.add_flag("--allow-invalid", allowInvalid_,
+                        "Program a file even where a setting holds none of its values (r550ctl "
+                        "check lists them)");
+}
+
+bool DeviceCommand::programmable(CommandContext& context, const std::string& what,
+                                 const SettingsImage& image) const {
+    const std::vector<InvalidSetting> invalid = invalidSettings(image);
+    if (invalid.empty()) {
+        return true;
+    }
+    const std::string count = std::to_string(invalid.size()) +
+                              (invalid.size() == 1 ? " setting holds" : " settings hold");
+    if (allowInvalid_) {
+        context.error(what + ": " + count +
+                      " none of its values; programmed all the same "
+                      "(--allow-invalid)");
+    } else {
+        context.error(what + ": " + count +
+                      " none of its values; nothing sent (--allow-invalid sends it all the same):");
+    }
+    for (const InvalidSetting& setting : invalid) {
+        context.error("  " + SettingRecord::invalidText(setting));
+    }
+    return allowInvalid_;
+}
+
+void DeviceCommand::addBackupOption(CLI::App& subcommand) {
+    subcommand
+        .add_option("--backup", backup_,
+                    "Before writing to a reader, keep what it held as a settings file in DIR "
+                    "(program BACKUP puts it back)")
+        ->type_name("DIR");
+}
+
+bool DeviceCommand::backupUsable(CommandContext& context) const {
+    std::string reason;
+    if (!backup_.empty() && !BackupFolder(backup_).usable(reason)) {
+        context.error(reason);
+        return false;
+    }
+    return true;
+}
+
+bool DeviceCommand::backUp(Reader& reader, const SettingsImage& held) const {
+    std::string reason;
+    const std::string path = BackupFolder(backup_).save(held, reader.label(), reason);
+    if (path.empty()) {
+        reader.result.fail("backup_failed", reason + "; nothing written");
+        return false;
+    }
+    reader.result.extra["backup_file"] = path;
+    reader.result.lines.push_back("backup: " + path);
+    return true;
+}
+
+void DeviceCommand::afterBackup(Reader& reader, Write write) const {
+    if (!backingUp()) {
+        write(nullptr);
+        return;
+    }
+    auto held = std::make_shared<SettingsImage>(factoryBlock());
+    reader.run(
+        DeviceTransaction::loadMainSettings(reader.portName()), "backing up",
+        [this, held, &reader, write = std::move(write)](const Outcome& outcome) {
+            if (!reader.result.take(outcome)) {
+                reader.result.reason = "reading back for the backup: " + reader.result.reason;
+            } else if (backUp(reader, *held)) {
+                write(held);
+            }
+        },
+        held.get());
+}
+
+void DeviceCommand::logWrite(const Reader& reader, const std::string& command,
+                             const SettingsImage& written, const SettingsImage* held,
+                             const std::string& unknown) {
+    std::vector<std::string> changed;
+    if (held != nullptr) {
+        for (const SettingDifference& difference : ReadBackCoverage::differences(written, *held)) {
+            changed.emplace_back(difference.setting->name);
+        }
+    }
+    WriteLog::record({command, reader.label(), reader.device(), reader.result.outcomeWord(),
+                      changed, held != nullptr ? "none" : unknown});
+}
+
 TransferPacer::Limits DeviceCommand::limits() const {
     TransferPacer::Limits limits;
     limits.replyMs = static_cast<int>(std::lround(timeoutSeconds_ * 1000.0));
@@ -110,6 +204,14 @@ std::optional<int> DeviceCommand::checkSelection(CommandContext& context,
     }
     if (usb_ && !all_) {
         context.error("--usb goes with --all.");
+        return ExitCode::kUsage;
+    }
+    if (keyboard_ && !backup_.empty()) {
+        context.error("--backup: a reader in the keyboard line cannot be read back, so there is "
+                      "nothing to keep; --keyboard takes no --backup.");
+        return ExitCode::kUsage;
+    }
+    if (!backupUsable(context)) {
         return ExitCode::kUsage;
     }
     if (keyboard_ && !context.portIoSettingUsable()) {

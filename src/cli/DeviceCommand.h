@@ -6,6 +6,7 @@
 #include "link/TransferPacer.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -63,6 +64,30 @@ protected:
     TransferPacer::Limits limits() const;
     // --any-length, for a command that reads a settings file to send or compare.
     void addAnyLengthOption(CLI::App& subcommand);
+    // --allow-invalid, for a command that programs a settings file.
+    void addAllowInvalidOption(CLI::App& subcommand);
+    // Whether `image` (read from `what`) may be programmed: false, with every setting that holds
+    // none of its values named, unless --allow-invalid was given, which is then said on stderr.
+    bool programmable(CommandContext& context, const std::string& what,
+                      const SettingsImage& image) const;
+    // --backup DIR, for a command that writes to readers.
+    void addBackupOption(CLI::App& subcommand);
+    bool backingUp() const { return !backup_.empty(); }
+    // False, with the reason shown, when --backup names a folder that takes no file.
+    bool backupUsable(CommandContext& context) const;
+    // Saves `held`, what the reader held before a write, as its backup and gives the path as its
+    // `backup_file`; false, with the reader failed, when it cannot be saved: nothing may be
+    // written then.
+    bool backUp(Reader& reader, const SettingsImage& held) const;
+    // With --backup: reads the reader back over the factory values, saves that, and then runs
+    // `write` with it; without, runs `write` at once with nothing.
+    using Write = std::function<void(std::shared_ptr<const SettingsImage> held)>;
+    void afterBackup(Reader& reader, Write write) const;
+    // The system log's line for a write of `written` to the reader: the names of the settings
+    // that changed from what it `held`, or, where that is not known, `unknown` ("all").
+    static void logWrite(const Reader& reader, const std::string& command,
+                         const SettingsImage& written, const SettingsImage* held,
+                         const std::string& unknown);
     // Reads a settings file of 3060 bytes; another length is refused unless --any-length lays
     // it over the factory values as the window's Load does (with a warning, even under -q).
     // False, with the message shown, when it cannot be used.
@@ -88,6 +113,8 @@ private:
     bool usb_ = false;
     bool keyboard_ = false;
     bool anyLength_ = false;
+    bool allowInvalid_ = false;
+    std::string backup_;
     double timeoutSeconds_ = 2.0;
     std::string pace_ = "reader";
 

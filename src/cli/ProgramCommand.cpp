@@ -14,7 +14,7 @@ namespace {
 // afterwards; a setting that differs makes it differ.
 class ProgramCommand final : public DeviceCommand {
 public:
-    ProgramCommand() : DeviceCommand(true, {"differences"}) {}
+    ProgramCommand() : DeviceCommand(true, {"differences", "backup_file"}) {}
 
 protected:
     void defineOwn(CLI::App& subcommand) override {
@@ -22,6 +22,8 @@ protected:
         subcommand.add_flag("--verify", verify_,
                             "Read each reader back afterwards and list what differs");
         addAnyLengthOption(subcommand);
+        addAllowInvalidOption(subcommand);
+        addBackupOption(subcommand);
     }
 
     std::optional<int> prepare(CommandContext& context) override {
@@ -29,24 +31,33 @@ protected:
             context.error("--verify: a reader in the keyboard line cannot be read back.");
             return ExitCode::kUsage;
         }
-        if (!loadSettingsFile(context, file_, image_)) {
+        if (!loadSettingsFile(context, file_, image_) || !programmable(context, file_, image_)) {
             return ExitCode::kUsage;
         }
         return std::nullopt;
     }
 
     void begin(Reader& reader) override {
-        DeviceTransaction transaction =
-            reader.keyboardLine() ? DeviceTransaction::programViaKeyboard(image_)
-                                  : DeviceTransaction::programViaSerial(image_, reader.portName());
-        reader.run(std::move(transaction), "programming", [this, &reader](const Outcome& outcome) {
-            if (reader.result.take(outcome) && verify_) {
-                verify(reader);
-            }
+        afterBackup(reader, [this, &reader](std::shared_ptr<const SettingsImage> held) {
+            program(reader, std::move(held));
         });
     }
 
 private:
+    void program(Reader& reader, std::shared_ptr<const SettingsImage> held) {
+        DeviceTransaction transaction =
+            reader.keyboardLine() ? DeviceTransaction::programViaKeyboard(image_)
+                                  : DeviceTransaction::programViaSerial(image_, reader.portName());
+        reader.run(std::move(transaction), "programming",
+                   [this, &reader, held](const Outcome& outcome) {
+                       const bool done = reader.result.take(outcome);
+                       logWrite(reader, "program", image_, held.get(), "all");
+                       if (done && verify_) {
+                           verify(reader);
+                       }
+                   });
+    }
+
     void verify(Reader& reader) {
         auto readBack = std::make_shared<SettingsImage>(image_);
         reader.run(

@@ -1,6 +1,7 @@
 #include "cli/SettingRecord.h"
 
 #include "base/ShellWord.h"
+#include "settings/SettingCheck.h"
 #include "settings/SettingDifferences.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
@@ -48,6 +49,20 @@ nlohmann::ordered_json SettingRecord::differences(const SettingsImage& first, co
                         {std::string(secondKey) + "_text", difference.second}});
     }
     return list;
+}
+
+nlohmann::ordered_json SettingRecord::invalid(const InvalidSetting& setting) {
+    return {
+        {"name", setting.setting->name}, {"raw", setting.stored}, {"accepted", setting.accepted}};
+}
+
+std::string SettingRecord::invalidText(const InvalidSetting& setting) {
+    const bool codeList = setting.setting->kind == SettingKind::CodeList;
+    return std::string(setting.setting->name) + " holds " +
+           (codeList && setting.stored != 0 ? std::to_string(setting.stored) + " codes"
+            : codeList                      ? std::string("the code 0")
+                                            : "{" + std::to_string(setting.stored) + "}") +
+           ", none of its values (" + setting.accepted + ")";
 }
 
 const char* SettingRecord::kindWord(SettingKind kind) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class SettingsImage;
+struct InvalidSetting;
 
 // Named settings as r550ctl's records give them: typed for JSON (a flag as a boolean, a byte as
 // a number, a choice as its word, a code list as its array of codes, each with the text form
@@ -22,6 +23,10 @@ struct SettingRecord {
     static nlohmann::ordered_json differences(const SettingsImage& first, const char* firstKey,
                                               const SettingsImage& second, const char* secondKey,
                                               const std::vector<SettingDifference>* list = nullptr);
+    // A setting outside its values: {"name", "raw", "accepted"}.
+    static nlohmann::ordered_json invalid(const InvalidSetting& setting);
+    // The same as a sentence: "main.baud_rate holds {0}, none of 600, 1200, ...".
+    static std::string invalidText(const InvalidSetting& setting);
     // "flag", "byte", "choice", "code_list".
     static const char* kindWord(SettingKind kind);
     // `name=value` as one shell word: quoted when the value is empty or holds anything a shell

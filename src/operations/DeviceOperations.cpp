@@ -1,5 +1,6 @@
 #include "operations/DeviceOperations.h"
 
+#include "base/WriteLog.h"
 #include "link/Transfer.h"
 #include "operations/DeviceTransaction.h"
 #include "operations/TransactionRunner.h"
@@ -24,6 +25,21 @@ Outcome failed(FailureKind kind, int port = 0) {
 // frame into the keyboard line, which cannot answer, and report success.
 bool namesSerialPort(std::uint8_t comPort) {
     return comPort != 0 && comPort != SettingsImage::kUnknown;
+}
+
+// The window's writes to a reader leave their line in the system log, as r550ctl's do. The
+// window programs every setting, or resets them all.
+Outcome logged(Outcome outcome, const char* command, const std::string& port, const char* what) {
+    const char* word = outcome.status == OutcomeStatus::Done        ? "ok"
+                       : outcome.status == OutcomeStatus::Cancelled ? "cancelled"
+                       : outcome.status == OutcomeStatus::Dismissed ? "dismissed"
+                                                                    : "failed";
+    WriteLog::record({command, port, "", word, {}, what});
+    return outcome;
+}
+
+std::string portLabel(std::uint8_t comPort) {
+    return "COM" + std::to_string(comPort);
 }
 
 } // namespace
@@ -78,7 +94,7 @@ Outcome DeviceOperations::detectReader(SettingsImage& image) {
 
 Outcome DeviceOperations::programViaKeyboard(const SettingsImage& image) {
     DeviceTransaction transaction = DeviceTransaction::programViaKeyboard(image);
-    return run(transaction);
+    return logged(run(transaction), "program", "keyboard", "all");
 }
 
 Outcome DeviceOperations::programViaSerial(const SettingsImage& image) {
@@ -87,7 +103,7 @@ Outcome DeviceOperations::programViaSerial(const SettingsImage& image) {
     }
     DeviceTransaction transaction =
         DeviceTransaction::programViaSerial(image, PortName::number(image.com_port()));
-    return run(transaction);
+    return logged(run(transaction), "program", portLabel(image.com_port()), "all");
 }
 
 Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
@@ -125,9 +141,11 @@ Outcome DeviceOperations::resetReader(SettingsImage& image, const std::string& d
                      : DeviceTransaction::resetReader(PortName::number(image.com_port()));
 
     // Outside keyboard-wedge mode the reset must go to a serial port.
-    Outcome outcome = !keyboardLine && !namesSerialPort(image.com_port())
-                          ? failed(FailureKind::NoPortSelected)
-                          : run(transaction);
+    Outcome outcome =
+        !keyboardLine && !namesSerialPort(image.com_port())
+            ? failed(FailureKind::NoPortSelected)
+            : logged(run(transaction), "reset",
+                     keyboardLine ? "keyboard" : portLabel(image.com_port()), "factory");
 
     // The block returns to the factory values whether or not the reader confirmed, so that the
     // pages never show settings the reader may no longer hold.

@@ -13,8 +13,11 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -97,8 +100,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
     EXPECT_EQ(check.exitCode, 3) << check.output << check.errors;
     std::map<std::string, nlohmann::json> readers = byPort(check.output);
     EXPECT_EQ(readers["COM1"]["outcome"], "would change") << check.output;
-    EXPECT_EQ(readers["COM1"]["differences"],
-              nlohmann::json::parse(R"([
+    EXPECT_EQ(readers["COM1"]["differences"], nlohmann::json::parse(R"([
                   {"name": "main.buzzer", "file": false, "reader": true,
                    "file_text": "off", "reader_text": "on"},
                   {"name": "msr.prefix", "file": [65, 82], "reader": [67, 82],
@@ -176,4 +178,138 @@ TEST_F(CtlApplyTest, WatchAppliesEachReaderAsItIsPluggedInUntilCtrlC) {
                                                adapterPath + " changed", silentPath + " failed"}));
     EXPECT_NE(watch.errors().find("3 readers done, 1 failed: " + silentPath), std::string::npos)
         << watch.errors();
+}
+
+// Every way a value outside a setting's values could reach a reader is refused with exit 2
+// before one frame is sent, and names the setting; --allow-invalid sends it all the same.
+TEST_F(CtlApplyTest, ValuesOutsideTheirSettingsValuesNeverReachAReader) {
+    const auto sim = simulator(ports / "com1");
+    ASSERT_TRUE(sim);
+    const fs::path zero = folder.path() / "zero.cfg";
+    const fs::path random = folder.path() / "random.cfg";
+    std::ofstream(zero, std::ios::binary) << std::string(SettingsImage::kSize, '\0');
+    std::string noise(SettingsImage::kSize, '\0');
+    unsigned state = 550;
+    for (char& byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 16);
+    }
+    std::ofstream(random, std::ios::binary) << noise;
+    const std::string copy = (folder.path() / "copy.cfg").string();
+    fs::copy_file(shop, copy);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{"set", copy, "main.baud_rate=96"}, "600, 1200"},
+        {{"set", copy, "main.operating_mode=2"}, "{n}"},
+        {{"set", copy, "main.scan_code_delay={256}"}, "main.scan_code_delay"},
+        {{"set", copy, "track1.prefix={1}{2}{3}{4}{5}{6}{7}{8}"}, "track1.prefix"},
+        {{"set", copy, "track1.prefix={0}"}, "track1.prefix"},
+        {{"apply", "--set", "main.baud_rate=96", "-p", "1"}, "main.baud_rate"},
+        {{"apply", "--set", "main.operating_mode=rs232", "-p", "1"}, "lives on the PC"},
+        {{"program", zero.string(), "-p", "1"}, "main.baud_rate holds {0}"},
+        {{"apply", zero.string(), "-p", "1"}, "nothing sent"},
+        {{"apply", zero.string(), "--watch", "-p", "1"}, "nothing sent"},
+        {{"program", random.string(), "-p", "1"}, "--allow-invalid"},
+        {{"check", shop.string(), zero.string()}, ""},
+    };
+    for (const auto& [arguments, named] : refused) {
+        const RunningProgram::Result result = ctl(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments[2] << result.errors;
+        EXPECT_NE((result.errors + result.output).find(named), std::string::npos) << result.errors;
+    }
+    EXPECT_EQ(fileText(copy), fileText(shop));
+    EXPECT_EQ(fileText(ports / "com1.log"), "");
+
+    const RunningProgram::Result checked = ctl({"check", shop.string(), zero.string()});
+    EXPECT_NE(checked.output.find(shop.string() + ": ok\n"), std::string::npos) << checked.output;
+    EXPECT_NE(checked.output.find(zero.string() + ": main.baud_rate holds {0}"), std::string::npos)
+        << checked.output;
+    const RunningProgram::Result allowed =
+        ctl({"program", zero.string(), "-p", "1", "--allow-invalid"});
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.errors;
+    EXPECT_NE(allowed.errors.find("programmed all the same"), std::string::npos) << allowed.errors;
+    EXPECT_NE(fileText(ports / "com1.log"), "");
+}
+
+namespace {
+
+// The log socket of a test build: bound by the test, the datagrams r550ctl sends read from it.
+struct LogSocket {
+    explicit LogSocket(const std::string& path) : fd(::socket(AF_UNIX, SOCK_DGRAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        fs::create_directories(fs::path(path).parent_path());
+        fs::remove(path);
+        bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~LogSocket() { ::close(fd); }
+    // The first datagram that holds `text`, or "" when none came within a second.
+    std::string find(const std::string& text) const {
+        pollfd ready{fd, POLLIN, 0};
+        while (::poll(&ready, 1, 1000) == 1) {
+            char buffer[2048];
+            const ssize_t length = ::recv(fd, buffer, sizeof buffer, 0);
+            const std::string datagram(buffer,
+                                       static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+            if (datagram.find(text) != std::string::npos) {
+                return datagram;
+            }
+        }
+        return "";
+    }
+    int fd;
+    bool bound = false;
+};
+
+} // namespace
+
+// A reader that holds settings of its own: --set and a profile change the named settings and no
+// byte of any other; a backup holds what the reader held before the write, and programming it
+// puts the reader back; each write leaves its line in the log.
+TEST_F(CtlApplyTest, OnlyNamedSettingsChangeAndABackupPutsTheReaderBack) {
+    const auto sim = simulator(ports / "com1");
+    ASSERT_TRUE(sim);
+    ASSERT_EQ(ctl({"program", shop.string(), "-p", "1"}).exitCode, 0);
+    const fs::path memory = ports / "com1.memory";
+    const std::string held = fileText(memory);
+    const fs::path backups = folder.path() / "backups";
+    ASSERT_TRUE(fs::create_directory(backups));
+    const LogSocket log(R550_SYSLOG_SOCKET);
+
+    const RunningProgram::Result set =
+        ctl({"--json", "apply", "--set", "main.scan_code_delay=7", "--set", "track2.suffix=X", "-p",
+             "1", "--backup", backups.string()});
+    ASSERT_EQ(set.exitCode, 0) << set.errors;
+    const nlohmann::json object = byPort(set.output)["COM1"];
+    EXPECT_EQ(object["outcome"], "changed") << set.output;
+    EXPECT_EQ(object["differences"].size(), 2u) << set.output;
+    const std::string backup = object["backup_file"].get<std::string>();
+    EXPECT_EQ(fs::path(backup).parent_path(), backups);
+    EXPECT_NE(fileText(memory), held);
+    if (std::string(R550_SYSLOG_SOCKET) != "/dev/log" && log.bound) {
+        const std::string line = log.find("changed=main.scan_code_delay,track2.suffix");
+        EXPECT_NE(line.find("r550ctl["), std::string::npos) << line;
+        EXPECT_NE(line.find("command=apply port=COM1 "), std::string::npos) << line;
+        EXPECT_NE(line.find(" outcome=changed uid="), std::string::npos) << line;
+    }
+
+    // The profile, as show prints it, names the two old values: the reader is as it was.
+    const fs::path profile = folder.path() / "shop.profile";
+    std::ofstream(profile) << "# delays and suffixes\n\nmain.scan_code_delay=1  "
+                              "'track2.suffix={13}{10}' # back\n";
+    const RunningProgram::Result back = ctl({"apply", "--profile", profile.string(), "-p", "1"});
+    EXPECT_EQ(back.exitCode, 0) << back.errors;
+    EXPECT_EQ(fileText(memory), held);
+    fs::resize_file(ports / "com1.log", 0);
+    const RunningProgram::Result again =
+        ctl({"apply", "--profile", profile.string(), "-p", "1", "--backup", backups.string()});
+    EXPECT_NE(again.output.find("unchanged"), std::string::npos) << again.output;
+    EXPECT_EQ(fileText(ports / "com1.log"), "1B 1C C0 00 09\n1B 1C C1 10 40\n1B 1C C0 10 04\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(backups), fs::directory_iterator()), 1);
+
+    // Restoring the backup: the reader holds again what it held before the first write.
+    ASSERT_EQ(ctl({"reset", "-p", "1"}).exitCode, 0);
+    EXPECT_NE(fileText(memory), held);
+    EXPECT_EQ(ctl({"program", backup, "--port", "1"}).exitCode, 0);
+    EXPECT_EQ(fileText(memory), held);
 }
