@@ -3,10 +3,12 @@
 
 Usage: ansible_test.py R550CTL R550SIM COLLECTION_FOLDER
 Builds and installs the collection, checks its documentation, then runs playbooks with
-`ansible-playbook -c local`: a first run changes the readers, a second one changes nothing,
---check --diff names the differing settings and writes nothing, a missing port fails the task.
+`ansible-playbook -c local`: a first run changes the readers and keeps backups, a second one
+changes nothing, --check --diff names only the settings the mapping names and writes nothing,
+r550_reader_info tells what the readers hold, a missing port fails the task.
 """
 
+import json
 import os
 import re
 import subprocess
@@ -23,6 +25,17 @@ PLAY = """- hosts: localhost
         settings: {settings}
         ports: {ports_list}
         executable: {ctl}
+        backup: true
+        backup_dir: {backups}
+"""
+INFO = """- hosts: localhost
+  gather_facts: false
+  environment: {{R550_PORTS_DIR: "{ports}"}}
+  tasks:
+    - r550.tool.r550_reader_info: {{ports: [1, 9], executable: {ctl}}}
+      register: info
+    - ansible.builtin.copy: {{content: "{{{{ info | to_json }}}}", dest: "{output}"}}
+      check_mode: false
 """
 
 
@@ -42,7 +55,8 @@ def check(condition, what, output):
 def playbook(work, env, settings, ports, *options, expect=0):
     path = os.path.join(work, "play.yml")
     with open(path, "w") as play:
-        play.write(PLAY.format(ports=os.path.join(work, "ports"), settings=settings, ports_list=ports, ctl=CTL))
+        play.write(PLAY.format(ports=os.path.join(work, "ports"), settings=settings, ports_list=ports, ctl=CTL,
+                               backups=os.path.join(work, "backups")))
     return run(["ansible-playbook", "-c", "local", "-i", "localhost,", path, *options], env, expect)
 
 
@@ -59,9 +73,14 @@ def main():
         check(os.path.exists(os.path.join(work, "r550-tool-1.0.0.tar.gz")), "the collection builds", built)
         run(["ansible-galaxy", "collection", "install", os.path.join(work, "r550-tool-1.0.0.tar.gz"),
              "-p", env["ANSIBLE_COLLECTIONS_PATH"]], env)
-        doc = subprocess.run(["ansible-doc", "r550.tool.r550_reader"], env=env, capture_output=True, text=True)
-        check(doc.returncode == 0 and "settings" in doc.stdout and not doc.stderr.strip(),
-              "ansible-doc shows the module", doc.stdout + doc.stderr)
+        for module in ("r550_reader", "r550_reader_info"):
+            doc = subprocess.run(["ansible-doc", "--json", "r550.tool." + module], env=env, capture_output=True,
+                                 text=True)
+            check(doc.returncode == 0 and "ports" in doc.stdout and not doc.stderr.strip(),
+                  "ansible-doc shows " + module, doc.stdout + doc.stderr)
+            authors = json.loads(doc.stdout)["r550.tool." + module]["doc"]["author"]
+            check(all(re.fullmatch(r"[^()@]+ \(@[\w-]+\)", a) for a in authors),
+                  module + "'s author in the form 'Name (@github_id)'", str(authors))
 
         os.mkdir(os.path.join(work, "ports"))
         sims = [subprocess.Popen([SIM, "--link", os.path.join(work, "ports", "com%d" % n),
@@ -76,14 +95,32 @@ def main():
             settings = '{"main.buzzer": false, "msr.prefix": "AB", "msr.suffix": [13]}'
             first = playbook(work, env, settings, "[1, COM2]")
             check(re.search(r"changed=1 ", first), "the first run changes the readers", first)
+            backups = sorted(os.listdir(os.path.join(work, "backups")))
+            check(len(backups) == 2 and backups[0].startswith("COM1-"), "each reader's backup is kept", str(backups))
             second = playbook(work, env, settings, "[1, COM2]")
             check(re.search(r"ok=1 +changed=0 ", second), "the second run changes nothing", second)
 
+            # The readers now hold a prefix and a suffix of their own: a mapping that names the
+            # buzzer alone shows, and would change, the buzzer alone.
             before = memories(work)
             diff = playbook(work, env, '{"main.buzzer": true}', "[1, COM2]", "--check", "--diff")
             check(re.search(r"changed=1 ", diff) and "-main.buzzer: false" in diff and "+main.buzzer: true" in diff,
                   "--check --diff names the differing setting", diff)
+            check("msr." not in diff, "--check --diff shows only the named setting", diff)
             check(memories(work) == before, "--check writes nothing", diff)
+
+            with open(os.path.join(work, "info.yml"), "w") as play:
+                play.write(INFO.format(ports=os.path.join(work, "ports"), ctl=CTL,
+                                       output=os.path.join(work, "info.json")))
+            info = run(["ansible-playbook", "-c", "local", "-i", "localhost,", os.path.join(work, "info.yml"),
+                        "--check"], env)
+            with open(os.path.join(work, "info.json")) as output:
+                info_result = json.load(output)
+            readers = info_result["readers"]
+            check(readers[0]["answered"] and readers[0]["settings"]["msr.prefix"]["text"] == "AB"
+                  and "main.operating_mode" not in readers[0]["settings"] and not readers[1]["answered"]
+                  and info_result["changed"] is False, "r550_reader_info tells what each reader holds", info)
+            check(memories(work) == before, "r550_reader_info writes nothing", info)
 
             missing = playbook(work, env, settings, "[1, 9]", expect=2)
             check("FAILED" in missing and "COM9: no device" in missing, "a missing port fails the task", missing)

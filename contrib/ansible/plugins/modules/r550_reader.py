@@ -11,22 +11,25 @@ module: r550_reader
 short_description: Bring R550 card readers to one set of settings
 description:
   - Runs C(r550ctl --json apply) on the managed host. Each reader is read back and compared, by
-    name, in every setting the reader itself holds; only a reader that holds something else is
-    programmed, then read back and checked.
+    name; only a reader that holds something else is programmed, then read back and checked.
+  - A mapping in I(settings) changes the settings it names and nothing else (C(r550ctl apply
+    --set)); every other setting keeps what each reader holds. A path means the whole file.
   - The operating mode and the COM port live on the PC, not in the reader, and are never compared.
   - Readers in the keyboard line cannot be read back and are not served by this module.
   - Needs the r550tool package (C(r550ctl)) on the managed host.
 version_added: "1.0.0"
 author:
-  - r550tool developers
+  - r550tool developers (@r550tool)
 options:
   settings:
     description:
-      - Either the path of a settings file (C(.cfg), 3060 bytes) on the managed host,
-      - or a mapping of setting names to values laid over the factory values
-        (C(r550ctl names) lists the names and the values each takes). Flags take C(true) or
-        C(false), numbers and choices their value, code lists their text (C(T1{13})) or a list
-        of codes.
+      - Either the path of a settings file (C(.cfg), 3060 bytes) on the managed host, whose
+        every setting each reader is brought to,
+      - or a mapping of setting names to values, laid over what each reader holds; only the
+        named settings change (C(r550ctl names) lists the names and the values each takes).
+        Flags take C(true) or C(false), numbers and choices their value, code lists their text
+        (C(T1{13})) or a list of codes. C(main.operating_mode) and C(main.com_port) live on the
+        PC, not in the reader, and are refused.
     type: raw
     required: true
   ports:
@@ -44,6 +47,17 @@ options:
     description: With I(all), also the USB serial adapters under C(/dev/serial/by-id).
     type: bool
     default: false
+  backup:
+    description:
+      - Before writing to a reader, keep what it held as a settings file in I(backup_dir);
+        each reader's result gives its path as C(backup_file). C(r550ctl program FILE --port
+        PORT) puts it back.
+    type: bool
+    default: false
+  backup_dir:
+    description: Where the backups go; made (mode 0700) when missing.
+    type: path
+    default: /var/backups/r550tool
   state:
     description: C(applied) - every reader holds the settings.
     type: str
@@ -66,12 +80,13 @@ notes:
 """
 
 EXAMPLES = r"""
-- name: New suffix at every till
+- name: New suffix at every till (every other setting stays as each reader holds it)
   r550.tool.r550_reader:
     settings:
       msr.suffix: "{13}"
       msr.send_suffix: true
     ports: [COM1]
+    backup: true
 
 - name: The head office's settings file, every reader found
   r550.tool.r550_reader:
@@ -96,11 +111,11 @@ readers:
       changed: true
       differences:
         - {name: msr.suffix, file: [13], reader: [13, 10], file_text: "{13}", reader_text: "{13}{10}"}
+      backup_file: /var/backups/r550tool/COM1-2026-01-31T12:34:56.789+01:00.cfg
 """
 
 import json
 import os
-import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 
@@ -116,21 +131,17 @@ def setting_text(value):
     return str(value)
 
 
-def settings_file(module, ctl, folder):
-    """The settings file to apply: the path given, or one made from the mapping."""
+def what_to_apply(module):
+    """apply's words for the settings: the whole file at a path, or --set for each name."""
     settings = module.params["settings"]
     if isinstance(settings, str):
-        return settings
-    if not isinstance(settings, dict):
+        return [settings]
+    if not isinstance(settings, dict) or not settings:
         module.fail_json(msg="settings: a .cfg path or a mapping of setting names to values")
-    path = os.path.join(folder, "settings.cfg")
-    assignments = ["%s=%s" % (name, setting_text(value)) for name, value in settings.items()]
-    rc, _, err = module.run_command([ctl, "new", path])
-    if rc == 0 and assignments:
-        rc, _, err = module.run_command([ctl, "set", path] + assignments)
-    if rc != 0:
-        module.fail_json(msg="settings: " + err.strip())
-    return path
+    words = []
+    for name, value in settings.items():
+        words += ["--set", "%s=%s" % (name, setting_text(value))]
+    return words
 
 
 def reader_diff(reader):
@@ -141,8 +152,8 @@ def reader_diff(reader):
             "before": before, "after": after}
 
 
-def run_apply(module, ctl, path):
-    command = [ctl, "--json", "--quiet", "apply", path]
+def run_apply(module, ctl):
+    command = [ctl, "--json", "--quiet", "apply"] + what_to_apply(module)
     for port in module.params["ports"] or []:
         command += ["--port", str(port)]
     if module.params["all"]:
@@ -151,6 +162,11 @@ def run_apply(module, ctl, path):
         command.append("--usb")
     if module.check_mode:
         command.append("--check")
+    elif module.params["backup"]:
+        folder = module.params["backup_dir"]
+        if not os.path.isdir(folder):
+            os.makedirs(folder, 0o700)
+        command += ["--backup", folder]
     rc, out, err = module.run_command(command)
     readers = []
     for line in out.splitlines():
@@ -168,6 +184,8 @@ def main():
             ports=dict(type="list", elements="str"),
             all=dict(type="bool", default=False),
             usb=dict(type="bool", default=False),
+            backup=dict(type="bool", default=False),
+            backup_dir=dict(type="path", default="/var/backups/r550tool"),
             state=dict(type="str", choices=["applied"], default="applied"),
             executable=dict(type="str", default="r550ctl"),
         ),
@@ -179,15 +197,16 @@ def main():
         module.fail_json(msg="usb: only with all")
     executable = module.params["executable"]
     ctl = executable if os.sep in executable else module.get_bin_path(executable, required=True)
-    with tempfile.TemporaryDirectory(prefix="r550_reader-") as folder:
-        rc, readers, err = run_apply(module, ctl, settings_file(module, ctl, folder))
+    rc, readers, err = run_apply(module, ctl)
 
-    changed = any(r["changed"] or r["outcome"] == "would change" for r in readers)
+    # In check mode a reader that differs would change: apply --check says so with exit 1.
+    would = module.check_mode and rc == 1
+    changed = any(r.get("changed") or (module.check_mode and r.get("differences")) for r in readers)
     result = dict(changed=changed, readers=readers, rc=rc)
     if module._diff:
-        result["diff"] = [reader_diff(r) for r in readers if r["differences"]]
+        result["diff"] = [reader_diff(r) for r in readers if r.get("differences")]
     failed = [r for r in readers if r["outcome"] in FAILED]
-    if failed or rc != 0:
+    if failed or (rc != 0 and not would):
         reasons = ["%s: %s" % (r["port"], r["reason"]) for r in failed]
         module.fail_json(msg="; ".join(reasons) or err or "r550ctl ended with %d" % rc, **result)
     module.exit_json(**result)
