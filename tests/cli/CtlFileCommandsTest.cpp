@@ -121,7 +121,8 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
     EXPECT_EQ(bad.errors,
               "r550ctl: unknown setting \"main.beep\"; did you mean 'track1.beep', 'track2.beep' "
               "or 'track3.beep'? (r550ctl names lists every setting)\n"
-              "r550ctl: main.scan_code_delay: \"300\" is out of range 0..254\n"
+              "r550ctl: main.scan_code_delay: \"300\" is out of range 0..254; {n} stores the byte "
+              "n as it is\n"
               "r550ctl: msr.prefix: \"{0}\": {0} is outside 1..255; it takes up to 7 codes "
               "1..255, as characters 32..126 and {n} for any other code (\"T1{13}\")\n"
               "r550ctl: " +
