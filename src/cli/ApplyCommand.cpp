@@ -77,6 +77,8 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) 
 // tells for each whether it was unchanged, changed, would change (--check), still differs or
 // failed. --watch (--port N|PATH... | --usb) keeps doing it for every reader plugged in
 // (ApplyWatch). A reader in the keyboard line cannot be read back, so --keyboard is refused.
+// --set NAME=VALUE... or --profile FILE in place of FILE bring each reader to the named values
+// alone, laid over what it holds; --backup DIR keeps what a reader held before it is written.
 class ApplyCommand final : public DeviceCommand {
 public:
     ApplyCommand() : DeviceCommand(false, {"changed", "differences", "backup_file"}) {}
