@@ -16,7 +16,8 @@ TEST(SettingAssignment, RefusalsNameTheSettingAndWhatItTakes) {
     SettingAssignment assignment;
     std::string error;
     EXPECT_EQ(assignment.parse("main.scan_code_delay=00255", error), SettingStatus::OutOfRange);
-    EXPECT_EQ(error, "main.scan_code_delay: \"00255\" is out of range 0..254");
+    EXPECT_EQ(error, "main.scan_code_delay: \"00255\" is out of range 0..254; {n} stores the byte "
+                     "n as it is");
     EXPECT_EQ(assignment.setting(), nullptr) << "a refused text keeps no setting to apply";
 
     EXPECT_EQ(assignment.parse("main.baud_rate", error), SettingStatus::BadValue);
