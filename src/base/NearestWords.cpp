@@ -39,6 +39,13 @@ std::vector<std::string_view> NearestWords::of(std::string_view typed,
     std::size_t best = limit + 1;
     std::vector<std::string_view> nearest;
     for (const std::string_view word : words) {
+        // Each insertion or deletion changes the length by one: a word whose length differs by
+        // more than the limit cannot be near, and its table is never filled.
+        const std::size_t apart =
+            typed.size() > word.size() ? typed.size() - word.size() : word.size() - typed.size();
+        if (apart > limit) {
+            continue;
+        }
         const std::size_t d = distance(typed, word);
         if (d < best) {
             best = d;
