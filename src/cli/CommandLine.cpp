@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "R550BuildId.h"
 #include "base/NearestWords.h"
 #include "cli/ExitCode.h"
 
@@ -20,6 +21,15 @@ constexpr const char* kExitFooter =
 constexpr const char* kPortsFooter =
     "\nPorts: COMn is the first of ~/.config/r550tool/ports/comN, $WINEPREFIX/dosdevices/comN "
     "(~/.wine/dosdevices/comN) and /dev/ttyS<n-1>; R550_PORTS_DIR=DIR makes it DIR/comN.";
+
+// "r550ctl 1.0.0 (0f9231e)": the version, the commit built from, and whether the tree had changes
+// against it, so that two different builds never print the same line.
+std::string versionLine() {
+    const std::string commit = R550_BUILD_COMMIT;
+    const std::string modified = R550_BUILD_MODIFIED != 0 ? ", modified" : "";
+    return std::string("r550ctl ") + R550_VERSION + " (" +
+           (commit.empty() ? "commit not recorded" : commit) + modified + ")";
+}
 
 // Every subcommand, in the order the help lists them.
 struct Subcommand {
@@ -99,8 +109,7 @@ CommandLine::CommandLine(CommandContext& context)
     // The common options may also follow the subcommand: r550ctl ports --json.
     app_.fallthrough();
     app_.footer(kExitFooter);
-    app_.set_version_flag("--version", std::string("r550ctl ") + R550_VERSION,
-                          "Print the version and exit");
+    app_.set_version_flag("--version", versionLine(), "Print the version and exit");
     app_.add_flag("--json", context_.json, "Print one JSON object per line instead of text");
     app_.add_flag("-q,--quiet", context_.quiet, "No notes on stderr; errors still show");
     for (const Subcommand& entry : kSubcommands) {

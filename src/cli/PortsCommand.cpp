@@ -39,7 +39,7 @@ nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
     object["device"] = CommandContext::textOrNull(status.device);
     object["target"] = CommandContext::textOrNull(status.target);
     object["exists"] = status.exists;
-    object["mayOpen"] = optionalJson(status.mayOpen);
+    object["may_open"] = optionalJson(status.mayOpen);
     object["held"] = optionalJson(status.held);
     object["usable"] = !status.failure.failed();
     object["error"] = CommandContext::textOrNull(failureWord(status.failure.kind));
@@ -52,10 +52,10 @@ nlohmann::ordered_json adapterJson(const PortSurvey::Adapter& adapter) {
     nlohmann::ordered_json object;
     object["adapter"] = adapter.link;
     object["target"] = adapter.target;
-    object["suggestedPort"] = adapter.suggestedPort != 0
-                                  ? nlohmann::ordered_json(adapter.suggestedPort)
-                                  : nlohmann::ordered_json(nullptr);
-    object["mapCommand"] = CommandContext::textOrNull(adapter.mapCommand);
+    object["suggested_port"] = adapter.suggestedPort != 0
+                                   ? nlohmann::ordered_json(adapter.suggestedPort)
+                                   : nlohmann::ordered_json(nullptr);
+    object["map_command"] = CommandContext::textOrNull(adapter.mapCommand);
     return object;
 }
 

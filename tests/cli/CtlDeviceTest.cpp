@@ -197,10 +197,10 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     EXPECT_EQ(differs.exitCode, 1);
     EXPECT_NE(differs.output.find("COM5"), std::string::npos);
     EXPECT_NE(differs.output.find("3 settings differ"), std::string::npos) << differs.output;
-    EXPECT_NE(differs.output.find("  main.scan_code_delay: file 1, reader 7"), std::string::npos)
+    EXPECT_NE(differs.output.find("  main.scan_code_delay: 7 -> 1\n"), std::string::npos)
         << differs.output;
-    EXPECT_NE(differs.output.find("  msr.prefix: file "), std::string::npos) << differs.output;
-    EXPECT_NE(differs.output.find(", reader A{13}"), std::string::npos) << differs.output;
+    EXPECT_NE(differs.output.find("  msr.prefix: A{13} -> CR\n"), std::string::npos)
+        << differs.output;
 
     const RunningProgram::Result reset = ctl({"reset", "--port", "5"});
     EXPECT_EQ(reset.exitCode, 0) << reset.errors;
@@ -236,8 +236,8 @@ TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
     ASSERT_EQ(readers.size(), 3u) << detect.output;
     EXPECT_TRUE(readers.count("COM1") && readers.count("COM4")) << detect.output;
     // An adapter that no port number leads to comes with the line that gives it one.
-    EXPECT_EQ(readers[adapterPath]["suggestedPort"], 2);
-    EXPECT_EQ(readers[adapterPath]["mapCommand"], "ln -s " + adapterPath + " " + com(2).string());
+    EXPECT_EQ(readers[adapterPath]["suggested_port"], 2);
+    EXPECT_EQ(readers[adapterPath]["map_command"], "ln -s " + adapterPath + " " + com(2).string());
     EXPECT_NE(detect.errors.find("COM7: in use by another program; not probed"), std::string::npos)
         << detect.errors;
     // The ports are probed side by side: the silent one costs the echo time once, not each.
@@ -544,7 +544,7 @@ TEST_F(CtlDeviceTest, JsonValuesAreTyped) {
     for (const nlohmann::json& name : jsonLines(ctl({"--json", "names"}).output)) {
         const bool byte = name["kind"] == "byte";
         EXPECT_EQ(name["min"].is_number(), byte) << name;
-        EXPECT_EQ(name["choices"].is_array(), name["kind"] == "choice") << name;
+        EXPECT_EQ(name["choices"].empty(), name["kind"] != "choice") << name;
         EXPECT_TRUE(name["caption"].is_string()) << name;
     }
 }
