@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <utility>
 
 #ifndef R550_VERSION
@@ -164,9 +165,45 @@ int CommandLine::parseFailed(const CLI::ParseError& problem) {
     } else if (what.find(" missing") != std::string::npos && colon != std::string::npos) {
         context_.error(what.substr(0, colon) + " needs a value. See r550ctl --help.");
     } else {
-        context_.error(sentence(what) + " See r550ctl --help.");
+        context_.error(sentence(what) + optionHint(problem) + " See r550ctl --help.");
     }
     return ExitCode::kUsage;
+}
+
+std::string CommandLine::optionHint(const CLI::ParseError& problem) const {
+    if (dynamic_cast<const CLI::ExtrasError*>(&problem) == nullptr) {
+        return "";
+    }
+    // The options of the command being read (or of r550ctl itself), as they are typed.
+    std::vector<std::string> names;
+    const auto addNames = [&names](const CLI::App& app) {
+        for (const CLI::Option* option : app.get_options()) {
+            for (const std::string& name : option->get_lnames()) {
+                names.push_back("--" + name);
+            }
+        }
+    };
+    addNames(app_);
+    for (const Entry& entry : entries_) {
+        if (entry.subcommand->parsed()) {
+            addNames(*entry.subcommand);
+        }
+    }
+    const std::vector<std::string_view> words(names.begin(), names.end());
+    const std::string what = problem.what();
+    std::string hint;
+    // "The following arguments were not expected: --al --verfy"
+    std::istringstream typed(what.substr(what.find(':') + 1));
+    for (std::string word; typed >> word;) {
+        const std::string option = word.substr(0, word.find('='));
+        const std::vector<std::string_view> nearest = option.rfind("--", 0) == 0
+                                                          ? NearestWords::of(option, words)
+                                                          : std::vector<std::string_view>{};
+        if (!nearest.empty()) {
+            hint += " Did you mean '" + std::string(nearest.front()) + "' for '" + option + "'?";
+        }
+    }
+    return hint;
 }
 
 int CommandLine::run(int argc, const char* const* argv) {

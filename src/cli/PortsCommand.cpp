@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 namespace {
 
@@ -60,12 +62,15 @@ nlohmann::ordered_json adapterJson(const PortSurvey::Adapter& adapter) {
 }
 
 // The table names the places a port was looked for only in its header's footnote; a missing
-// port is just "no device". The JSON keeps the whole reason.
+// port is just "no device"; a path where something else is says what it is. The JSON keeps
+// the whole reason.
 std::string tableNote(const Failure& failure) {
     if (!failure.failed()) {
         return "";
     }
-    if (failure.kind == FailureKind::NoSuchPort && !failure.tried.empty()) {
+    std::error_code ignored;
+    if (failure.kind == FailureKind::NoSuchPort && !failure.tried.empty() &&
+        !std::filesystem::exists(failure.device, ignored)) {
         return "no device";
     }
     return briefFailure(failure);

@@ -279,6 +279,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
              {{"program", "missing.cfg", "--port", "3"}, "missing.cfg does not exist"},
              {{"program", "x.cfg", "--keyboard", "--verify"}, "cannot be read back"},
              {{"detect", "--keyboard"}, "only from a terminal"},
+             {{"version", "--al"}, "Did you mean '--all' for '--al'?"},
          }) {
         const RunningProgram::Result result = ctl(usage.arguments);
         EXPECT_EQ(result.exitCode, 2) << usage.arguments[0] << " " << result.errors;
@@ -295,6 +296,19 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
         << lines[0];
     EXPECT_NE(lines[1].find("in use by another program"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("V1.00"), std::string::npos) << lines[2];
+
+    // A path that is there but no serial port says what it is; control bytes in a path show
+    // escaped, in the reader's line as in a message.
+    std::ofstream(folder.path() / "plain.txt") << "text";
+    for (const auto& [port, says] : std::vector<std::pair<std::string, std::string>>{
+             {folder.path().string(), folder.path().string() + " is a folder, not a serial port"},
+             {(folder.path() / "plain.txt").string(), "plain.txt is a regular file, not a serial"},
+             {(folder.path() / "\x1b[31mX").string(), "/\\x1B[31mX"}}) {
+        const RunningProgram::Result what = ctl({"version", "-p", port});
+        EXPECT_EQ(what.exitCode, 3) << what.output << what.errors;
+        EXPECT_NE(what.output.find(says), std::string::npos) << what.output;
+        EXPECT_EQ((what.output + what.errors).find('\x1b'), std::string::npos) << what.output;
+    }
 
     // A reader that stops after its first echo byte is given --timeout, not forever.
     const RunningProgram::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
