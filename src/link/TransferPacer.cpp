@@ -95,8 +95,10 @@ std::optional<std::int64_t> TransferPacer::limitDeadline(int& limitMs) const {
             return std::nullopt;
         }
         if (engine_.exchangeStep() == ExchangeStep::AwaitEcho) {
-            limitMs = limits_.echoMs;
-            return stepStartMs_ + limits_.echoMs;
+            // Held after Ctrl+C, a late answer is waited for as long as any reply, so that it
+            // cannot reach the next command.
+            limitMs = hold_ ? limits_.replyMs : limits_.echoMs;
+            return stepStartMs_ + limitMs;
         }
         break;
     case ExchangeStep::AwaitCommandEcho:

@@ -49,8 +49,8 @@ public:
     void service(const Waiting& waiting);
     // When service must run again if nothing arrives; nothing once the engine has finished.
     std::optional<std::int64_t> deadline() const;
-    // After Ctrl+C: the frame on its way is still answered (within its limits), but no further
-    // frame is sent; start() ends the hold.
+    // After Ctrl+C: the frame on its way is still answered (its echo too within the reply limit),
+    // but no further frame is sent; start() ends the hold.
     void holdNextFrame() { hold_ = true; }
     // Held before a serial exchange's next frame: the last frame sent has had its answer.
     bool holding() const;
