@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -117,7 +118,10 @@ std::string whatIsThere(const Failure& failure) {
 // The brief words for a port that led to no device: what is there when something is (a
 // terminal node with nothing behind it), else every place it was looked for.
 std::string briefNoDevice(const Failure& failure) {
-    const std::string there = whatIsThere(failure);
+    // Only an open that found the node (and nothing behind it) says what the node is.
+    const bool found =
+        failure.systemError == ENXIO || failure.systemError == ENODEV || failure.systemError == EIO;
+    const std::string there = found ? whatIsThere(failure) : std::string();
     if (!there.empty()) {
         return failure.device + " is " + there + " with no device behind it" +
                systemText(failure.systemError);
