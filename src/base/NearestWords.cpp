@@ -42,7 +42,7 @@ std::size_t boundedDistance(std::string_view a, std::string_view b, std::size_t 
         for (std::size_t j = low; j <= high; ++j) {
             const bool same = lower(a[i - 1]) == lower(b[j - 1]);
             std::size_t cell =
-                std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
+                std::min(std::min(previous[j], row[j - 1]) + 1, previous[j - 1] + (same ? 0 : 1));
             if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) &&
                 lower(a[i - 2]) == lower(b[j - 1])) {
                 cell = std::min(cell, before[j - 2] + 1);
