@@ -15,14 +15,17 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -631,4 +634,113 @@ TEST_F(CtlDeviceTest, ShowGoesBackIntoSetAndAFullOutputFails) {
         RunningProgram::run({"/bin/sh", "-c", "\"$0\" names > /dev/full", R550_CTL_PROGRAM}, {});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.errors.find("No space left on device"), std::string::npos) << full.errors;
+}
+
+// The JSON of every command, parsed and held to one contract: keys snake_case, outcome words
+// single tokens, a setting's value one type per kind (null with `raw` and `valid` false for a
+// stored byte outside its values), `differences` a list where a comparison was made and null
+// where none was; and the exit status of each.
+TEST_F(CtlDeviceTest, EveryCommandsJsonKeepsTheOutputContract) {
+    // The reader holds the baud code 0x60, which no setting value names; so does odd.cfg.
+    std::ofstream(folder.path() / "odd.memory")
+        << "C0 86 01 0A 60 80 A3 A3 A3 83 00 00 00 00 00 00 00 4E 4E 4E 00\nC1"
+        << " 02 43 52 00 00 00 00 00 02 43 52 00 00 00 00 00 02 54 31 00 00 00 00 00"
+        << " 02 0D 0A 00 00 00 00 00 02 54 32 00 00 00 00 00 02 0D 0A 00 00 00 00 00"
+        << " 02 54 33 00 00 00 00 00 02 0D 0A 00 00 00 00 00\n";
+    const auto sim = simulator(1, {"--preset", (folder.path() / "odd.memory").string()});
+    ASSERT_TRUE(sim);
+    const std::string factory = (folder.path() / "factory.cfg").string();
+    const std::string odd = (folder.path() / "odd.cfg").string();
+    ASSERT_EQ(ctl({"new", factory}).exitCode + ctl({"new", odd}).exitCode, 0);
+    ASSERT_EQ(ctl({"set", odd, "main.baud_rate={96}", "main.buzzer=off"}).exitCode, 0);
+    std::map<std::string, std::string> kinds;
+    for (const nlohmann::json& name : jsonLines(ctl({"--json", "names"}).output)) {
+        kinds[name["name"]] = name["kind"];
+    }
+    std::set<std::string> odds; // "command setting" where a value was outside its setting's
+    const std::set<std::string> outcomes{"ok",      "changed", "unchanged",  "would_change",
+                                         "differs", "failed",  "interrupted"};
+    std::function<void(const nlohmann::json&, const std::string&)> check =
+        [&](const nlohmann::json& value, const std::string& where) {
+            if (!value.is_structured()) {
+                return;
+            }
+            for (const auto& [key, item] : value.items()) {
+                EXPECT_TRUE(value.is_array() ||
+                            std::regex_match(key, std::regex("[a-z][a-z0-9_]*")))
+                    << where << key;
+                check(item, where);
+            }
+            if (value.is_array()) {
+                return;
+            }
+            EXPECT_TRUE(!value.contains("outcome") ||
+                        outcomes.contains(value.at("outcome").get<std::string>()))
+                << value;
+            // A setting record, and each side of a difference.
+            for (const std::string side : {"", "reader_", "file_", "first_", "second_"}) {
+                if (!value.contains(side + "text") || !value.contains("name")) {
+                    continue;
+                }
+                const nlohmann::json& typed =
+                    value.at(side.empty() ? "value" : side.substr(0, side.size() - 1));
+                const std::string name = value.at("name");
+                const std::string kind = kinds[name];
+                if (!value.at(side + "valid").get<bool>()) {
+                    EXPECT_TRUE(typed.is_null() && value.at(side + "raw").is_number()) << value;
+                    odds.insert(where + name);
+                    continue;
+                }
+                EXPECT_TRUE(value.at(side + "raw").is_null() &&
+                            (kind == "flag"     ? typed.is_boolean()
+                             : kind == "byte"   ? typed.is_number_unsigned()
+                             : kind == "choice" ? typed.is_string()
+                                                : typed.is_array()))
+                    << where << value;
+            }
+        };
+
+    // Each command, its exit status, and whether `differences` is there (1: a list where the
+    // reader did not fail, 0: null, -1: no such key).
+    const std::vector<std::tuple<std::vector<std::string>, int, int>> runs{
+        {{"ports"}, 0, -1},
+        {{"detect"}, 0, -1},
+        {{"version", "-p", "1"}, 0, -1},
+        {{"read", "-p", "1"}, 0, -1},
+        {{"show", odd}, 0, -1},
+        {{"diff", factory, odd}, 1, 1},
+        {{"diff", factory, factory}, 0, 1},
+        {{"verify", factory, "-p", "1"}, 1, 1},
+        {{"apply", factory, "--check", "-p", "1"}, 1, 1},
+        {{"apply", factory, "--check", "-p", "1", "-p", "2"}, 3, 1},
+        {{"program", factory, "-p", "1"}, 0, 0},
+        {{"apply", factory, "--check", "-p", "1"}, 0, 1},
+        {{"program", factory, "--verify", "-p", "1"}, 0, 1},
+        {{"reset", "-p", "1"}, 0, -1},
+    };
+    for (const auto& [arguments, exitCode, compared] : runs) {
+        std::string where;
+        for (const std::string& argument : arguments) {
+            where += argument + " ";
+        }
+        std::vector<std::string> json{"--json"};
+        json.insert(json.end(), arguments.begin(), arguments.end());
+        const RunningProgram::Result result = ctl(json);
+        EXPECT_EQ(result.exitCode, exitCode) << where << result.errors;
+        EXPECT_FALSE(result.output.empty()) << where;
+        for (const nlohmann::json& object : jsonLines(result.output)) {
+            ASSERT_TRUE(object.is_object()) << where << result.output;
+            check(object, where);
+            if (compared >= 0) {
+                EXPECT_EQ(object.at("differences").is_array(),
+                          compared == 1 && object.value("outcome", "") != "failed")
+                    << where << object;
+            }
+        }
+    }
+    // The stored byte outside its values was seen in the reader and in the second file.
+    EXPECT_TRUE(odds.contains("read -p 1 main.baud_rate")) << ::testing::PrintToString(odds);
+    EXPECT_TRUE(odds.contains("verify " + factory + " -p 1 main.baud_rate"));
+    EXPECT_TRUE(odds.contains("diff " + factory + " " + odd + " main.baud_rate"));
+    EXPECT_TRUE(odds.contains("show " + odd + " main.baud_rate"));
 }
