@@ -14,7 +14,8 @@ public:
 
     // The words at the smallest distance from `typed`, in the order given, when that distance is
     // small enough for a slip of the fingers (at most a third of the typed word, at most 2);
-    // otherwise none.
+    // otherwise none. Words whose length is further from the typed word's than that are passed
+    // over without measuring, so that a long text costs no more than a short one.
     static std::vector<std::string_view> of(std::string_view typed,
                                             std::span<const std::string_view> words);
 };

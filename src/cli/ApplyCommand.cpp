@@ -19,23 +19,25 @@ std::string countOf(std::size_t count) {
 }
 
 // The reader's result from how the apply ended: one of the outcomes "unchanged", "changed",
-// "would change", "differs" (still, after programming) and "failed", with the JSON members
-// `error`, `changed` and `differences` (as verify gives them), and with `list` a line
-// "name: reader → file" per setting after the result line.
+// "would_change" (which counts as differing), "differs" (still, after programming) and "failed",
+// with the JSON members `error`, `changed` and `differences` (as verify gives them; null when the
+// reader failed before its read-back), and with `list` a line "name: reader -> target" per setting
+// after the result line.
 void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) {
     ReaderResult& result = reader.result;
     for (const SettingDifference& difference : applied.differences) {
-        if (list) {
-            result.lines.push_back(std::string(difference.setting->name) + ": " +
-                                   difference.second + " → " + difference.first);
+        if (list && applied.readBack != nullptr && applied.target != nullptr) {
+            result.lines.push_back(SettingRecord::differenceLine(
+                *difference.setting, *applied.readBack, *applied.target));
         }
     }
     result.extra["changed"] = applied.changed;
+    const bool compared = applied.ending != ReaderApply::Ending::Failed || !applied.during.empty();
     result.extra["differences"] =
-        applied.target == nullptr
-            ? nlohmann::ordered_json(nullptr)
-            : SettingRecord::differences(*applied.target, "file", *applied.readBack, "reader",
-                                         &applied.differences);
+        compared && applied.target != nullptr && applied.readBack != nullptr
+            ? SettingRecord::differences(*applied.readBack, "reader", *applied.target, "file",
+                                         &applied.differences)
+            : nlohmann::ordered_json(nullptr);
     const std::size_t count = applied.differences.size();
     switch (applied.ending) {
     case ReaderApply::Ending::Failed:
@@ -59,9 +61,13 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) 
         result.word = "unchanged";
         break;
     case ReaderApply::Ending::WouldChange:
-        result.word = "would change";
+        // As verify and diff: settings that differ make the exit status 1.
+        result.status = ReaderResult::Status::Differs;
+        result.word = "would_change";
+        result.error.clear();
+        result.reason.clear();
         result.detail = countOf(count) + " to change";
-        break;
+        return;
     case ReaderApply::Ending::Changed:
         result.word = "changed";
         result.detail = countOf(count) + " changed";
@@ -74,11 +80,11 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) 
 
 // r550ctl apply FILE (--port N|PATH... | --all [--usb]) [--check] [--diff]: brings each reader
 // to FILE's settings, writing only to the readers that hold something else (ReaderApply), and
-// tells for each whether it was unchanged, changed, would change (--check), still differs or
-// failed. --watch (--port N|PATH... | --usb) keeps doing it for every reader plugged in
-// (ApplyWatch). A reader in the keyboard line cannot be read back, so --keyboard is refused.
-// --set NAME=VALUE... or --profile FILE in place of FILE bring each reader to the named values
-// alone, laid over what it holds; --backup DIR keeps what a reader held before it is written.
+// tells for each whether it was unchanged, changed, would_change (--check, exit 1 as for a
+// difference), still differs or failed. --watch (--port N|PATH... | --usb) keeps doing it for every
+// reader plugged in (ApplyWatch). A reader in the keyboard line cannot be read back, so --keyboard
+// is refused. --set NAME=VALUE... or --profile FILE in place of FILE bring each reader to the named
+// values alone, laid over what it holds; --backup DIR keeps what a reader held before it is written.
 class ApplyCommand final : public DeviceCommand {
 public:
     ApplyCommand() : DeviceCommand(false, {"changed", "differences", "backup_file"}) {}
@@ -129,7 +135,8 @@ void ApplyCommand::defineOwn(CLI::App& subcommand) {
     subcommand.add_flag("--check", check_,
                         "Only read back and compare: tell which readers would change, write "
                         "nothing");
-    subcommand.add_flag("--diff", diff_, "List each setting that differs as 'name: reader → file'");
+    subcommand.add_flag("--diff", diff_,
+                        "List each setting that differs as 'name: reader -> file'");
     subcommand.add_flag("--watch", watch_,
                         "Keep running: apply FILE to each reader as it appears on a given port "
                         "or, with --usb, as a new USB serial adapter; Ctrl+C ends it");

@@ -100,8 +100,10 @@ void ApplyWatch::report(const Reader& reader) {
     ++count_;
     if (result.status == ReaderResult::Status::Ok) {
         ++done_;
+    } else if (result.status == ReaderResult::Status::Differs) {
+        // Still differing after programming, or would_change under --check.
+        differPorts_.push_back(reader.label());
     } else {
-        differ_ += result.status == ReaderResult::Status::Differs ? 1 : 0;
         failedPorts_.push_back(reader.label());
     }
     if (context_.json) {
@@ -116,20 +118,26 @@ void ApplyWatch::report(const Reader& reader) {
 }
 
 int ApplyWatch::finish(bool cutShort) {
-    std::string failed;
-    for (const std::string& port : failedPorts_) {
-        failed += (failed.empty() ? "" : ", ") + port;
-    }
-    const int failures = static_cast<int>(failedPorts_.size());
-    context_.error(std::string(cutShort ? "interrupted while applying; " : "stopped; ") +
-                   std::to_string(done_) + (done_ == 1 ? " reader" : " readers") + " done, " +
-                   std::to_string(failures) + " failed" + (failed.empty() ? "" : ": " + failed) +
-                   "; every port released");
+    const auto listed = [](const std::vector<std::string>& ports) {
+        std::string text;
+        for (const std::string& port : ports) {
+            text += (text.empty() ? "" : ", ") + port;
+        }
+        return text.empty() ? text : ": " + text;
+    };
+    const auto failures = failedPorts_.size();
+    const auto differing = differPorts_.size();
+    context_.error(
+        std::string(cutShort ? "interrupted while applying; " : "stopped; ") +
+        std::to_string(done_) + (done_ == 1 ? " reader" : " readers") + " done, " +
+        (differing == 0 ? ""
+                        : std::to_string(differing) + " differ" + listed(differPorts_) + ", ") +
+        std::to_string(failures) + " failed" + listed(failedPorts_) + "; every port released");
     if (cutShort) {
         return ExitCode::kInterrupted;
     }
-    if (failures > differ_) {
+    if (failures > 0) {
         return ExitCode::kReaderFailed;
     }
-    return differ_ > 0 ? ExitCode::kDiffers : ExitCode::kSuccess;
+    return differing > 0 ? ExitCode::kDiffers : ExitCode::kSuccess;
 }

@@ -50,7 +50,7 @@ private:
     std::optional<std::filesystem::path> folder_;
     int count_ = 0;
     int done_ = 0;
-    int differ_ = 0;
+    std::vector<std::string> differPorts_;
     std::vector<std::string> failedPorts_;
     std::string loopError_;
 };

@@ -11,6 +11,26 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// A text that echoes what was typed (a path, an option) with its control bytes as \xHH, so that
+// an escape sequence in an argument cannot act on the terminal or split a line.
+std::string escapedControls(const std::string& text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += std::string("\\x") + kDigits[byte >> 4] + kDigits[byte & 0x0F];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
 CommandContext::CommandContext(PortMap portMap, std::filesystem::path byIdFolder, std::ostream& out,
                                std::ostream& err)
     : portMap_(std::move(portMap)), byIdFolder_(std::move(byIdFolder)), out_(out), err_(err) {}
@@ -47,13 +67,19 @@ void CommandContext::printJson(const nlohmann::ordered_json& object) {
 
 void CommandContext::printRows(const std::vector<std::vector<std::string>>& rows,
                                const std::vector<std::size_t>& rightAligned) {
-    for (const std::string& line : tableLines(rows, rightAligned)) {
+    std::vector<std::vector<std::string>> shown = rows;
+    for (std::vector<std::string>& row : shown) {
+        for (std::string& cell : row) {
+            cell = escapedControls(cell);
+        }
+    }
+    for (const std::string& line : tableLines(shown, rightAligned)) {
         printLine(line);
     }
 }
 
 void CommandContext::error(const std::string& text) {
-    err_ << "r550ctl: " << text << '\n' << std::flush;
+    err_ << "r550ctl: " << escapedControls(text) << '\n' << std::flush;
 }
 
 void CommandContext::note(const std::string& text) {

@@ -50,7 +50,8 @@ public:
     // Rows of cells as lines, the columns lined up (see tableLines).
     void printRows(const std::vector<std::vector<std::string>>& rows,
                    const std::vector<std::size_t>& rightAligned = {});
-    // "r550ctl: TEXT" on stderr, whatever --quiet says.
+    // "r550ctl: TEXT" on stderr, whatever --quiet says; control bytes (of an argument it echoes)
+    // shown as \xHH. printRows shows them so too.
     void error(const std::string& text);
     // "r550ctl: TEXT" on stderr, unless --quiet.
     void note(const std::string& text);

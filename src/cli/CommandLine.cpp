@@ -1,10 +1,12 @@
 #include "cli/CommandLine.h"
 
+#include "R550BuildId.h"
 #include "base/NearestWords.h"
 #include "cli/ExitCode.h"
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <utility>
 
 #ifndef R550_VERSION
@@ -20,6 +22,15 @@ constexpr const char* kExitFooter =
 constexpr const char* kPortsFooter =
     "\nPorts: COMn is the first of ~/.config/r550tool/ports/comN, $WINEPREFIX/dosdevices/comN "
     "(~/.wine/dosdevices/comN) and /dev/ttyS<n-1>; R550_PORTS_DIR=DIR makes it DIR/comN.";
+
+// "r550ctl 1.0.0 (0f9231e)": the version, the commit built from, and whether the tree had changes
+// against it, so that two different builds never print the same line.
+std::string versionLine() {
+    const std::string commit = R550_BUILD_COMMIT;
+    const std::string modified = R550_BUILD_MODIFIED != 0 ? ", modified" : "";
+    return std::string("r550ctl ") + R550_VERSION + " (" +
+           (commit.empty() ? "commit not recorded" : commit) + modified + ")";
+}
 
 // Every subcommand, in the order the help lists them.
 struct Subcommand {
@@ -103,8 +114,7 @@ CommandLine::CommandLine(CommandContext& context)
     // The common options may also follow the subcommand: r550ctl ports --json.
     app_.fallthrough();
     app_.footer(kExitFooter);
-    app_.set_version_flag("--version", std::string("r550ctl ") + R550_VERSION,
-                          "Print the version and exit");
+    app_.set_version_flag("--version", versionLine(), "Print the version and exit");
     app_.add_flag("--json", context_.json, "Print one JSON object per line instead of text");
     app_.add_flag("-q,--quiet", context_.quiet, "No notes on stderr; errors still show");
     for (const Subcommand& entry : kSubcommands) {
@@ -159,9 +169,45 @@ int CommandLine::parseFailed(const CLI::ParseError& problem) {
     } else if (what.find(" missing") != std::string::npos && colon != std::string::npos) {
         context_.error(what.substr(0, colon) + " needs a value. See r550ctl --help.");
     } else {
-        context_.error(sentence(what) + " See r550ctl --help.");
+        context_.error(sentence(what) + optionHint(problem) + " See r550ctl --help.");
     }
     return ExitCode::kUsage;
+}
+
+std::string CommandLine::optionHint(const CLI::ParseError& problem) const {
+    if (dynamic_cast<const CLI::ExtrasError*>(&problem) == nullptr) {
+        return "";
+    }
+    // The options of the command being read (or of r550ctl itself), as they are typed.
+    std::vector<std::string> names;
+    const auto addNames = [&names](const CLI::App& app) {
+        for (const CLI::Option* option : app.get_options()) {
+            for (const std::string& name : option->get_lnames()) {
+                names.push_back("--" + name);
+            }
+        }
+    };
+    addNames(app_);
+    for (const Entry& entry : entries_) {
+        if (entry.subcommand->parsed()) {
+            addNames(*entry.subcommand);
+        }
+    }
+    const std::vector<std::string_view> words(names.begin(), names.end());
+    const std::string what = problem.what();
+    std::string hint;
+    // "The following arguments were not expected: --al --verfy"
+    std::istringstream typed(what.substr(what.find(':') + 1));
+    for (std::string word; typed >> word;) {
+        const std::string option = word.substr(0, word.find('='));
+        const std::vector<std::string_view> nearest = option.rfind("--", 0) == 0
+                                                          ? NearestWords::of(option, words)
+                                                          : std::vector<std::string_view>{};
+        if (!nearest.empty()) {
+            hint += " Did you mean '" + std::string(nearest.front()) + "' for '" + option + "'?";
+        }
+    }
+    return hint;
 }
 
 int CommandLine::run(int argc, const char* const* argv) {

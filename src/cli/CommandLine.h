@@ -29,6 +29,8 @@ private:
     // A command word that names no command: the message, or nothing.
     bool refuseUnknownCommand(int argc, const char* const* argv);
     int parseFailed(const CLI::ParseError& problem);
+    // For an option that was not expected: " Did you mean '--all' for '--al'?", or nothing.
+    std::string optionHint(const CLI::ParseError& problem) const;
 
     CommandContext& context_;
     CLI::App app_;

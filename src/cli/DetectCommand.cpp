@@ -68,12 +68,12 @@ void DetectCommand::print(CommandContext& context,
         if (context.json) {
             context.printJson({{"port", reader.label},
                                {"device", CommandContext::textOrNull(reader.device)},
-                               {"keyboardLine", reader.keyboardLine},
+                               {"keyboard_line", reader.keyboardLine},
                                {"ms", reader.milliseconds},
-                               {"suggestedPort", reader.suggestedPort != 0
-                                                     ? nlohmann::ordered_json(reader.suggestedPort)
-                                                     : nlohmann::ordered_json(nullptr)},
-                               {"mapCommand", CommandContext::textOrNull(reader.mapCommand)}});
+                               {"suggested_port", reader.suggestedPort != 0
+                                                      ? nlohmann::ordered_json(reader.suggestedPort)
+                                                      : nlohmann::ordered_json(nullptr)},
+                               {"map_command", CommandContext::textOrNull(reader.mapCommand)}});
             continue;
         }
         rows.push_back({reader.label, reader.device, std::to_string(reader.milliseconds) + " ms",

@@ -177,12 +177,11 @@ bool DeviceCommand::loadSettingsFile(CommandContext& context, const std::string&
 void DeviceCommand::recordDifferences(Reader& reader, const SettingsImage& file,
                                       const SettingsImage& readBack) {
     ReaderResult& result = reader.result;
-    const std::vector<SettingDifference> differences = settingDifferences(file, readBack);
+    const std::vector<SettingDifference> differences = settingDifferences(readBack, file);
     for (const SettingDifference& difference : differences) {
-        result.lines.push_back(std::string(difference.setting->name) + ": file " +
-                               difference.first + ", reader " + difference.second);
+        result.lines.push_back(SettingRecord::differenceLine(*difference.setting, readBack, file));
     }
-    result.extra["differences"] = SettingRecord::differences(file, "file", readBack, "reader");
+    result.extra["differences"] = SettingRecord::differences(readBack, "reader", file, "file");
     if (differences.empty()) {
         result.status = ReaderResult::Status::Ok;
         result.detail = "same settings";

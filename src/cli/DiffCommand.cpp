@@ -1,12 +1,14 @@
 #include "cli/Command.h"
 #include "cli/ExitCode.h"
 #include "cli/SettingRecord.h"
+#include "settings/SettingDifferences.h"
 #include "settings/SettingsFileContents.h"
 
 namespace {
 
 // r550ctl diff A B: the named settings that differ between two settings files, "name: a -> b",
-// or one JSON object each with both values typed; exit 1 when any differ.
+// or one JSON object that names both files and lists the differences, both values typed (an
+// empty list when there are none); exit 1 when any differ.
 class DiffCommand final : public Command {
 public:
     void define(CLI::App& subcommand) override {
@@ -26,15 +28,19 @@ public:
         if (!firstRead || !secondRead) {
             return ExitCode::kUsage;
         }
-        const nlohmann::ordered_json differences =
-            SettingRecord::differences(first.image(), "a", second.image(), "b");
-        for (const nlohmann::ordered_json& difference : differences) {
-            if (context.json) {
-                context.printJson(difference);
-            } else {
-                context.printLine(difference["name"].get<std::string>() + ": " +
-                                  difference["a_text"].get<std::string>() + " -> " +
-                                  difference["b_text"].get<std::string>());
+        if (context.json) {
+            context.printJson(
+                {{"first", first_},
+                 {"second", second_},
+                 {"differences",
+                  SettingRecord::differences(first.image(), "first", second.image(), "second")}});
+        }
+        const std::vector<SettingDifference> differences =
+            settingDifferences(first.image(), second.image());
+        for (const SettingDifference& difference : differences) {
+            if (!context.json) {
+                context.printLine(SettingRecord::differenceLine(*difference.setting, first.image(),
+                                                                second.image()));
             }
         }
         return differences.empty() ? ExitCode::kSuccess : ExitCode::kDiffers;

@@ -28,9 +28,9 @@ public:
 private:
     static nlohmann::ordered_json record(const NamedSetting& setting) {
         const bool byte = setting.kind == SettingKind::Byte;
-        nlohmann::ordered_json choices = nullptr;
+        // A list is never null: a setting without choices has none.
+        nlohmann::ordered_json choices = nlohmann::ordered_json::array();
         if (setting.kind == SettingKind::Choice) {
-            choices = nlohmann::ordered_json::array();
             for (const SettingChoice& choice : setting.choices) {
                 choices.push_back(choice.token);
             }

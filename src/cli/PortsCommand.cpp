@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 namespace {
 
@@ -39,7 +41,7 @@ nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
     object["device"] = CommandContext::textOrNull(status.device);
     object["target"] = CommandContext::textOrNull(status.target);
     object["exists"] = status.exists;
-    object["mayOpen"] = optionalJson(status.mayOpen);
+    object["may_open"] = optionalJson(status.mayOpen);
     object["held"] = optionalJson(status.held);
     object["usable"] = !status.failure.failed();
     object["error"] = CommandContext::textOrNull(failureWord(status.failure.kind));
@@ -52,20 +54,23 @@ nlohmann::ordered_json adapterJson(const PortSurvey::Adapter& adapter) {
     nlohmann::ordered_json object;
     object["adapter"] = adapter.link;
     object["target"] = adapter.target;
-    object["suggestedPort"] = adapter.suggestedPort != 0
-                                  ? nlohmann::ordered_json(adapter.suggestedPort)
-                                  : nlohmann::ordered_json(nullptr);
-    object["mapCommand"] = CommandContext::textOrNull(adapter.mapCommand);
+    object["suggested_port"] = adapter.suggestedPort != 0
+                                   ? nlohmann::ordered_json(adapter.suggestedPort)
+                                   : nlohmann::ordered_json(nullptr);
+    object["map_command"] = CommandContext::textOrNull(adapter.mapCommand);
     return object;
 }
 
 // The table names the places a port was looked for only in its header's footnote; a missing
-// port is just "no device". The JSON keeps the whole reason.
+// port is just "no device"; a path where something else is says what it is. The JSON keeps
+// the whole reason.
 std::string tableNote(const Failure& failure) {
     if (!failure.failed()) {
         return "";
     }
-    if (failure.kind == FailureKind::NoSuchPort && !failure.tried.empty()) {
+    std::error_code ignored;
+    if (failure.kind == FailureKind::NoSuchPort && !failure.tried.empty() &&
+        !std::filesystem::exists(failure.device, ignored)) {
         return "no device";
     }
     return briefFailure(failure);

@@ -2,12 +2,35 @@
 
 #include "cli/CommandContext.h"
 
+namespace {
+
+// How far a programming run that Ctrl+C stopped got, as an unplugged reader's note says it:
+// "interrupted after 2 of 6 frames were acknowledged; the reader may hold part of the new
+// settings". Other transactions change nothing on the reader: "interrupted".
+std::string cutShortText(const ReaderSession::CutShort& cut) {
+    if (!cut.writes) {
+        return "interrupted";
+    }
+    if (!cut.sent) {
+        return "interrupted before any frame was sent; the reader's settings are as they were";
+    }
+    const std::string done = cut.keyboard ? " were sent" : " were acknowledged";
+    if (cut.answered >= cut.frames) {
+        return "interrupted after all " + std::to_string(cut.frames) + " frames" + done;
+    }
+    return "interrupted after " + std::to_string(cut.answered) + " of " +
+           std::to_string(cut.frames) + " frames" + done +
+           "; the reader may hold part of the new settings";
+}
+
+} // namespace
+
 void Reader::settle() {
     result.milliseconds = elapsedMs();
     if (interrupted()) {
         result.status = ReaderResult::Status::Interrupted;
-        result.error.clear();
-        result.reason.clear();
+        result.error = "interrupted";
+        result.reason = cutShortText(cutShort());
     } else if (!abandonedFor().empty()) {
         result.fail("cannot_watch", abandonedFor());
     }

@@ -8,6 +8,9 @@
 
 nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
                                             const SettingsImage& image) {
+    if (!settingIsValid(setting, image)) {
+        return nullptr;
+    }
     const std::uint8_t byte = image.at(setting.offset);
     switch (setting.kind) {
     case SettingKind::Flag:
@@ -15,11 +18,10 @@ nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
     case SettingKind::Byte:
         return byte & setting.mask;
     case SettingKind::Choice: {
-        // A stored value that is none of the choices shows as its number.
-        const auto value = static_cast<std::uint8_t>(byte & setting.mask);
-        const SettingChoice* known = choiceOf(setting, value);
+        const SettingChoice* known =
+            choiceOf(setting, static_cast<std::uint8_t>(byte & setting.mask));
         return known != nullptr ? nlohmann::ordered_json(std::string(known->token))
-                                : nlohmann::ordered_json(value);
+                                : nlohmann::ordered_json(nullptr);
     }
     case SettingKind::CodeList:
         return codeListCodes(setting, image);
@@ -27,26 +29,44 @@ nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
     return nullptr;
 }
 
-nlohmann::ordered_json SettingRecord::of(const NamedSetting& setting, const SettingsImage& image) {
-    return {{"name", setting.name},
-            {"kind", kindWord(setting.kind)},
-            {"value", value(setting, image)},
-            {"text", settingText(setting, image)}};
+nlohmann::ordered_json SettingRecord::raw(const NamedSetting& setting, const SettingsImage& image) {
+    if (settingIsValid(setting, image)) {
+        return nullptr;
+    }
+    for (const InvalidSetting& invalid : invalidSettings(image)) {
+        if (invalid.setting == &setting) {
+            return invalid.stored;
+        }
+    }
+    return nullptr;
 }
 
-nlohmann::ordered_json SettingRecord::differences(const SettingsImage& first, const char* firstKey,
-                                                  const SettingsImage& second,
-                                                  const char* secondKey,
+nlohmann::ordered_json SettingRecord::of(const NamedSetting& setting, const SettingsImage& image) {
+    return {{"name", setting.name},           {"kind", kindWord(setting.kind)},
+            {"value", value(setting, image)}, {"text", settingText(setting, image)},
+            {"raw", raw(setting, image)},     {"valid", settingIsValid(setting, image)}};
+}
+
+nlohmann::ordered_json SettingRecord::differences(const SettingsImage& now, const char* nowKey,
+                                                  const SettingsImage& becomes,
+                                                  const char* becomesKey,
                                                   const std::vector<SettingDifference>* only) {
+    const std::string nowName = nowKey;
+    const std::string becomesName = becomesKey;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    // Only the names are taken from `only`: its texts may stand in either order.
     for (const SettingDifference& difference :
-         only != nullptr ? *only : settingDifferences(first, second)) {
+         only != nullptr ? *only : settingDifferences(now, becomes)) {
         const NamedSetting& setting = *difference.setting;
         list.push_back({{"name", setting.name},
-                        {firstKey, value(setting, first)},
-                        {secondKey, value(setting, second)},
-                        {std::string(firstKey) + "_text", difference.first},
-                        {std::string(secondKey) + "_text", difference.second}});
+                        {nowName, value(setting, now)},
+                        {becomesName, value(setting, becomes)},
+                        {nowName + "_text", settingText(setting, now)},
+                        {becomesName + "_text", settingText(setting, becomes)},
+                        {nowName + "_raw", raw(setting, now)},
+                        {becomesName + "_raw", raw(setting, becomes)},
+                        {nowName + "_valid", settingIsValid(setting, now)},
+                        {becomesName + "_valid", settingIsValid(setting, becomes)}});
     }
     return list;
 }
@@ -63,6 +83,12 @@ std::string SettingRecord::invalidText(const InvalidSetting& setting) {
             : codeList                      ? std::string("the code 0")
                                             : "{" + std::to_string(setting.stored) + "}") +
            ", none of its values (" + setting.accepted + ")";
+}
+
+std::string SettingRecord::differenceLine(const NamedSetting& setting, const SettingsImage& now,
+                                          const SettingsImage& becomes) {
+    return std::string(setting.name) + ": " + settingText(setting, now) + " -> " +
+           settingText(setting, becomes);
 }
 
 const char* SettingRecord::kindWord(SettingKind kind) {

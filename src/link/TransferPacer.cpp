@@ -23,6 +23,7 @@ TransferPacer::TransferPacer(TransferEngine& engine, Clock& clock, Pace pace, Li
     : engine_(engine), clock_(clock), pace_(pace), limits_(limits) {}
 
 void TransferPacer::start(const Waiting& waiting) {
+    hold_ = false;
     key_ = -1;
     seen_ = 0;
     windowTicks_.stop();
@@ -94,8 +95,10 @@ std::optional<std::int64_t> TransferPacer::limitDeadline(int& limitMs) const {
             return std::nullopt;
         }
         if (engine_.exchangeStep() == ExchangeStep::AwaitEcho) {
-            limitMs = limits_.echoMs;
-            return stepStartMs_ + limits_.echoMs;
+            // Held after Ctrl+C, a late answer is waited for as long as any reply, so that it
+            // cannot reach the next command.
+            limitMs = hold_ ? limits_.replyMs : limits_.echoMs;
+            return stepStartMs_ + limitMs;
         }
         break;
     case ExchangeStep::AwaitCommandEcho:
@@ -163,7 +166,7 @@ void TransferPacer::service(const Waiting& waiting) {
     if (have > seen_ || have < 0) {
         lastArrivalMs_ = now;
     }
-    for (int steps = 0; steps < kMostStepsAtOnce && !engine_.finished(); ++steps) {
+    for (int steps = 0; steps < kMostStepsAtOnce && !engine_.finished() && !holding(); ++steps) {
         // Bytes found waiting as a step begins may have come just now, while the last step ran:
         // the line's quiet time counts from here at the earliest.
         if (noteStep(now) && have > 0) {
@@ -223,8 +226,13 @@ void TransferPacer::serviceWindow(std::int64_t nowMs) {
     }
 }
 
+bool TransferPacer::holding() const {
+    return hold_ && !engine_.finished() && engine_.transfer().mode == TransferMode::Exchange &&
+           engine_.exchangeStep() == ExchangeStep::SendNext;
+}
+
 std::optional<std::int64_t> TransferPacer::deadline() const {
-    if (engine_.finished()) {
+    if (engine_.finished() || holding()) {
         return std::nullopt;
     }
     int limitMs = 0;

@@ -49,6 +49,11 @@ public:
     void service(const Waiting& waiting);
     // When service must run again if nothing arrives; nothing once the engine has finished.
     std::optional<std::int64_t> deadline() const;
+    // After Ctrl+C: the frame on its way is still answered (its echo too within the reply limit),
+    // but no further frame is sent; start() ends the hold.
+    void holdNextFrame() { hold_ = true; }
+    // Held before a serial exchange's next frame: the last frame sent has had its answer.
+    bool holding() const;
 
 private:
     enum class Action { Wait, Tick, TimeOut };
@@ -72,6 +77,7 @@ private:
     std::int64_t replyStartMs_ = 0;
     std::int64_t lastArrivalMs_ = 0;
     int seen_ = 0; // bytes waiting after the last service
+    bool hold_ = false;
     // The window's ticks; running only while the current step is paced by them.
     WorkTickSchedule windowTicks_;
 };

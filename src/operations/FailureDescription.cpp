@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -87,6 +90,55 @@ std::string noDevice(const Failure& failure) {
            (failure.port > 0 ? failure.tried.front() : std::string("the port")) + " to its device.";
 }
 
+// What the failure's device path is, when something is there: "a regular file", "a folder",
+// "a character device", ...; empty when nothing is.
+std::string whatIsThere(const Failure& failure) {
+    std::error_code error;
+    const std::filesystem::file_status status =
+        failure.device.empty() ? std::filesystem::file_status()
+                               : std::filesystem::status(failure.device, error);
+    switch (status.type()) {
+    case std::filesystem::file_type::regular:
+        return "a regular file";
+    case std::filesystem::file_type::directory:
+        return "a folder";
+    case std::filesystem::file_type::character:
+        return "a character device";
+    case std::filesystem::file_type::block:
+        return "a block device";
+    case std::filesystem::file_type::fifo:
+        return "a named pipe";
+    case std::filesystem::file_type::socket:
+        return "a socket";
+    default:
+        return "";
+    }
+}
+
+// The brief words for a port that led to no device: what is there when something is (a
+// terminal node with nothing behind it), else every place it was looked for.
+std::string briefNoDevice(const Failure& failure) {
+    // Only an open that found the node (and nothing behind it) says what the node is.
+    const bool found =
+        failure.systemError == ENXIO || failure.systemError == ENODEV || failure.systemError == EIO;
+    const std::string there = found ? whatIsThere(failure) : std::string();
+    if (!there.empty()) {
+        return failure.device + " is " + there + " with no device behind it" +
+               systemText(failure.systemError);
+    }
+    return failure.tried.empty() ? std::string("no device behind it")
+                                 : "no device; looked for " + joined(failure.tried, ", ");
+}
+
+// The brief words for what is no serial port: what it is instead, when it is no device at all.
+std::string briefNotSerial(const Failure& failure) {
+    const std::string there = whatIsThere(failure);
+    if (!there.empty() && there != "a character device") {
+        return failure.device + " is " + there + ", not a serial port";
+    }
+    return "not a serial port, or it refuses 9600 8N1" + systemText(failure.systemError);
+}
+
 struct Wording {
     FailureKind kind;
     const char* word;
@@ -101,8 +153,7 @@ const std::array<Wording, 18> kWordings{{
     {FailureKind::NoPortSelected, "no_port_selected",
         [](const Failure&) { return std::string("No serial port is selected. Choose the reader's port on the Main Settings page, or use Reader > Search for the reader."); },
         [](const Failure&) { return std::string("no serial port is selected"); }},
-    {FailureKind::NoSuchPort, "no_device", noDevice,
-        [](const Failure& f) { return f.tried.empty() ? std::string("no device behind it") : "no device; looked for " + joined(f.tried, ", "); }},
+    {FailureKind::NoSuchPort, "no_device", noDevice, briefNoDevice},
     {FailureKind::InUse, "in_use",
         [](const Failure& f) { return describePort(f) + " is in use by another program. Close that program and try again."; },
         [](const Failure&) { return std::string("in use by another program"); }},
@@ -111,7 +162,7 @@ const std::array<Wording, 18> kWordings{{
         [](const Failure& f) { return "permission denied" + permissionAdvice(f, true); }},
     {FailureKind::NotSerial, "not_serial",
         [](const Failure& f) { return describePort(f) + " is not a serial port. Check which device " + shortPort(f) + " stands for."; },
-        [](const Failure& f) { return "not a serial port, or it refuses 9600 8N1" + systemText(f.systemError); }},
+        briefNotSerial},
     {FailureKind::OpenFailed, "open_failed",
         [](const Failure& f) { return describePort(f) + " could not be opened: " + std::strerror(f.systemError) + "."; },
         [](const Failure& f) { return "cannot be opened" + systemText(f.systemError); }},

@@ -1,6 +1,7 @@
 #include "operations/ReaderSession.h"
 
 #include "link/Clock.h"
+#include "link/CommandFrame.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -77,12 +78,18 @@ void ReaderSession::service() {
         drain();
         return;
     }
-    if (!running_) {
+    if (!running_ && !finishing_) {
         return;
     }
     port_.sendPending();
     pacer_.service([this] { return port_.waiting(); });
-    if (engine_.finished()) {
+    if (finishing_ && (engine_.finished() || pacer_.holding())) {
+        finishing_ = false;
+        noteCutShort();
+        startDrain();
+        return;
+    }
+    if (running_ && engine_.finished()) {
         finishTransaction();
     }
 }
@@ -102,17 +109,49 @@ void ReaderSession::interrupt() {
     if (!running_) {
         return;
     }
-    const std::int64_t now = clock_.nowMilliseconds();
     running_ = false;
     then_ = nullptr;
-    endedMs_ = now;
+    endedMs_ = clock_.nowMilliseconds();
     interrupted_ = true;
+    const Transfer& transfer = engine_.transfer();
+    const bool answerOwed = port_.isOpen() && !engine_.finished() &&
+                            transfer.mode == TransferMode::Exchange &&
+                            engine_.exchangeStep() != ExchangeStep::SendNext;
+    if (answerOwed) {
+        // The reader answers the frame it has whatever we do; taking that answer leaves the line
+        // quiet for the next command, and tells whether the frame was taken.
+        finishing_ = true;
+        pacer_.holdNextFrame();
+        return;
+    }
+    noteCutShort();
+    startDrain();
+}
+
+void ReaderSession::noteCutShort() {
+    const Transfer& transfer = engine_.transfer();
+    const FrameBatch& batch = transfer.batch;
+    cutShort_.keyboard = transfer.mode == TransferMode::KeyboardBatch || keyboardLine_;
+    cutShort_.frames = batch.usableCount();
+    cutShort_.answered = std::clamp(batch.current, 0, cutShort_.frames);
+    const bool inFlight = !engine_.finished() && transfer.mode == TransferMode::Exchange &&
+                          engine_.exchangeStep() != ExchangeStep::SendNext;
+    cutShort_.sent = cutShort_.answered > 0 || inFlight || transfer.failure.failed();
+    cutShort_.writes = transfer.mode == TransferMode::KeyboardBatch;
+    for (int i = 0; i < cutShort_.frames; ++i) {
+        cutShort_.writes = cutShort_.writes ||
+                           batch.frames[static_cast<std::size_t>(i)][1] == Command::kWriteBlock;
+    }
+}
+
+void ReaderSession::startDrain() {
+    endedMs_ = clock_.nowMilliseconds();
     if (!port_.isOpen()) {
         engine_.cancel();
         return;
     }
     draining_ = true;
-    drainEndMs_ = now + limits_.echoMs;
+    drainEndMs_ = endedMs_ + limits_.echoMs;
     drain();
 }
 
@@ -126,6 +165,11 @@ void ReaderSession::drain() {
 }
 
 void ReaderSession::release() {
+    if (finishing_) {
+        // A second Ctrl+C: the answer on its way is not waited for.
+        noteCutShort();
+        finishing_ = false;
+    }
     draining_ = false;
     running_ = false;
     then_ = nullptr;
@@ -139,6 +183,9 @@ void ReaderSession::abandon(const std::string& why) {
 }
 
 std::optional<std::int64_t> ReaderSession::deadline() const {
+    if (finishing_) {
+        return pacer_.deadline();
+    }
     if (draining_) {
         return std::min(drainEndMs_, port_.lastActivityMs() + limits_.echoMs);
     }

@@ -58,9 +58,10 @@ public:
     bool answered() const { return answered_; }
     // Runs what can run now; tells `then` when the transaction has ended.
     void service();
-    // Ctrl+C: stops the transaction that runs and marks the reader interrupted. An open port is
-    // kept until its line has been quiet for a moment (at most the echo limit), its bytes
-    // dropped, so that the reply to a frame already sent cannot reach the next command.
+    // Ctrl+C: stops the transaction that runs and marks the reader interrupted. A frame already
+    // sent still gets its answer (within the reply limit), but no further frame goes out; then
+    // the port is kept until its line has been quiet for a moment (at most the echo limit), its
+    // bytes dropped, so that no part of a reply can reach the next command.
     void interrupt();
     // A second Ctrl+C: the port is released at once.
     void release();
@@ -68,11 +69,20 @@ public:
     void abandon(const std::string& why);
     // Ctrl+C stopped a transaction of the reader.
     bool interrupted() const { return interrupted_; }
+    // How far the transaction that Ctrl+C stopped had got.
+    struct CutShort {
+        int answered = 0;    // frames acknowledged (sent, on the keyboard line)
+        int frames = 0;      // frames in its batch
+        bool sent = false;   // any frame had gone out
+        bool writes = false; // its frames write settings
+        bool keyboard = false;
+    };
+    const CutShort& cutShort() const { return cutShort_; }
     // Why the reader was abandoned; empty when it was not.
     const std::string& abandonedFor() const { return abandonedFor_; }
 
     // A transaction runs, or the line is being waited on after an interrupt.
-    bool running() const { return running_ || draining_; }
+    bool running() const { return running_ || finishing_ || draining_; }
     // Its first transaction has begun.
     bool begun() const { return begun_; }
     std::optional<std::int64_t> deadline() const;
@@ -90,6 +100,8 @@ public:
 
 private:
     void finishTransaction();
+    void noteCutShort();
+    void startDrain();
     void drain();
 
     Clock& clock_;
@@ -105,10 +117,12 @@ private:
     Then then_;
     TransferPacer::Limits limits_;
     bool running_ = false;
+    bool finishing_ = false; // after Ctrl+C, until the frame on its way has its answer
     bool draining_ = false;
     bool answered_ = false;
     bool interrupted_ = false;
     std::string abandonedFor_;
+    CutShort cutShort_;
     std::int64_t drainEndMs_ = 0;
     bool begun_ = false;
     std::int64_t startedMs_ = 0;

@@ -26,10 +26,13 @@ std::string alternatives(const std::vector<std::string_view>& names) {
 // else those whose key is the last part of `name` ("beep", "track4.beep": track1.beep to
 // track3.beep). Empty when there are none.
 std::vector<std::string_view> nearNames(std::string_view name) {
-    std::vector<std::string_view> names;
-    for (const NamedSetting& setting : SettingTable::all()) {
-        names.push_back(setting.name);
-    }
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> all;
+        for (const NamedSetting& setting : SettingTable::all()) {
+            all.push_back(setting.name);
+        }
+        return all;
+    }();
     std::vector<std::string_view> near = NearestWords::of(name, names);
     if (!near.empty()) {
         return near;

@@ -98,13 +98,17 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
     arguments.insert(arguments.end(), three.begin(), three.end());
     const RunningProgram::Result check = ctl(arguments);
     EXPECT_EQ(check.exitCode, 3) << check.output << check.errors;
+    // Without the silent reader, a reader that would change makes it 1, as a difference does.
+    EXPECT_EQ(ctl({"apply", shop.string(), "--check", "-p", "1", "-p", "2"}).exitCode, 1);
     std::map<std::string, nlohmann::json> readers = byPort(check.output);
-    EXPECT_EQ(readers["COM1"]["outcome"], "would change") << check.output;
+    EXPECT_EQ(readers["COM1"]["outcome"], "would_change") << check.output;
     EXPECT_EQ(readers["COM1"]["differences"], nlohmann::json::parse(R"([
                   {"name": "main.buzzer", "file": false, "reader": true,
-                   "file_text": "off", "reader_text": "on"},
+                   "file_text": "off", "reader_text": "on", "file_raw": null,
+                   "reader_raw": null, "file_valid": true, "reader_valid": true},
                   {"name": "msr.prefix", "file": [65, 82], "reader": [67, 82],
-                   "file_text": "AR", "reader_text": "CR"}])"));
+                   "file_text": "AR", "reader_text": "CR", "file_raw": null,
+                   "reader_raw": null, "file_valid": true, "reader_valid": true}])"));
     EXPECT_EQ(readers["COM2"]["outcome"], "unchanged");
     EXPECT_EQ(readers["COM3"]["outcome"], "failed");
     EXPECT_EQ(readers["COM3"]["error"], "no_answer");
@@ -116,7 +120,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
     const RunningProgram::Result apply = ctl(arguments);
     EXPECT_EQ(apply.exitCode, 3) << apply.errors;
     EXPECT_NE(apply.output.find("changed     "), std::string::npos) << apply.output;
-    EXPECT_NE(apply.output.find("\n  main.buzzer: on → off\n  msr.prefix: CR → AR\n"),
+    EXPECT_NE(apply.output.find("\n  main.buzzer: on -> off\n  msr.prefix: CR -> AR\n"),
               std::string::npos)
         << apply.output;
     EXPECT_NE(apply.output.find("unchanged"), std::string::npos) << apply.output;

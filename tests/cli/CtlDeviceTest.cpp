@@ -15,13 +15,17 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -197,10 +201,10 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     EXPECT_EQ(differs.exitCode, 1);
     EXPECT_NE(differs.output.find("COM5"), std::string::npos);
     EXPECT_NE(differs.output.find("3 settings differ"), std::string::npos) << differs.output;
-    EXPECT_NE(differs.output.find("  main.scan_code_delay: file 1, reader 7"), std::string::npos)
+    EXPECT_NE(differs.output.find("  main.scan_code_delay: 7 -> 1\n"), std::string::npos)
         << differs.output;
-    EXPECT_NE(differs.output.find("  msr.prefix: file "), std::string::npos) << differs.output;
-    EXPECT_NE(differs.output.find(", reader A{13}"), std::string::npos) << differs.output;
+    EXPECT_NE(differs.output.find("  msr.prefix: A{13} -> CR\n"), std::string::npos)
+        << differs.output;
 
     const RunningProgram::Result reset = ctl({"reset", "--port", "5"});
     EXPECT_EQ(reset.exitCode, 0) << reset.errors;
@@ -236,8 +240,8 @@ TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
     ASSERT_EQ(readers.size(), 3u) << detect.output;
     EXPECT_TRUE(readers.count("COM1") && readers.count("COM4")) << detect.output;
     // An adapter that no port number leads to comes with the line that gives it one.
-    EXPECT_EQ(readers[adapterPath]["suggestedPort"], 2);
-    EXPECT_EQ(readers[adapterPath]["mapCommand"], "ln -s " + adapterPath + " " + com(2).string());
+    EXPECT_EQ(readers[adapterPath]["suggested_port"], 2);
+    EXPECT_EQ(readers[adapterPath]["map_command"], "ln -s " + adapterPath + " " + com(2).string());
     EXPECT_NE(detect.errors.find("COM7: in use by another program; not probed"), std::string::npos)
         << detect.errors;
     // The ports are probed side by side: the silent one costs the echo time once, not each.
@@ -278,6 +282,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
              {{"program", "missing.cfg", "--port", "3"}, "missing.cfg does not exist"},
              {{"program", "x.cfg", "--keyboard", "--verify"}, "cannot be read back"},
              {{"detect", "--keyboard"}, "only from a terminal"},
+             {{"version", "--al"}, "Did you mean '--all' for '--al'?"},
          }) {
         const RunningProgram::Result result = ctl(usage.arguments);
         EXPECT_EQ(result.exitCode, 2) << usage.arguments[0] << " " << result.errors;
@@ -294,6 +299,19 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
         << lines[0];
     EXPECT_NE(lines[1].find("in use by another program"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("V1.00"), std::string::npos) << lines[2];
+
+    // A path that is there but no serial port says what it is; control bytes in a path show
+    // escaped, in the reader's line as in a message.
+    std::ofstream(folder.path() / "plain.txt") << "text";
+    for (const auto& [port, says] : std::vector<std::pair<std::string, std::string>>{
+             {folder.path().string(), folder.path().string() + " is a folder, not a serial port"},
+             {(folder.path() / "plain.txt").string(), "plain.txt is a regular file, not a serial"},
+             {(folder.path() / "\x1b[31mX").string(), "/\\x1B[31mX"}}) {
+        const RunningProgram::Result what = ctl({"version", "-p", port});
+        EXPECT_EQ(what.exitCode, 3) << what.output << what.errors;
+        EXPECT_NE(what.output.find(says), std::string::npos) << what.output;
+        EXPECT_EQ((what.output + what.errors).find('\x1b'), std::string::npos) << what.output;
+    }
 
     // A reader that stops after its first echo byte is given --timeout, not forever.
     const RunningProgram::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
@@ -478,20 +496,29 @@ TEST_F(CtlDeviceTest, ExitStatusTellsDifferingFromFailingAndBadInput) {
 
 // Ctrl+C in the middle of an exchange: the port is kept until the reply that was on its way has
 // come and gone, so that the next command does not take it for its own answer.
+// Ctrl+C at several points of a programming run with a slow reader: the frame on its way still
+// gets its answer, the run says how far it got, and the next command gets its own answers.
 TEST_F(CtlDeviceTest, ACommandRightAfterCtrlCGetsItsOwnAnswer) {
-    const auto com1 = simulator(1, {"--answer-delay", "150"});
+    const auto com1 = simulator(1, {"--answer-delay", "200"});
     ASSERT_TRUE(com1);
     SettingsImage image;
     writeFactoryValues(image);
+    image.scan_code_delay() = 9;
     const std::string shop = (folder.path() / "shop.cfg").string();
     ASSERT_EQ(writeSettingsFile(image, shop), 0);
-    for (const auto wait : {250ms, 420ms, 610ms}) {
-        const auto program = startCtl({"program", shop, "-p", "1"});
+    const std::regex howFar("interrupted after ([1-5] of 6|all 6) frames were acknowledged"
+                            "(; the reader may hold part of the new settings)?");
+    for (const auto wait : {250ms, 560ms, 870ms, 1180ms}) {
+        const auto program = startCtl({"--json", "program", shop, "-p", "1"});
         std::this_thread::sleep_for(wait);
         program->signal(SIGINT);
         EXPECT_EQ(program->waitForExit(kPatience), 130) << program->errors();
-        const RunningProgram::Result version = ctl({"--json", "version", "-p", "1"});
-        EXPECT_EQ(version.exitCode, 0) << version.output;
+        const nlohmann::json reader = jsonLines(program->output()).at(0);
+        EXPECT_EQ(reader["outcome"], "interrupted") << reader;
+        EXPECT_TRUE(std::regex_match(reader["reason"].get<std::string>(), howFar)) << reader;
+        const RunningProgram::Result verify = ctl({"verify", shop, "-p", "1"});
+        EXPECT_TRUE(verify.exitCode == 0 || verify.exitCode == 1)
+            << wait.count() << " ms: " << verify.output << verify.errors;
     }
 }
 
@@ -544,7 +571,7 @@ TEST_F(CtlDeviceTest, JsonValuesAreTyped) {
     for (const nlohmann::json& name : jsonLines(ctl({"--json", "names"}).output)) {
         const bool byte = name["kind"] == "byte";
         EXPECT_EQ(name["min"].is_number(), byte) << name;
-        EXPECT_EQ(name["choices"].is_array(), name["kind"] == "choice") << name;
+        EXPECT_EQ(name["choices"].empty(), name["kind"] != "choice") << name;
         EXPECT_TRUE(name["caption"].is_string()) << name;
     }
 }
@@ -607,4 +634,113 @@ TEST_F(CtlDeviceTest, ShowGoesBackIntoSetAndAFullOutputFails) {
         RunningProgram::run({"/bin/sh", "-c", "\"$0\" names > /dev/full", R550_CTL_PROGRAM}, {});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.errors.find("No space left on device"), std::string::npos) << full.errors;
+}
+
+// The JSON of every command, parsed and held to one contract: keys snake_case, outcome words
+// single tokens, a setting's value one type per kind (null with `raw` and `valid` false for a
+// stored byte outside its values), `differences` a list where a comparison was made and null
+// where none was; and the exit status of each.
+TEST_F(CtlDeviceTest, EveryCommandsJsonKeepsTheOutputContract) {
+    // The reader holds the baud code 0x60, which no setting value names; so does odd.cfg.
+    std::ofstream(folder.path() / "odd.memory")
+        << "C0 86 01 0A 60 80 A3 A3 A3 83 00 00 00 00 00 00 00 4E 4E 4E 00\nC1"
+        << " 02 43 52 00 00 00 00 00 02 43 52 00 00 00 00 00 02 54 31 00 00 00 00 00"
+        << " 02 0D 0A 00 00 00 00 00 02 54 32 00 00 00 00 00 02 0D 0A 00 00 00 00 00"
+        << " 02 54 33 00 00 00 00 00 02 0D 0A 00 00 00 00 00\n";
+    const auto sim = simulator(1, {"--preset", (folder.path() / "odd.memory").string()});
+    ASSERT_TRUE(sim);
+    const std::string factory = (folder.path() / "factory.cfg").string();
+    const std::string odd = (folder.path() / "odd.cfg").string();
+    ASSERT_EQ(ctl({"new", factory}).exitCode + ctl({"new", odd}).exitCode, 0);
+    ASSERT_EQ(ctl({"set", odd, "main.baud_rate={96}", "main.buzzer=off"}).exitCode, 0);
+    std::map<std::string, std::string> kinds;
+    for (const nlohmann::json& name : jsonLines(ctl({"--json", "names"}).output)) {
+        kinds[name["name"]] = name["kind"];
+    }
+    std::set<std::string> odds; // "command setting" where a value was outside its setting's
+    const std::set<std::string> outcomes{"ok",      "changed", "unchanged",  "would_change",
+                                         "differs", "failed",  "interrupted"};
+    std::function<void(const nlohmann::json&, const std::string&)> check =
+        [&](const nlohmann::json& value, const std::string& where) {
+            if (!value.is_structured()) {
+                return;
+            }
+            for (const auto& [key, item] : value.items()) {
+                EXPECT_TRUE(value.is_array() ||
+                            std::regex_match(key, std::regex("[a-z][a-z0-9_]*")))
+                    << where << key;
+                check(item, where);
+            }
+            if (value.is_array()) {
+                return;
+            }
+            EXPECT_TRUE(!value.contains("outcome") ||
+                        outcomes.contains(value.at("outcome").get<std::string>()))
+                << value;
+            // A setting record, and each side of a difference.
+            for (const std::string side : {"", "reader_", "file_", "first_", "second_"}) {
+                if (!value.contains(side + "text") || !value.contains("name")) {
+                    continue;
+                }
+                const nlohmann::json& typed =
+                    value.at(side.empty() ? "value" : side.substr(0, side.size() - 1));
+                const std::string name = value.at("name");
+                const std::string kind = kinds[name];
+                if (!value.at(side + "valid").get<bool>()) {
+                    EXPECT_TRUE(typed.is_null() && value.at(side + "raw").is_number()) << value;
+                    odds.insert(where + name);
+                    continue;
+                }
+                EXPECT_TRUE(value.at(side + "raw").is_null() &&
+                            (kind == "flag"     ? typed.is_boolean()
+                             : kind == "byte"   ? typed.is_number_unsigned()
+                             : kind == "choice" ? typed.is_string()
+                                                : typed.is_array()))
+                    << where << value;
+            }
+        };
+
+    // Each command, its exit status, and whether `differences` is there (1: a list where the
+    // reader did not fail, 0: null, -1: no such key).
+    const std::vector<std::tuple<std::vector<std::string>, int, int>> runs{
+        {{"ports"}, 0, -1},
+        {{"detect"}, 0, -1},
+        {{"version", "-p", "1"}, 0, -1},
+        {{"read", "-p", "1"}, 0, -1},
+        {{"show", odd}, 0, -1},
+        {{"diff", factory, odd}, 1, 1},
+        {{"diff", factory, factory}, 0, 1},
+        {{"verify", factory, "-p", "1"}, 1, 1},
+        {{"apply", factory, "--check", "-p", "1"}, 1, 1},
+        {{"apply", factory, "--check", "-p", "1", "-p", "2"}, 3, 1},
+        {{"program", factory, "-p", "1"}, 0, 0},
+        {{"apply", factory, "--check", "-p", "1"}, 0, 1},
+        {{"program", factory, "--verify", "-p", "1"}, 0, 1},
+        {{"reset", "-p", "1"}, 0, -1},
+    };
+    for (const auto& [arguments, exitCode, compared] : runs) {
+        std::string where;
+        for (const std::string& argument : arguments) {
+            where += argument + " ";
+        }
+        std::vector<std::string> json{"--json"};
+        json.insert(json.end(), arguments.begin(), arguments.end());
+        const RunningProgram::Result result = ctl(json);
+        EXPECT_EQ(result.exitCode, exitCode) << where << result.errors;
+        EXPECT_FALSE(result.output.empty()) << where;
+        for (const nlohmann::json& object : jsonLines(result.output)) {
+            ASSERT_TRUE(object.is_object()) << where << result.output;
+            check(object, where);
+            if (compared >= 0) {
+                EXPECT_EQ(object.at("differences").is_array(),
+                          compared == 1 && object.value("outcome", "") != "failed")
+                    << where << object;
+            }
+        }
+    }
+    // The stored byte outside its values was seen in the reader and in the second file.
+    EXPECT_TRUE(odds.contains("read -p 1 main.baud_rate")) << ::testing::PrintToString(odds);
+    EXPECT_TRUE(odds.contains("verify " + factory + " -p 1 main.baud_rate"));
+    EXPECT_TRUE(odds.contains("diff " + factory + " " + odd + " main.baud_rate"));
+    EXPECT_TRUE(odds.contains("show " + odd + " main.baud_rate"));
 }

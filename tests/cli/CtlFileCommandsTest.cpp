@@ -43,14 +43,21 @@ struct CtlFileCommandsTest : ::testing::Test {
 };
 
 // Name to `member` of each JSON line that show or diff printed.
-Values byName(const std::string& output, const char* member) {
+Values byName(const nlohmann::json& objects, const char* member) {
     Values values;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+    for (const nlohmann::json& object : objects) {
         values[object.value("name", "?")] = object.value(member, "?");
     }
     return values;
+}
+
+Values byName(const std::string& output, const char* member) {
+    nlohmann::json objects = nlohmann::json::array();
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        objects.push_back(nlohmann::json::parse(line, nullptr, false));
+    }
+    return byName(objects, member);
 }
 
 } // namespace
@@ -94,8 +101,9 @@ TEST_F(CtlFileCommandsTest, EveryNamedSettingRoundTripsThroughSetShowAndDiff) {
     const RunningProgram::Result diff =
         ctl({"--json", "diff", file("factory.cfg"), file("edited.cfg")});
     EXPECT_EQ(diff.exitCode, 1);
-    EXPECT_EQ(byName(diff.output, "a_text"), factoryValues);
-    EXPECT_EQ(byName(diff.output, "b_text"), values);
+    const nlohmann::json compared = nlohmann::json::parse(diff.output, nullptr, false);
+    EXPECT_EQ(byName(compared["differences"], "first_text"), factoryValues);
+    EXPECT_EQ(byName(compared["differences"], "second_text"), values);
 
     // The text forms.
     EXPECT_TRUE(std::regex_search(ctl({"show", file("edited.cfg")}).output,

@@ -45,6 +45,8 @@ TEST(SettingAssignment, AnUnknownNameGetsTheNearestNames) {
         {"track4.beep", "; did you mean 'track1.beep', 'track2.beep' or 'track3.beep'?"},
         {"buzzer", "; did you mean 'main.buzzer'?"}, // the key without its section
         {"iso1.bogus_thing", ""},
+        {"main.bxxxer", ""},          // three edits: more than a slip of the fingers
+        {std::string(4096, 'm'), ""}, // far longer than any name
     };
     for (const auto& [typed, meant] : cases) {
         std::string error;
