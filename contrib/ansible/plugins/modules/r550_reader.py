@@ -202,13 +202,15 @@ def main():
     # In check mode a reader that differs would change: apply --check says so with exit 1.
     would = module.check_mode and rc == 1
     changed = any(r.get("changed") or (module.check_mode and r.get("differences")) for r in readers)
-    result = dict(changed=changed, readers=readers, rc=rc)
+    # No rc in a successful result: Ansible takes any rc but 0 as a failure, and exit 1 in check
+    # mode only says that readers would change.
+    result = dict(changed=changed, readers=readers)
     if module._diff:
         result["diff"] = [reader_diff(r) for r in readers if r.get("differences")]
     failed = [r for r in readers if r["outcome"] in FAILED]
     if failed or (rc != 0 and not would):
         reasons = ["%s: %s" % (r["port"], r["reason"]) for r in failed]
-        module.fail_json(msg="; ".join(reasons) or err or "r550ctl ended with %d" % rc, **result)
+        module.fail_json(msg="; ".join(reasons) or err or "r550ctl ended with %d" % rc, rc=rc, **result)
     module.exit_json(**result)
 
 
