@@ -88,6 +88,7 @@ private:
     bool usb_ = false;
     bool keyboard_ = false;
     bool anyLength_ = false;
+    bool forceOpen_ = false;
     double timeoutSeconds_ = 2.0;
     std::string pace_ = "reader";
 

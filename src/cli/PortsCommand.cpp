@@ -41,6 +41,10 @@ nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
     object["exists"] = status.exists;
     object["mayOpen"] = optionalJson(status.mayOpen);
     object["held"] = optionalJson(status.held);
+    object["holder"] = CommandContext::textOrNull(status.failure.holder);
+    object["holder_pid"] = status.failure.holderPid != 0
+                               ? nlohmann::ordered_json(status.failure.holderPid)
+                               : nlohmann::ordered_json(nullptr);
     object["usable"] = !status.failure.failed();
     object["error"] = CommandContext::textOrNull(failureWord(status.failure.kind));
     object["reason"] =
@@ -98,7 +102,8 @@ void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapte
 
 // r550ctl ports [--port N|PATH]...: COM1..COM9 and the ports given, each with the device it
 // leads to, whether that exists, whether this user may open it and whether another program holds
-// it; then the USB serial adapters no port number leads to, with the line that maps each.
+// it (and which, where it can be seen); then the USB serial adapters no port number leads to, with
+// the line that maps each.
 class PortsCommand final : public Command {
 public:
     void define(CLI::App& subcommand) override {
