@@ -85,6 +85,19 @@ void printTable(CommandContext& context, const std::vector<PortSurvey::Status>& 
     context.printRows(rows);
 }
 
+// Where COMn is looked for, first to last (the user's map, the system's, Wine's, /dev/ttyS), as
+// patterns: "~/.config/r550tool/ports/comN, /etc/r550tool/ports/comN, ...".
+void printPlaces(CommandContext& context) {
+    std::string places;
+    for (const std::filesystem::path& place : context.portMap().candidates(1)) {
+        std::string text = place.string();
+        text = text == "/dev/ttyS0" ? "/dev/ttyS<n-1>" : text.substr(0, text.size() - 1) + "N";
+        places += (places.empty() ? "" : ", ") + text;
+    }
+    context.printLine("");
+    context.printLine("COMn is the first of: " + places);
+}
+
 void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapter>& adapters) {
     if (adapters.empty()) {
         return;
@@ -145,6 +158,7 @@ int PortsCommand::run(CommandContext& context) {
         }
     } else {
         printTable(context, statuses);
+        printPlaces(context);
         printAdapters(context, adapters);
     }
     return ExitCode::kSuccess;
