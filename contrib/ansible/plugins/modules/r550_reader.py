@@ -17,7 +17,7 @@ description:
     programmed, then read back and checked.
   - The operating mode and the COM port live on the PC, not in the reader, and are never compared.
   - Readers in the keyboard line cannot be read back and are not served by this module.
-  - Needs the r550tool package (C(r550ctl)) on the managed host.
+  - Needs the r550ctl package on the managed host; it needs no desktop.
 version_added: "1.0.0"
 author:
   - r550tool developers
