@@ -34,19 +34,27 @@ constexpr int kAllowed[] = {
 };
 // clang-format on
 
-bool allowWith(scmp_filter_ctx filter, int call, scmp_arg_cmp condition) {
+// Allows `call` when its argument number `arg` compares as `op` with `a` (and `b`, the value
+// under a mask). Built field by field: libseccomp's SCMP_A0.. macros are C compound literals.
+bool allowWith(scmp_filter_ctx filter, int call, unsigned arg, scmp_compare op, scmp_datum_t a,
+               scmp_datum_t b = 0) {
+    scmp_arg_cmp condition{};
+    condition.arg = arg;
+    condition.op = op;
+    condition.datum_a = a;
+    condition.datum_b = b;
     return ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 1, condition) == 0;
 }
 
 bool allowArgumentsThatServe(scmp_filter_ctx filter, std::initializer_list<int> writeDescriptors) {
-    bool built = allowWith(filter, SCMP_SYS(read), SCMP_A0(SCMP_CMP_EQ, STDIN_FILENO)) &&
-                 allowWith(filter, SCMP_SYS(ioperm), SCMP_A2(SCMP_CMP_EQ, 0)) &&
-                 allowWith(filter, SCMP_SYS(mmap), SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0));
+    bool built = allowWith(filter, SCMP_SYS(read), 0, SCMP_CMP_EQ, STDIN_FILENO) &&
+                 allowWith(filter, SCMP_SYS(ioperm), 2, SCMP_CMP_EQ, 0) &&
+                 allowWith(filter, SCMP_SYS(mmap), 2, SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
     for (const int fd : writeDescriptors) {
         if (fd >= 0) {
             const auto descriptor = static_cast<scmp_datum_t>(fd);
-            built = built && allowWith(filter, SCMP_SYS(write), SCMP_A0(SCMP_CMP_EQ, descriptor)) &&
-                    allowWith(filter, SCMP_SYS(sendto), SCMP_A0(SCMP_CMP_EQ, descriptor));
+            built = built && allowWith(filter, SCMP_SYS(write), 0, SCMP_CMP_EQ, descriptor) &&
+                    allowWith(filter, SCMP_SYS(sendto), 0, SCMP_CMP_EQ, descriptor);
         }
     }
     return built;
