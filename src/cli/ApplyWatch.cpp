@@ -7,6 +7,7 @@
 #include "link/NullPortIo.h"
 #include "link/PortWatcher.h"
 #include "link/SteadyClock.h"
+#include "operations/FailureDescription.h"
 #include "operations/ReaderLoop.h"
 
 #include <cerrno>
@@ -88,7 +89,11 @@ bool ApplyWatch::applyTo(const std::vector<PortName>& ports, InterruptSignals& s
             reader->interrupt();
         }
         reader->settle();
-        if (reader->result.status != ReaderResult::Status::Interrupted) {
+        const Failure failure = reader->port().lastFailure();
+        if (failure.kind == FailureKind::InUse && reader->port().opens() == 0) {
+            // Another program has the port: not a reader that failed, one that was not tried.
+            context_.note(reader->label() + ": skipped (held): " + briefFailure(failure));
+        } else if (reader->result.status != ReaderResult::Status::Interrupted) {
             report(*reader);
         }
     }

@@ -6,6 +6,7 @@
 #include "cli/ProgressLines.h"
 #include "cli/Reader.h"
 #include "cli/SettingRecord.h"
+#include "link/PortHolders.h"
 #include "link/PortIoSelection.h"
 #include "operations/DeviceTransaction.h"
 #include "operations/ReadBackCoverage.h"
@@ -40,6 +41,9 @@ void DeviceCommand::define(CLI::App& subcommand) {
                         "Every port among COM1..COM9 where a reader answers a probe");
     subcommand.add_flag("--usb", usb_,
                         "With --all: also the USB serial adapters under /dev/serial/by-id");
+    subcommand.add_flag("--force-open", forceOpen_,
+                        "Open a --port that another program holds all the same (that program "
+                        "may then swallow the reader's replies)");
     if (offersKeyboard_) {
         subcommand.add_flag("--keyboard", keyboard_,
                             "Through the keyboard controller to the reader in the keyboard line, "
@@ -210,6 +214,11 @@ std::optional<int> DeviceCommand::checkSelection(CommandContext& context,
                       "nothing to keep; --keyboard takes no --backup.");
         return ExitCode::kUsage;
     }
+    if (forceOpen_ && portTexts_.empty()) {
+        context.error("--force-open goes with --port: --all never opens a port that another "
+                      "program holds.");
+        return ExitCode::kUsage;
+    }
     if (!backupUsable(context)) {
         return ExitCode::kUsage;
     }
@@ -262,6 +271,15 @@ void DeviceCommand::makeSessions(CommandContext& context, const std::vector<Port
     for (const PortName& port : ports) {
         owned_.push_back(std::make_unique<Reader>(context.portMap(), port, clock_, nullIo_,
                                                   CommandContext::paceOf(pace_), limits()));
+        owned_.back()->port().setForceOpen(forceOpen_);
+        const std::optional<std::filesystem::path> device = port.resolve(context.portMap());
+        PortHolders holders;
+        const std::optional<PortHolders::Holder> holder =
+            forceOpen_ && device ? holders.find(*device) : std::nullopt;
+        if (holder) {
+            context.note(port.label() + " is open in " + holder->program + " (PID " +
+                         std::to_string(holder->pid) + "); opening it anyway (--force-open)");
+        }
     }
     for (const std::unique_ptr<Reader>& reader : owned_) {
         readers_.push_back(reader.get());

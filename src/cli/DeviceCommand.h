@@ -115,6 +115,7 @@ private:
     bool anyLength_ = false;
     bool allowInvalid_ = false;
     std::string backup_;
+    bool forceOpen_ = false;
     double timeoutSeconds_ = 2.0;
     std::string pace_ = "reader";
 

@@ -43,6 +43,10 @@ nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
     object["exists"] = status.exists;
     object["may_open"] = optionalJson(status.mayOpen);
     object["held"] = optionalJson(status.held);
+    object["holder"] = CommandContext::textOrNull(status.failure.holder);
+    object["holder_pid"] = status.failure.holderPid != 0
+                               ? nlohmann::ordered_json(status.failure.holderPid)
+                               : nlohmann::ordered_json(nullptr);
     object["usable"] = !status.failure.failed();
     object["error"] = CommandContext::textOrNull(failureWord(status.failure.kind));
     object["reason"] =
@@ -86,6 +90,19 @@ void printTable(CommandContext& context, const std::vector<PortSurvey::Status>& 
     context.printRows(rows);
 }
 
+// Where COMn is looked for, first to last (the user's map, the system's, Wine's, /dev/ttyS), as
+// patterns: "~/.config/r550tool/ports/comN, /etc/r550tool/ports/comN, ...".
+void printPlaces(CommandContext& context) {
+    std::string places;
+    for (const std::filesystem::path& place : context.portMap().candidates(1)) {
+        std::string text = place.string();
+        text = text == "/dev/ttyS0" ? "/dev/ttyS<n-1>" : text.substr(0, text.size() - 1) + "N";
+        places += (places.empty() ? "" : ", ") + text;
+    }
+    context.printLine("");
+    context.printLine("COMn is the first of: " + places);
+}
+
 void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapter>& adapters) {
     if (adapters.empty()) {
         return;
@@ -103,7 +120,8 @@ void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapte
 
 // r550ctl ports [--port N|PATH]...: COM1..COM9 and the ports given, each with the device it
 // leads to, whether that exists, whether this user may open it and whether another program holds
-// it; then the USB serial adapters no port number leads to, with the line that maps each.
+// it (and which, where it can be seen); then the USB serial adapters no port number leads to, with
+// the line that maps each.
 class PortsCommand final : public Command {
 public:
     void define(CLI::App& subcommand) override {
@@ -145,6 +163,7 @@ int PortsCommand::run(CommandContext& context) {
         }
     } else {
         printTable(context, statuses);
+        printPlaces(context);
         printAdapters(context, adapters);
     }
     return ExitCode::kSuccess;

@@ -36,6 +36,8 @@ struct Failure {
                                         // that group may read and write it
     std::string owner;                  // NoPermission: the owner of the device otherwise
     unsigned mode = 0;                  // NoPermission: and its permission bits
+    std::string holder;                 // InUse: the program that has the port open, when seen
+    int holderPid = 0;                  // InUse: and its process number
     std::vector<std::uint8_t> received; // UnexpectedAnswer: the bytes that came instead
     int waitedMs = 0;                   // NoAnswer, NoReply: how long the reader was given
     int systemError = 0;                // the errno behind an open or write failure, 0 if none

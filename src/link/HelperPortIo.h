@@ -16,8 +16,11 @@
 //
 // pkexec's own codes before the helper is ready: 126 (the operator dismissed the dialog) and
 // 127 (not authorized, or no way to ask) are a refusal; the helper's own kHelperBusy says another
-// helper holds the port; any other end before ready, or no pkexec at all, means no access. A
-// helper that ends after it was ready is lost.
+// helper holds the port; any other end before ready, or no pkexec at all, means no access: among
+// them the helper's 2 (the kernel gave it no port access; it says why on its standard error:
+// not root, lockdown, no port I/O in the kernel), 9 (it could not confine itself) and
+// kHelperRefusedArguments (it was given arguments, which this backend never passes). A helper
+// that ends after it was ready is lost.
 class HelperPortIo final : public PortIo {
 public:
     static constexpr std::uint16_t kKeyboardDataPort = 0x60;
@@ -25,6 +28,8 @@ public:
     static constexpr int kAnswerLimitMs = 1000;
     // r550-portio's exit code when another helper holds the port.
     static constexpr int kHelperBusy = 5;
+    // r550-portio's exit code when it was started with arguments.
+    static constexpr int kHelperRefusedArguments = 10;
     // The helper refuses bytes above this (commands to the keyboard itself); so does this backend.
     static constexpr std::uint8_t kHighestByte = 0xE0;
 

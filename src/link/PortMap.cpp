@@ -46,9 +46,9 @@ bool entryExists(const std::filesystem::path& path) {
 } // namespace
 
 PortMap::PortMap(std::optional<std::string> portsDir, std::optional<std::string> home,
-                 std::optional<std::string> winePrefix)
+                 std::optional<std::string> winePrefix, std::filesystem::path systemMap)
     : portsDir_(nonEmpty(std::move(portsDir))), home_(nonEmpty(std::move(home))),
-      winePrefix_(nonEmpty(std::move(winePrefix))) {}
+      winePrefix_(nonEmpty(std::move(winePrefix))), systemMap_(std::move(systemMap)) {}
 
 PortMap PortMap::fromEnvironment() {
     return PortMap(environmentValue("R550_PORTS_DIR"), homeFolder(),
@@ -68,6 +68,7 @@ std::vector<std::filesystem::path> PortMap::candidates(int portNumber) const {
     if (home_) {
         places.push_back(std::filesystem::path(*home_) / ".config" / "r550tool" / "ports" / name);
     }
+    places.push_back(systemMap_ / name);
     if (winePrefix_) {
         places.push_back(std::filesystem::path(*winePrefix_) / "dosdevices" / name);
     } else if (home_) {

@@ -2,6 +2,7 @@
 
 #include "base/ShellWord.h"
 #include "base/UniqueFd.h"
+#include "link/PortHolders.h"
 #include "link/SerialLink.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -30,8 +32,9 @@ std::vector<std::string> asStrings(const std::vector<std::filesystem::path>& pat
 }
 
 // The serial link's own open and lock, without its line settings and modem lines: 0, or the
-// errno of the step that failed. `held` tells whether another program holds the port.
-int openAndLock(const std::filesystem::path& device, std::optional<bool>& held) {
+// errno of the step that failed. `held` tells whether another program holds the port: its lock,
+// or its exclusive mode where some holder could not be looked for (`sawAll` false).
+int openAndLock(const std::filesystem::path& device, std::optional<bool>& held, bool sawAll) {
     const UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         const int error = errno;
@@ -45,7 +48,11 @@ int openAndLock(const std::filesystem::path& device, std::optional<bool>& held) 
         held = error == EWOULDBLOCK;
         return error;
     }
-    held = false;
+    int exclusive = 0;
+    held = !sawAll && ::ioctl(fd.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    if (*held) {
+        return EBUSY;
+    }
     termios settings{};
     return ::tcgetattr(fd.get(), &settings) != 0 ? errno : 0;
 }
@@ -93,7 +100,15 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
         return fail(FailureKind::NoPermission, EACCES);
     }
 
-    const int error = openAndLock(*device, status.held);
+    PortHolders holders;
+    if (const std::optional<PortHolders::Holder> holder = holders.find(*device)) {
+        status.held = true;
+        fail(FailureKind::InUse, EBUSY);
+        status.failure.holder = holder->program;
+        status.failure.holderPid = holder->pid;
+        return status;
+    }
+    const int error = openAndLock(*device, status.held, holders.sawAll());
     return error == 0 ? status : fail(SerialLink::failureFromErrno(error), error);
 }
 

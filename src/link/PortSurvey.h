@@ -13,11 +13,12 @@
 // the device is there, whether this user may open it and whether another program holds it; and
 // which USB serial adapters no port number leads to yet.
 //
-// Whether a port is held can only be learned by opening it (a holder's lock or exclusive mode
-// refuses the open). The check opens the device without waiting for carrier and without touching
-// its line settings, tries the same lock as the serial link, and closes it again. Linux raises DTR
-// on the first open of a port, so a device that nothing holds sees DTR pulse; the window's search
-// for the reader does the same to COM1..COM9.
+// A port is held when another process has it open (seen in /proc: all of them as root, this
+// user's own otherwise), or when its lock or exclusive mode refuses an open. A port seen held is
+// not opened at all; otherwise the check opens the device without waiting for carrier and without
+// touching its line settings, tries the same lock as the serial link, and closes it again. Linux
+// raises DTR on the first open of a port, so a device that nothing holds sees DTR pulse; the
+// window's search for the reader does the same to COM1..COM9.
 class PortSurvey {
 public:
     struct Status {

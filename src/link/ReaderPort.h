@@ -29,6 +29,8 @@ public:
     bool isOpen() const override { return link_.isOpen(); }
     Failure lastFailure() const override { return link_.lastFailure(); }
 
+    // See SerialLink::setForceOpen.
+    void setForceOpen(bool force) { link_.setForceOpen(force); }
     int descriptor() const { return link_.descriptor(); }
     // Bytes received and not yet read; 0 when closed, -1 when the device can no longer tell (a
     // hung-up line).

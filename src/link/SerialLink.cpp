@@ -1,5 +1,7 @@
 #include "link/SerialLink.h"
 
+#include "link/PortHolders.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -126,6 +128,34 @@ bool SerialLink::fail(int error) {
     return false;
 }
 
+bool SerialLink::failHeld(const std::string& program, int pid) {
+    fail(EBUSY);
+    failure_.holder = program;
+    failure_.holderPid = pid;
+    return false;
+}
+
+bool SerialLink::checkHolders(const std::filesystem::path& device, bool& sawAll) {
+    PortHolders holders;
+    const std::optional<PortHolders::Holder> holder = holders.find(device);
+    sawAll = holders.sawAll();
+    if (!holder || forceOpen_) {
+        return true;
+    }
+    return failHeld(holder->program, holder->pid);
+}
+
+bool SerialLink::checkExclusive(bool sawAll) {
+    int exclusive = 0;
+    if (forceOpen_ || ::ioctl(fd_.get(), TIOCGEXCL, &exclusive) != 0 || exclusive == 0) {
+        return true;
+    }
+    // Root opens a terminal in exclusive mode all the same. When every process could be looked
+    // into and none has it open, the mode is left over from a holder that ended without giving
+    // it up (a pseudo-terminal keeps it), and nobody is there to share the line with.
+    return sawAll || failHeld("", 0);
+}
+
 bool SerialLink::open(const PortName& port) {
     const std::optional<std::filesystem::path> device = port.resolve(map_);
     if (!device) {
@@ -143,18 +173,29 @@ bool SerialLink::openAs(const std::filesystem::path& device, int portNumber) {
     portNumber_ = portNumber;
     device_ = device.string();
 
+    bool sawAll = false;
+    if (!checkHolders(device, sawAll)) {
+        return false;
+    }
     // Non-blocking, so that neither the open (waiting for carrier) nor any later read or write
     // can hold the window.
     fd_.reset(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd_.valid()) {
         return fail(errno);
     }
+    if (!checkExclusive(sawAll)) {
+        return false;
+    }
     // Every open has its own open file description, so this lock also refuses a second link
     // of this program and a root user, which the terminal's exclusive mode lets through.
-    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0 && !(forceOpen_ && errno == EWOULDBLOCK)) {
         return fail(errno);
     }
-    if (::ioctl(fd_.get(), TIOCEXCL) == 0) {
+    // A forced open leaves a holder's exclusive mode for the holder to end.
+    int othersMode = 0;
+    if (forceOpen_ && ::ioctl(fd_.get(), TIOCGEXCL, &othersMode) == 0 && othersMode != 0) {
+        exclusive_ = false;
+    } else if (::ioctl(fd_.get(), TIOCEXCL) == 0) {
         exclusive_ = true;
     } else if (!isUnsupportedRequest(errno)) {
         return fail(errno);

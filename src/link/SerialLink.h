@@ -9,8 +9,9 @@
 
 // The serial port on Linux: the device that the port map gives for COMn, opened exclusively
 // (an advisory lock that holds for root and inside this program too, plus the terminal's own
-// exclusive mode), set raw to 9600 8N1 without flow control, DTR and RTS on. Reads never wait;
-// writes wait for the line at most 2000 ms + 50 ms per byte.
+// exclusive mode) and only when no other program has it open, lock or no lock, set raw to 9600 8N1
+// without flow control, DTR and RTS on. Reads never wait; writes wait for the line at most 2000 ms
+// + 50 ms per byte.
 class SerialLink final : public SerialPort {
 public:
     static constexpr int kWriteBaseMs = 2000;
@@ -32,6 +33,9 @@ public:
     ReadResult read(std::uint8_t* buffer, int n) override;
     bool close() override;
     bool isOpen() const override { return fd_.valid(); }
+    // Opens a port that another program holds all the same (its lock, its exclusive mode and
+    // its open descriptors are passed over), for an operator who knows what holds it.
+    void setForceOpen(bool force) { forceOpen_ = force; }
     Failure lastFailure() const override { return failure_; }
     // The open port's descriptor, for a caller that waits in poll() for bytes or a hang-up
     // instead of reading on a timer; -1 when closed. The link keeps owning it.
@@ -47,6 +51,12 @@ public:
 private:
     bool openAs(const std::filesystem::path& device, int portNumber);
     bool fail(int error);
+    // Refuses a port that another program has open, naming it where it can be seen.
+    bool failHeld(const std::string& program, int pid);
+    // Before the open: another process that has the device open. After it: the terminal's
+    // exclusive mode, set by a holder this user could not see. False (failed) when held.
+    bool checkHolders(const std::filesystem::path& device, bool& sawAll);
+    bool checkExclusive(bool sawAll);
     bool setLineSettings();
     void markLost(int error);
     // Closes the descriptor, giving up the terminal's exclusive mode first.
@@ -55,6 +65,7 @@ private:
     PortMap map_;
     UniqueFd fd_;
     bool exclusive_ = false; // this link put the terminal in exclusive mode
+    bool forceOpen_ = false;
     int portNumber_ = 0;
     std::string device_;
     Failure failure_;

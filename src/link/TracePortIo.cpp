@@ -10,7 +10,11 @@ void TracePortIo::FileCloser::operator()(std::FILE* file) const {
 
 TracePortIo::TracePortIo(const std::string& path, const Clock& clock, std::int64_t startMs)
     // "e": close-on-exec, so no child process inherits the trace.
-    : file_(std::fopen(path.c_str(), "ae")), clock_(clock), startMs_(startMs) {}
+    : file_(std::fopen(path.c_str(), "ae")), clock_(clock), startMs_(startMs) {
+    if (file_) {
+        std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
+    }
+}
 
 bool TracePortIo::initialize() {
     return isOpen();

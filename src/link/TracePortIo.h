@@ -2,6 +2,7 @@
 
 #include "link/PortIo.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -27,12 +28,17 @@ public:
     bool writePort(std::uint16_t port, std::uint8_t value) override;
 
     bool isOpen() const { return file_ != nullptr; }
+    // The trace's descriptor, -1 when it is not open.
+    int descriptor() const { return file_ ? ::fileno(file_.get()) : -1; }
 
 private:
     struct FileCloser {
         void operator()(std::FILE* file) const;
     };
 
+    // A buffer of its own, so that no write asks the system about the file first (the helper's
+    // test build writes its trace where fstat is no longer allowed). Outlives file_.
+    std::array<char, 256> buffer_{};
     std::unique_ptr<std::FILE, FileCloser> file_;
     const Clock& clock_;
     std::int64_t startMs_;

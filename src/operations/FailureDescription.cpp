@@ -139,6 +139,15 @@ std::string briefNotSerial(const Failure& failure) {
     return "not a serial port, or it refuses 9600 8N1" + systemText(failure.systemError);
 }
 
+// "open in posd (PID 4121)" where the holder could be seen; a holder of another user is seen by
+// root only, and one found by its lock or exclusive mode has no name.
+std::string heldBy(const Failure& failure) {
+    if (failure.holder.empty()) {
+        return "in use by another program";
+    }
+    return "open in " + failure.holder + " (PID " + std::to_string(failure.holderPid) + ")";
+}
+
 struct Wording {
     FailureKind kind;
     const char* word;
@@ -155,8 +164,8 @@ const std::array<Wording, 18> kWordings{{
         [](const Failure&) { return std::string("no serial port is selected"); }},
     {FailureKind::NoSuchPort, "no_device", noDevice, briefNoDevice},
     {FailureKind::InUse, "in_use",
-        [](const Failure& f) { return describePort(f) + " is in use by another program. Close that program and try again."; },
-        [](const Failure&) { return std::string("in use by another program"); }},
+        [](const Failure& f) { return describePort(f) + " is " + heldBy(f) + ". Close that program and try again."; },
+        [](const Failure& f) { return heldBy(f); }},
     {FailureKind::NoPermission, "no_permission",
         [](const Failure& f) { return "You may not open " + deviceOf(f) + "." + permissionAdvice(f, false); },
         [](const Failure& f) { return "permission denied" + permissionAdvice(f, true); }},

@@ -122,7 +122,9 @@ std::vector<std::string> ReaderSearch::unusable() const {
         }
         // A port with no device behind it is no news; one that is there but could not be used is.
         const Failure failure = session.port().lastFailure();
-        if (!failure.failed() || failure.kind == FailureKind::NoSuchPort) {
+        // A port that another program holds is skipped, and told apart below.
+        if (!failure.failed() || failure.kind == FailureKind::NoSuchPort ||
+            failure.kind == FailureKind::InUse) {
             continue;
         }
         const std::string reason = briefFailure(failure);
@@ -138,6 +140,14 @@ std::vector<std::string> ReaderSearch::unusable() const {
     std::vector<std::string> notes;
     for (const auto& [ports, reason] : byReason) {
         notes.push_back(ports + ": " + reason + "; not probed");
+    }
+    for (const Candidate& candidate : candidates_) {
+        const Failure failure = candidate.session->port().lastFailure();
+        if (!candidate.session->keyboardLine() && candidate.session->port().opens() == 0 &&
+            failure.kind == FailureKind::InUse) {
+            notes.push_back(candidate.session->label() +
+                            ": skipped (held): " + briefFailure(failure));
+        }
     }
     return notes;
 }

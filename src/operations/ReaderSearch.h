@@ -47,7 +47,8 @@ public:
 
     // What the probes found, in the order the ports were added.
     std::vector<Found> found() const;
-    // Ports that exist but could not be probed (in use, no permission), as notes to show.
+    // Ports that exist but could not be probed (no permission), and those skipped because
+    // another program holds them ("COM2: skipped (held): open in posd (PID 4121)"), as notes.
     std::vector<std::string> unusable() const;
 
 private:

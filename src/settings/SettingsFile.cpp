@@ -4,12 +4,15 @@
 #include "settings/SettingsImage.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -61,6 +64,49 @@ std::string danglingLink(const std::string& name) {
     return name + " is a symbolic link to nothing, not a settings file";
 }
 
+std::string userName(uid_t uid) {
+    std::vector<char> buffer(4096);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_name != nullptr) {
+        return found->pw_name;
+    }
+    return "user " + std::to_string(uid);
+}
+
+// A symbolic link is followed only when its owner is this (effective) user or root, in every
+// folder: the rule the kernel applies in sticky world-writable folders (protected_symlinks),
+// which a shared folder or a machine with the rule switched off does not give. Otherwise a user
+// could point a link of theirs at a file they may not write, and a save run by root would write
+// it for them. Each link of a chain is checked; links among the folders above are left to the
+// kernel. 0, or 1 with the reason naming the link and its owner.
+int checkLinkOwners(const std::string& name, SettingsFileReport& report) {
+    constexpr int kMostLinks = 40; // the kernel's own limit
+    const uid_t self = ::geteuid();
+    std::string path = name;
+    for (int step = 0; step < kMostLinks; ++step) {
+        struct stat entry {};
+        if (::lstat(path.c_str(), &entry) != 0 || !S_ISLNK(entry.st_mode)) {
+            return 0;
+        }
+        if (entry.st_uid != self && entry.st_uid != 0) {
+            return fail(report,
+                        path + " is a symbolic link owned by " + userName(entry.st_uid) +
+                            "; a link of another user is not followed",
+                        EPERM, 1);
+        }
+        std::vector<char> text(PATH_MAX + 1);
+        const ssize_t length = ::readlink(path.c_str(), text.data(), text.size() - 1);
+        if (length < 0) {
+            return 0; // what stat makes of it next tells
+        }
+        const std::string next(text.data(), static_cast<std::size_t>(length));
+        path = !next.empty() && next.front() == '/' ? next : folderOf(path) + "/" + next;
+    }
+    return 0;
+}
+
 // Where a save of a name goes, found before anything is written.
 struct SaveTarget {
     std::string path; // the file to replace or create: a link's target, or the name itself
@@ -87,6 +133,9 @@ int resolveTarget(const std::string& name, SaveTarget& target, SettingsFileRepor
         return 0;
     }
     const bool link = S_ISLNK(entry.st_mode);
+    if (link && checkLinkOwners(name, report) != 0) {
+        return 1;
+    }
     if (link && ::stat(name.c_str(), &entry) != 0) {
         const int error = errno;
         return error == ENOENT ? fail(report, danglingLink(name), 0, 1)

@@ -26,9 +26,10 @@ struct SettingsFileReport {
 //
 // A settings file replaces only a regular file, the regular file a symbolic link leads to (the
 // link stays), or nothing. A named pipe, device, socket, folder or a link that leads nowhere is
-// refused before anything is created or changed. The new file keeps the owner, group and mode of
-// the one it replaces, as far as this user may give them. Where the folder takes no new file but
-// the file itself may be written, the file is rewritten in place.
+// refused before anything is created or changed, and so is a symbolic link (or any link of a
+// chain of them) whose owner is neither this effective user nor root. The new file keeps the owner,
+// group and mode of the one it replaces, as far as this user may give them. Where the folder takes
+// no new file but the file itself may be written, the file is rewritten in place.
 int writeSettingsFile(const SettingsImage& image, const std::string& name);
 int writeSettingsFile(const SettingsImage& image, const std::string& name,
                       SettingsFileReport& report);

@@ -119,7 +119,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
     arguments.insert(arguments.end(), three.begin(), three.end());
     const RunningProgram::Result apply = ctl(arguments);
     EXPECT_EQ(apply.exitCode, 3) << apply.errors;
-    EXPECT_NE(apply.output.find("changed     "), std::string::npos) << apply.output;
+    EXPECT_NE(apply.output.find("  changed  "), std::string::npos) << apply.output;
     EXPECT_NE(apply.output.find("\n  main.buzzer: on -> off\n  msr.prefix: CR -> AR\n"),
               std::string::npos)
         << apply.output;

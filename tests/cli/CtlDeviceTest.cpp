@@ -24,6 +24,9 @@
 #include <sstream>
 #include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -242,7 +245,7 @@ TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
     // An adapter that no port number leads to comes with the line that gives it one.
     EXPECT_EQ(readers[adapterPath]["suggested_port"], 2);
     EXPECT_EQ(readers[adapterPath]["map_command"], "ln -s " + adapterPath + " " + com(2).string());
-    EXPECT_NE(detect.errors.find("COM7: in use by another program; not probed"), std::string::npos)
+    EXPECT_NE(detect.errors.find("COM7: skipped (held): open in "), std::string::npos)
         << detect.errors;
     // The ports are probed side by side: the silent one costs the echo time once, not each.
     EXPECT_LT(took, 2s);
@@ -297,7 +300,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
     EXPECT_NE(lines[0].find("failed"), std::string::npos);
     EXPECT_NE(lines[0].find("no device; looked for " + com(9).string()), std::string::npos)
         << lines[0];
-    EXPECT_NE(lines[1].find("in use by another program"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("open in "), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("V1.00"), std::string::npos) << lines[2];
 
     // A path that is there but no serial port says what it is; control bytes in a path show
@@ -743,4 +746,93 @@ TEST_F(CtlDeviceTest, EveryCommandsJsonKeepsTheOutputContract) {
     EXPECT_TRUE(odds.contains("verify " + factory + " -p 1 main.baud_rate"));
     EXPECT_TRUE(odds.contains("diff " + factory + " " + odd + " main.baud_rate"));
     EXPECT_TRUE(odds.contains("show " + odd + " main.baud_rate"));
+}
+
+namespace {
+
+// Another program with a port open, as till software keeps it: no lock, and with `exclusive`
+// the terminal's exclusive mode. It runs as `uid` and is called "sleep".
+struct PortHolder {
+    PortHolder(const std::filesystem::path& port, bool exclusive, uid_t uid) {
+        pid = ::fork();
+        if (pid == 0) {
+            const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0 || (exclusive && ::ioctl(fd, TIOCEXCL) != 0) ||
+                (uid != ::getuid() && ::setresuid(uid, uid, uid) != 0)) {
+                ::_exit(1);
+            }
+            ::execl("/bin/sleep", "sleep", "30", static_cast<char*>(nullptr));
+            ::_exit(1);
+        }
+        // Until it runs as sleep, it is not yet the program a refusal names.
+        for (int i = 0; i < 500 && fileText("/proc/" + std::to_string(pid) + "/comm") != "sleep\n";
+             ++i) {
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+    ~PortHolder() {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    pid_t pid = -1;
+};
+
+} // namespace
+
+// A port that another program holds is never opened, whoever runs r550ctl: --port fails with
+// in_use and the holder's name, --all skips it as held, ports names the holder, and the reader
+// receives nothing, unless --force-open says otherwise.
+TEST_F(CtlDeviceTest, APortAnotherProgramHoldsIsNeverOpened) {
+    const auto com2 = simulator(2);
+    ASSERT_TRUE(com2);
+    const std::filesystem::path shop = folder.path() / "shop.cfg";
+    SettingsImage image;
+    writeFactoryValues(image);
+    ASSERT_EQ(writeSettingsFile(image, shop.string()), 0);
+    // A second user, where the test may be one: it may reach the port and the files.
+    std::vector<uid_t> users{::getuid()};
+    if (::getuid() == 0) {
+        users.push_back(65534);
+        std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+        ::chmod(std::filesystem::canonical(com(2)).c_str(), 0666);
+        ::chmod(shop.c_str(), 0644);
+    }
+    for (const uid_t uid : users) {
+        const std::string as = "--reuid=" + std::to_string(uid);
+        for (const bool exclusive : {false, true}) {
+            const PortHolder holder(com(2), exclusive, uid);
+            const std::string named = "open in sleep (PID " + std::to_string(holder.pid) + ")";
+            const auto run = [&](std::vector<std::string> arguments) {
+                arguments.insert(arguments.begin(),
+                                 {"/usr/bin/setpriv", as, "--", R550_CTL_PROGRAM});
+                return RunningProgram::run(arguments, environment(), 20s);
+            };
+            const RunningProgram::Result program =
+                run({"--json", "program", shop.string(), "-p", "2"});
+            EXPECT_EQ(program.exitCode, 3) << program.errors;
+            const std::vector<nlohmann::json> results = jsonLines(program.output);
+            ASSERT_EQ(results.size(), 1u) << program.output;
+            EXPECT_EQ(results[0]["error"], "in_use");
+            EXPECT_EQ(results[0]["reason"], named);
+
+            const RunningProgram::Result all = run({"apply", shop.string(), "--all"});
+            EXPECT_EQ(all.exitCode, 3) << all.errors;
+            EXPECT_NE(all.errors.find("COM2: skipped (held): " + named), std::string::npos)
+                << all.errors;
+
+            const RunningProgram::Result survey = run({"--json", "ports", "-p", "2"});
+            const std::vector<nlohmann::json> statuses = jsonLines(survey.output);
+            ASSERT_GE(statuses.size(), 2u) << survey.output << survey.errors;
+            const nlohmann::json& com2Status = statuses[1];
+            EXPECT_EQ(com2Status["held"], true) << com2Status;
+            EXPECT_EQ(com2Status["holder_pid"], holder.pid) << com2Status;
+        }
+    }
+    EXPECT_TRUE(framesReceived(2).empty());
+
+    const PortHolder holder(com(2), false, ::getuid());
+    const RunningProgram::Result forced = ctl({"version", "-p", "2", "--force-open"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.errors;
+    EXPECT_NE(forced.errors.find("opening it anyway"), std::string::npos) << forced.errors;
+    EXPECT_EQ(framesReceived(2).size(), 1u);
 }

@@ -128,14 +128,17 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
     EXPECT_EQ(com3["usable"], true);
 
     EXPECT_EQ(byPort["COM4"]["held"], true);
-    EXPECT_EQ(byPort["COM4"]["reason"], "in use by another program");
+    // Held by this test, which the survey names.
+    EXPECT_EQ(byPort["COM4"]["reason"], "open in " + byPort["COM4"]["holder"].get<std::string>() +
+                                            " (PID " + std::to_string(::getpid()) + ")");
     EXPECT_EQ(byPort["COM5"]["exists"], false);
     EXPECT_EQ(byPort["COM5"]["reason"], "no device; looked for " + (ports / "com5").string());
     EXPECT_EQ(byPort["COM6"]["usable"], false);
     EXPECT_EQ(byPort["COM6"]["held"], false);
     EXPECT_NE(byPort["COM6"]["reason"].get<std::string>().find("not a serial port"),
               std::string::npos);
-    EXPECT_EQ(byPort[adapterLine.slavePath()]["usable"], true);
+    // The test keeps the adapter's line open too, so that is held as well.
+    EXPECT_EQ(byPort[adapterLine.slavePath()]["holder_pid"], ::getpid());
 
     ASSERT_EQ(adapters.size(), 1u) << json.output;
     EXPECT_EQ(adapters[0]["adapter"], (byId / "usb-New_Reader-if00-port0").string());
@@ -148,7 +151,7 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
     ASSERT_EQ(table.exitCode, 0) << table.errors;
     EXPECT_TRUE(
         std::regex_search(table.output, std::regex("\nCOM4 +\\S+ -> /dev/pts/\\d+ +yes +yes "
-                                                   "+yes +in use by another program\n")))
+                                                   "+yes +open in \\S+ \\(PID \\d+\\)\n")))
         << table.output;
     EXPECT_NE(table.output.find("as COM1: ln -s " + (byId / "usb-New_Reader-if00-port0").string()),
               std::string::npos)

@@ -543,7 +543,7 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
         << reader_->memory() << "expected\n"
         << programmed;
 
-    // Another program holds COM3: the message says so under the error.
+    // Another program holds COM3: the message names it under the error.
     {
         ChildProcess holder;
         std::string error;
@@ -556,8 +556,8 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
                        .exitCode != 0;
         }));
         ASSERT_TRUE(choose(kProgramViaRs232));
-        ASSERT_TRUE(expectMessage("Error message", Texts{"Programming all value error!", "COM3",
-                                                         "is in use by another program"}));
+        ASSERT_TRUE(expectMessage("Error message",
+                                  Texts{"Programming all value error!", "COM3", "is open in"}));
     }
 
     // A reader that answers nothing: the first frame goes out, the programming fails.

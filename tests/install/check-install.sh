@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder and checks the port-I/O helper and its polkit action;
-# where the build makes a .deb, builds it and checks the package's file list: both programs (the
-# window only where it was built), r550ctl's manual page and completion, the helper and policy.
+# where the build makes packages, builds them and checks their file lists: r550ctl with its manual
+# page, completion, the helper and policy; r550tool (where the window was built) with the window's
+# manual page, desktop entry and metainfo; each its own copyright file.
 #   check-install.sh BUILD_DIR HELPER_PATH POLICY_PATH ACTION_ID
 set -euo pipefail
 build=$1 helper=$2 policy=$3 action=$4
@@ -33,17 +34,32 @@ done
 
 [ -f "$build/CPackConfig.cmake" ] || exit 0
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$stage/package" >/dev/null
-deb=$(echo "$stage"/package/*.deb)
-[ -f "$deb" ] || fail "no .deb was built"
-list=$(dpkg-deb -c "$deb")
-expected=(/usr/bin/r550ctl /usr/share/man/man1/r550ctl.1.gz
-          /usr/share/bash-completion/completions/r550ctl "$helper" "$policy")
-# The window is in the package when the build has it.
-[ -x "$build/r550tool" ] && expected+=(/usr/bin/r550tool)
-for path in "${expected[@]}"; do
-    grep -q " \.$path\$" <<<"$list" || fail "$path is missing from the package"
+ctl=$(echo "$stage"/package/r550ctl_*.deb)
+[ -f "$ctl" ] || fail "no r550ctl .deb was built"
+has() { grep -q " \.$2\$" <<<"$(dpkg-deb -c "$1")"; }
+# r550ctl: the command line, the helper and its action, without the window's files.
+for path in /usr/bin/r550ctl /usr/share/man/man1/r550ctl.1.gz \
+            /usr/share/bash-completion/completions/r550ctl "$helper" "$policy" \
+            /usr/share/doc/r550ctl/copyright; do
+    has "$ctl" "$path" || fail "$path is missing from r550ctl"
+done
+for path in /usr/bin/r550tool /usr/share/applications/org.r550tool.r550tool.desktop \
+            /usr/share/metainfo/org.r550tool.r550tool.metainfo.xml; do
+    if has "$ctl" "$path"; then fail "$path is in r550ctl"; fi
 done
 # The helper is run through pkexec only: never set-user-ID in the package.
-grep " \.$helper\$" <<<"$list" | grep -q '^-rwxr-xr-x ' || fail "helper has unexpected mode"
-dpkg-deb -f "$deb" Recommends | grep -q pkexec || fail "package does not recommend pkexec"
-echo "check-install: helper, policy and package file list as expected"
+dpkg-deb -c "$ctl" | grep " \.$helper\$" | grep -q '^-rwxr-xr-x ' || fail "helper has unexpected mode"
+dpkg-deb -f "$ctl" Recommends | grep -q pkexec || fail "r550ctl does not recommend pkexec"
+# r550tool: the window and what belongs to it, where the build has the window.
+if [ -x "$build/r550tool" ]; then
+    tool=$(echo "$stage"/package/r550tool_*.deb)
+    [ -f "$tool" ] || fail "no r550tool .deb was built"
+    for path in /usr/bin/r550tool /usr/share/man/man1/r550tool.1.gz \
+                /usr/share/applications/org.r550tool.r550tool.desktop \
+                /usr/share/metainfo/org.r550tool.r550tool.metainfo.xml \
+                /usr/share/doc/r550tool/copyright; do
+        has "$tool" "$path" || fail "$path is missing from r550tool"
+    done
+    if has "$tool" /usr/bin/r550ctl; then fail "r550ctl is in r550tool"; fi
+fi
+echo "check-install: helper, policy and the file lists of both packages as expected"

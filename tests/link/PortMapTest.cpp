@@ -87,12 +87,15 @@ TEST_F(PortMapTest, NumbersOutsideTheRangeResolveToNothing) {
 }
 
 TEST_F(PortMapTest, FirstExistingPlaceWins) {
-    const PortMap map(std::nullopt, home.path().string(), std::nullopt);
-    EXPECT_EQ(map.candidates(3),
-              (std::vector<fs::path>{userMap(3), defaultWine(3), fs::path("/dev/ttyS2")}));
+    const fs::path system = ports.path() / "system";
+    const PortMap map(std::nullopt, home.path().string(), std::nullopt, system);
+    EXPECT_EQ(map.candidates(3), (std::vector<fs::path>{userMap(3), system / "com3", defaultWine(3),
+                                                        fs::path("/dev/ttyS2")}));
 
     touch(defaultWine(3));
     EXPECT_EQ(map.resolve(3), defaultWine(3));
+    touch(system / "com3");
+    EXPECT_EQ(map.resolve(3), system / "com3");
     touch(userMap(3));
     EXPECT_EQ(map.resolve(3), userMap(3));
     // Other numbers are looked up on their own.
@@ -103,7 +106,8 @@ TEST_F(PortMapTest, WinePrefixReplacesTheDefaultWineFolder) {
     touch(defaultWine(1));
     const PortMap map(std::nullopt, home.path().string(), wine.path().string());
     EXPECT_EQ(map.candidates(1),
-              (std::vector<fs::path>{userMap(1), prefixWine(1), fs::path("/dev/ttyS0")}));
+              (std::vector<fs::path>{userMap(1), fs::path("/etc/r550tool/ports/com1"),
+                                     prefixWine(1), fs::path("/dev/ttyS0")}));
     touch(prefixWine(1));
     EXPECT_EQ(map.resolve(1), prefixWine(1));
 }
@@ -122,7 +126,8 @@ TEST_F(PortMapTest, EmptyValuesCountAsUnset) {
     EXPECT_EQ(map.resolve(5), defaultWine(5));
 
     const PortMap noHome(std::nullopt, std::string(), std::nullopt);
-    EXPECT_EQ(noHome.candidates(5), std::vector<fs::path>{fs::path("/dev/ttyS4")});
+    EXPECT_EQ(noHome.candidates(5), (std::vector<fs::path>{fs::path("/etc/r550tool/ports/com5"),
+                                                           fs::path("/dev/ttyS4")}));
 }
 
 TEST_F(PortMapTest, EnvironmentNamesTheFolders) {

@@ -126,3 +126,63 @@ TEST(SettingsFile, AReadOnlyFolderGetsItsFileRewrittenInPlace) {
     const SettingsImage image = patterned();
     EXPECT_EQ(fileBytes(file), std::vector<std::uint8_t>(image.raw().begin(), image.raw().end()));
 }
+
+// A link is followed only when its owner is the user who writes, or root; every link of a chain
+// counts. Each caller writes in a child of its own uid; the file the links lead to, which every
+// caller may write, is left as it was wherever the write is refused.
+TEST(SettingsFile, ALinkIsFollowedOnlyWhenItsOwnerMayBeTrusted) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to make links of other users";
+    }
+    constexpr uid_t kRoot = 0;
+    constexpr uid_t kOwner = 4242;
+    constexpr uid_t kOther = 4343;
+    struct Case {
+        std::vector<uid_t> linkOwners; // the chain, from the name written
+        uid_t caller;
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        {{kRoot}, kRoot, true},
+        {{kRoot}, kOwner, true},
+        {{kOwner}, kOwner, true},
+        {{kOwner}, kRoot, false},
+        {{kOwner}, kOther, false},
+        {{kOwner, kRoot}, kOwner, true},
+        {{kOwner, kOther}, kOwner, false},
+        {{kRoot, kOwner}, kRoot, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+        const std::filesystem::path target = folder.path() / "target.cfg";
+        writeBytes(target, SettingsImage::kSize, 0x5A);
+        ::chmod(target.c_str(), 0666);
+        std::filesystem::path next = target;
+        for (std::size_t i = c.linkOwners.size(); i-- > 0;) {
+            const std::filesystem::path link = folder.path() / ("link" + std::to_string(i));
+            std::filesystem::create_symlink(next, link);
+            ASSERT_EQ(::lchown(link.c_str(), c.linkOwners[i], c.linkOwners[i]), 0);
+            next = link;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            SettingsFileReport report;
+            const bool refusedByName = ::setresuid(c.caller, c.caller, c.caller) == 0 &&
+                                       writeSettingsFile(patterned(), next.string(), report) == 1 &&
+                                       report.reason.find("owned by") != std::string::npos;
+            ::_exit(refusedByName ? 1 : 0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const SettingsImage image = patterned();
+        const auto& expected = image.raw();
+        const bool written =
+            fileBytes(target) == std::vector<std::uint8_t>(expected.begin(), expected.end());
+        EXPECT_EQ(written, c.written) << "caller " << c.caller << ", first link " << next;
+        EXPECT_EQ(WEXITSTATUS(status) == 1, !c.written) << "caller " << c.caller;
+        if (!c.written) {
+            EXPECT_EQ(fileBytes(target), std::vector<std::uint8_t>(SettingsImage::kSize, 0x5A));
+        }
+    }
+}

@@ -12,6 +12,8 @@
 #include "support/RecordingPortIo.h"
 #include "support/TempFolder.h"
 
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <fstream>
@@ -212,6 +214,26 @@ TEST(PortioHelperTest, RefusesWithoutPortAccess) {
     EXPECT_EQ(PortioHelper(denied, clock, channel).run(), PortioHelper::kNoAccess);
     EXPECT_TRUE(denied.writes.empty());
     EXPECT_EQ(channel.sent, ""); // never says ready
+}
+
+// Why the kernel refused the port, in the system's words and with the cause named.
+TEST(PortioHelperTest, ARefusedPortIsToldWithItsCause) {
+    const struct {
+        int error;
+        bool root;
+        const char* lockdown;
+        const char* said;
+    } cases[] = {
+        {ENOSYS, true, "", "this kernel has no port I/O"},
+        {EPERM, true, "none [integrity] confidentiality", "locked down (Secure Boot)"},
+        {EPERM, false, "[none] integrity confidentiality", "it needs root"},
+        {EPERM, true, "[none] integrity confidentiality", "the kernel refused it"},
+    };
+    for (const auto& c : cases) {
+        const std::string reason = PortioHelper::noAccessReason(c.error, c.root, c.lockdown);
+        EXPECT_NE(reason.find(c.said), std::string::npos) << reason;
+        EXPECT_NE(reason.find(std::strerror(c.error)), std::string::npos) << reason;
+    }
 }
 
 TEST(PortioHelperTest, HoldsNinetyMillisecondsBetweenWritesAndEndsAfterTenSecondsOfSilence) {

@@ -15,5 +15,6 @@ extern "C" const char* __asan_default_options() {
 int main(int argc, char** argv) {
     SteadyClock clock;
     TracePortIo io(argc > 1 ? argv[1] : "", clock, clock.nowMilliseconds());
-    return PortioHelper::runOnStandardStreams(io, argc > 2 ? argv[2] : "/nonexistent/lock");
+    return PortioHelper::runOnStandardStreams(io, argc > 2 ? argv[2] : "/nonexistent/lock",
+                                              io.descriptor());
 }

@@ -11,6 +11,8 @@ public:
 
     // Once the port is taken: drops the supplementary groups, becomes nobody (when root), gives
     // up every capability, forbids new privileges and leaves only the system calls that serving
-    // the caller needs (any other ends the process). False when any step failed.
-    static bool enter();
+    // the caller needs, with the arguments it uses (any other ends the process with SIGSYS).
+    // Writes go only to standard output and error and to `traceDescriptor` (the test build's
+    // trace; -1 for none). False when any step failed.
+    static bool enter(int traceDescriptor = -1);
 };

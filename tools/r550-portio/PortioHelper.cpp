@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <unistd.h>
 
 PortioHelper::PortioHelper(PortIo& io, Clock& clock, HelperChannel& channel)
@@ -18,6 +19,7 @@ PortioHelper::PortioHelper(PortIo& io, Clock& clock, HelperChannel& channel)
 
 int PortioHelper::run(const std::function<bool()>& confine) {
     if (!io_.initialize()) {
+        accessError_ = errno;
         return kNoAccess;
     }
     const int code = confine && !confine() ? kNotConfined : serve();
@@ -84,7 +86,27 @@ int PortioHelper::serveByte(std::uint8_t byte) {
     return answer(&byte, 1);
 }
 
-int PortioHelper::runOnStandardStreams(PortIo& io, const char* lockPath) {
+std::string PortioHelper::noAccessReason(int error, bool root, const std::string& lockdown) {
+    const std::string system = std::string(" (ioperm: ") + std::strerror(error) + ")";
+    if (error == ENOSYS) {
+        return "this kernel has no port I/O: it was built without it, or the machine has no "
+               "I/O ports" +
+               system;
+    }
+    // The file marks the level in force in brackets: "[none] integrity confidentiality".
+    const bool lockedDown =
+        lockdown.find('[') != std::string::npos && lockdown.find("[none]") == std::string::npos;
+    if (error == EPERM && lockedDown) {
+        return "the kernel is locked down (Secure Boot), which forbids port I/O even to root" +
+               system;
+    }
+    if ((error == EPERM || error == EACCES) && !root) {
+        return "it needs root (run it through pkexec)" + system;
+    }
+    return "the kernel refused it" + system;
+}
+
+int PortioHelper::runOnStandardStreams(PortIo& io, const char* lockPath, int traceDescriptor) {
     // A vanished caller shows as a failed answer, never as a signal.
     std::signal(SIGPIPE, SIG_IGN);
     bool busy = false;
@@ -101,11 +123,14 @@ int PortioHelper::runOnStandardStreams(PortIo& io, const char* lockPath) {
     }
     SteadyClock clock;
     FdHelperChannel channel(STDIN_FILENO, STDOUT_FILENO);
-    const int code = PortioHelper(io, clock, channel).run(Confinement::enter);
+    PortioHelper helper(io, clock, channel);
+    const int code = helper.run([traceDescriptor] { return Confinement::enter(traceDescriptor); });
     if (code == kNoAccess) {
-        std::fputs("r550-portio: no access to I/O port 0x60; it needs root (run it through "
-                   "pkexec)\n",
-                   stderr);
+        std::ifstream lockdownFile(kLockdownFile);
+        std::string lockdown;
+        std::getline(lockdownFile, lockdown);
+        std::fprintf(stderr, "r550-portio: no access to I/O port 0x60: %s\n",
+                     noAccessReason(helper.accessError(), ::geteuid() == 0, lockdown).c_str());
     } else if (code == kNotConfined) {
         std::fputs("r550-portio: could not give up its other privileges; nothing written\n",
                    stderr);

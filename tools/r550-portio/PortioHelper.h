@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class Clock;
 class HelperChannel;
@@ -44,6 +45,8 @@ public:
     static constexpr int kCallerStalled = 7; // the caller stopped reading its answers
     static constexpr int kReadFailed = 8;    // the caller's bytes could not be read
     static constexpr int kNotConfined = 9;   // a privilege could not be given up; nothing written
+    static constexpr int kArguments = 10;    // started with arguments, which it takes none of
+    static constexpr char kLockdownFile[] = "/sys/kernel/security/lockdown";
 
     PortioHelper(PortIo& io, Clock& clock, HelperChannel& channel);
 
@@ -53,7 +56,15 @@ public:
     // The helper program's body on its standard input and output, the real clock and the given
     // port backend: takes the lock file (one helper at a time), then runs confined; says on
     // standard error why it refuses. Returns the exit code.
-    static int runOnStandardStreams(PortIo& io, const char* lockPath);
+    // `traceDescriptor`: where the test build's port backend writes, or -1.
+    static int runOnStandardStreams(PortIo& io, const char* lockPath, int traceDescriptor = -1);
+
+    // Why the port could not be taken, from the system's error of ioperm: no port I/O in the
+    // kernel (ENOSYS), the kernel's lockdown (`lockdown` is the text of kLockdownFile, e.g.
+    // "none [integrity] confidentiality"), a caller without root, or the system's own words.
+    static std::string noAccessReason(int error, bool root, const std::string& lockdown);
+    // The system's error of the failed attempt to take the port; 0 when it was taken.
+    int accessError() const { return accessError_; }
 
 private:
     int serve();
@@ -65,4 +76,5 @@ private:
     Clock& clock_;
     HelperChannel& channel_;
     std::int64_t lastWriteMs_ = -1;
+    int accessError_ = 0;
 };

@@ -39,13 +39,12 @@ bool PseudoTerminal::open(std::string& error) {
     }
     slaveName_ = name.data();
 
-    slave_.reset(::open(slaveName_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slave_.valid()) {
-        error = failure(("open " + slaveName_).c_str());
+    const UniqueFd slave = openSlave(error);
+    if (!slave.valid()) {
         return false;
     }
     termios tio{};
-    if (::tcgetattr(slave_.get(), &tio) != 0) {
+    if (::tcgetattr(slave.get(), &tio) != 0) {
         error = failure("tcgetattr");
         return false;
     }
@@ -53,13 +52,24 @@ bool PseudoTerminal::open(std::string& error) {
     tio.c_cflag |= CLOCAL | CREAD;
     ::cfsetispeed(&tio, B9600);
     ::cfsetospeed(&tio, B9600);
-    if (::tcsetattr(slave_.get(), TCSANOW, &tio) != 0) {
+    if (::tcsetattr(slave.get(), TCSANOW, &tio) != 0) {
         error = failure("tcsetattr");
         return false;
     }
     return true;
 }
 
+UniqueFd PseudoTerminal::openSlave(std::string& error) const {
+    UniqueFd slave(::open(slaveName_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!slave.valid()) {
+        error = failure(("open " + slaveName_).c_str());
+    }
+    return slave;
+}
+
+// The stop stays with the terminal when the slave is closed again.
 bool PseudoTerminal::stopLine() {
-    return ::tcflow(slave_.get(), TCOOFF) == 0;
+    std::string ignored;
+    const UniqueFd slave = openSlave(ignored);
+    return slave.valid() && ::tcflow(slave.get(), TCOOFF) == 0;
 }

@@ -6,11 +6,13 @@
 
 // A pseudo-terminal whose slave side plays the reader's serial port. The slave is put in raw
 // mode at once, so the line discipline neither echoes the reader's replies back to it nor
-// translates any byte, and the simulator keeps one slave descriptor open for its whole life: the
-// master would otherwise see a hang-up each time the tool closes the port.
+// translates any byte; then the simulator closes it and keeps only the master, as a reader keeps
+// nothing of the PC's port open: a tool that looks for other programs holding the port finds
+// none. The terminal keeps its settings and the bytes written to the master while no slave is
+// open, and hands them to the next open; the master sees a hang-up meanwhile.
 class PseudoTerminal {
 public:
-    // Opens master and slave. False with the reason in `error`.
+    // Opens the master and sets the slave up. False with the reason in `error`.
     bool open(std::string& error);
 
     // Holds the line stopped, as flow control would: whatever the tool writes to the port waits
@@ -23,7 +25,9 @@ public:
     const std::string& slaveName() const { return slaveName_; }
 
 private:
+    // The slave, opened for a moment to set it up.
+    UniqueFd openSlave(std::string& error) const;
+
     UniqueFd master_;
-    UniqueFd slave_;
     std::string slaveName_;
 };

@@ -28,7 +28,9 @@ constexpr auto kFrameGap = std::chrono::milliseconds(250);
 // cannot make the simulator grow without bound.
 constexpr std::size_t kMaxPendingReplyBytes = 64 * 1024;
 constexpr int kIdlePollMs = 1000;
-constexpr int kHangUpPauseMs = 100;
+// While no tool has the port open the master reports a hang-up at once, so the loop looks again
+// after this pause; it is also the longest a tool's first frame after its open waits unseen.
+constexpr int kHangUpPauseMs = 10;
 
 void complain(const std::string& text) {
     std::fprintf(stderr, "r550-sim: %s\n", text.c_str());

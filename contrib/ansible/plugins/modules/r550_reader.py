@@ -1,4 +1,6 @@
 #!/usr/bin/python
+# Copyright: (c) 2025, r550tool developers
+# GNU General Public License v3.0+ (see COPYING or https://www.gnu.org/licenses/gpl-3.0.txt)
 # Brings the R550 card readers of a host to one set of settings through `r550ctl apply`.
 
 from __future__ import absolute_import, division, print_function
@@ -16,7 +18,7 @@ description:
     --set)); every other setting keeps what each reader holds. A path means the whole file.
   - The operating mode and the COM port live on the PC, not in the reader, and are never compared.
   - Readers in the keyboard line cannot be read back and are not served by this module.
-  - Needs the r550tool package (C(r550ctl)) on the managed host.
+  - Needs the r550ctl package on the managed host; it needs no desktop.
 version_added: "1.0.0"
 author:
   - r550tool developers (@r550tool)

@@ -1,4 +1,6 @@
 #!/usr/bin/python
+# Copyright: (c) 2025, r550tool developers
+# GNU General Public License v3.0+ (see COPYING or https://www.gnu.org/licenses/gpl-3.0.txt)
 # Tells what the R550 card readers of a host hold, through `r550ctl version` and `r550ctl read`.
 
 from __future__ import absolute_import, division, print_function
