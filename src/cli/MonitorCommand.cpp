@@ -60,14 +60,14 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time
         nlohmann::ordered_json object;
         object["time"] = at;
         object["port"] = label_;
-        object["text"] = CodeText::format(shown);
+        object["text"] = SwipeText::format(shown);
         object["hex"] = CodeText::hex(shown);
         object["length"] = shown.size();
         object["codes"] = shown;
         context_.printJson(object);
         return;
     }
-    std::string line = at + "  " + CodeText::format(shown);
+    std::string line = at + "  " + SwipeText::format(shown);
     if (hex_) {
         line += "  [" + CodeText::hex(shown) + "]";
     }

@@ -52,7 +52,13 @@ private:
     void bytesArrived();
     void codeTyped(int code);
     void swipeEnded();
+    void fitScreen();
     void fillRow(int row);
+    // A row as high as its codes need at the column's width.
+    void fitRow(int row);
+    void fitRows();
+    // The selected row's card data in the selection's text colour, the others' in the list's.
+    void markSelectedRow();
     void showSelected();
     void showNumbersChanged();
     void clearSwipes();
@@ -68,6 +74,9 @@ private:
     QLabel* status_ = nullptr;
     SwipeCaptureField* capture_ = nullptr;
     QTableWidget* list_ = nullptr;
+    QLabel* legend_ = nullptr;
+    // Where the marks come from: the reader's settings, or the window's pages.
+    QLabel* markedFrom_ = nullptr;
     QTreeWidget* details_ = nullptr;
     QCheckBox* showNumbers_ = nullptr;
 };
