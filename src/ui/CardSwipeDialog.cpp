@@ -4,8 +4,10 @@
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
+#include "swipe/LayoutReadBack.h"
 #include "swipe/SwipeListener.h"
 #include "swipe/SwipeText.h"
+#include "ui/SessionDriver.h"
 #include "ui/SwipeCaptureField.h"
 #include "ui/SwipeMarks.h"
 
@@ -32,6 +34,9 @@ constexpr int kHeight = 520;
 // Room around a codes cell's text, and room left on the screen for the window's frame.
 constexpr int kCellMargin = 6;
 constexpr int kFrameRoom = 40;
+
+const QString kMarkedFromPages =
+    QStringLiteral("Prefixes and suffixes: marked from the window's pages.");
 
 QFont codeFont() {
     QFont font(QStringLiteral("Liberation Mono"));
@@ -66,14 +71,14 @@ CardSwipeDialog::CardSwipeDialog(const SettingsImage& image, QWidget* parent)
     setObjectName(QStringLiteral("cardSwipeTest"));
     setModal(true);
     buildLayout();
-    markedFrom_->setText(QStringLiteral("Prefixes and suffixes: marked from the window's pages."));
+    markedFrom_->setText(kMarkedFromPages);
     quiet_.setSingleShot(true);
     quiet_.setInterval(static_cast<int>(SwipeListener::kQuietTime.count()));
     connect(&quiet_, &QTimer::timeout, this, &CardSwipeDialog::swipeEnded);
 
     const int port = image.com_port();
     if (image.operating_mode() == SettingsImage::kModeRs232 && port >= 1 && port <= 98) {
-        listenOnSerialPort(port, SwipeListener::bitsPerSecond(image));
+        readReaderSettings(port, image);
         return;
     }
     const NamedSetting* mode = SettingTable::find("msr.kb_output_mode");
@@ -188,6 +193,38 @@ void CardSwipeDialog::fitScreen() {
     details_->setMinimumHeight(0);
     resize(std::min(kWidth, room.width() - kFrameRoom),
            std::min(kHeight, room.height() - kFrameRoom));
+}
+
+void CardSwipeDialog::readReaderSettings(int port, const SettingsImage& image) {
+    status_->setText(QStringLiteral("Reading the reader's settings on COM%1\u2026").arg(port));
+    readBack_ =
+        std::make_unique<LayoutReadBack>(PortMap::fromEnvironment(), PortName::number(port), image);
+    readBack_->start();
+    driver_ = std::make_unique<SessionDriver>(readBack_->session(), readBack_->clock());
+    connect(driver_.get(), &SessionDriver::ended, this,
+            [this, port, speed = SwipeListener::bitsPerSecond(image)] {
+                readerSettingsRead(port, speed);
+            });
+    driver_->watch();
+}
+
+void CardSwipeDialog::readerSettingsRead(int port, int pagesSpeed) {
+    // The driver goes once its signal is handled; the port is free again.
+    driver_.release()->deleteLater();
+    int speed = pagesSpeed;
+    if (readBack_->succeeded()) {
+        decoder_ = SwipeDecoder(readBack_->layout());
+        speed = SwipeListener::bitsPerSecond(readBack_->image());
+        markedFrom_->setText(QStringLiteral("Prefixes and suffixes: marked from the reader "
+                                            "(its settings read back in %1 ms).")
+                                 .arg(readBack_->elapsedMs()));
+    } else {
+        markedFrom_->setText(kMarkedFromPages.chopped(1) +
+                             QStringLiteral(": the reader's settings could not be read back (%1).")
+                                 .arg(qText(briefFailure(readBack_->outcome().failure))));
+    }
+    readBack_.reset();
+    listenOnSerialPort(port, speed);
 }
 
 void CardSwipeDialog::listenOnSerialPort(int port, int bitsPerSecond) {

@@ -16,6 +16,8 @@ class QLabel;
 class QSocketNotifier;
 class QTableWidget;
 class QTreeWidget;
+class LayoutReadBack;
+class SessionDriver;
 class SettingsImage;
 class SwipeCaptureField;
 class SwipeListener;
@@ -47,6 +49,9 @@ private:
     };
 
     void buildLayout();
+    // On RS232 the reader's own settings decide the marks: read back first, then listened to.
+    void readReaderSettings(int port, const SettingsImage& image);
+    void readerSettingsRead(int port, int pagesSpeed);
     void listenOnSerialPort(int port, int bitsPerSecond);
     void takeKeyboard(bool altMode);
     void bytesArrived();
@@ -65,6 +70,8 @@ private:
     bool showNumbers() const;
 
     SwipeDecoder decoder_;
+    std::unique_ptr<LayoutReadBack> readBack_;
+    std::unique_ptr<SessionDriver> driver_; // goes before the read-back it serves
     std::unique_ptr<SwipeListener> listener_;
     QSocketNotifier* notifier_ = nullptr;
     QTimer quiet_;
