@@ -112,31 +112,7 @@ void CardSwipeDialog::buildLayout() {
     capture_->hide();
     connect(capture_, &SwipeCaptureField::codeTyped, this, &CardSwipeDialog::codeTyped);
 
-    list_ = new QTableWidget(0, 3, this);
-    list_->setObjectName(QStringLiteral("swipes"));
-    list_->setAccessibleName(QStringLiteral("Swipes"));
-    list_->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Length"),
-                                      QStringLiteral("Codes (prefix and suffix marked)")});
-    // The codes take the room the other columns leave and wrap inside it, so that a swipe's end
-    // (the suffix) is always in sight; no column is narrower than its heading.
-    QHeaderView* header = list_->horizontalHeader();
-    header->setSectionResizeMode(kTime, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(kLength, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(kCodes, QHeaderView::Stretch);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list_->setWordWrap(true);
-    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
-        if (column == kCodes) {
-            fitRows();
-        }
-    });
-    list_->verticalHeader()->hide();
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab leaves the list, so that the keyboard reaches the details and the buttons.
-    list_->setTabKeyNavigation(false);
-    connect(list_, &QTableWidget::itemSelectionChanged, this, &CardSwipeDialog::showSelected);
+    buildList();
 
     details_ = new QTreeWidget(this);
     details_->setObjectName(QStringLiteral("details"));
@@ -180,9 +156,37 @@ void CardSwipeDialog::buildLayout() {
     layout->addWidget(markedFrom_);
     layout->addWidget(details_, 3);
     layout->addLayout(buttons);
+    fitScreen();
+}
+
+void CardSwipeDialog::buildList() {
+    list_ = new QTableWidget(0, 3, this);
+    list_->setObjectName(QStringLiteral("swipes"));
+    list_->setAccessibleName(QStringLiteral("Swipes"));
+    list_->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Length"),
+                                      QStringLiteral("Codes (prefix and suffix marked)")});
+    // The codes take the room the other columns leave and wrap inside it, so that a swipe's end
+    // (the suffix) is always in sight; no column is narrower than its heading.
+    QHeaderView* header = list_->horizontalHeader();
+    header->setSectionResizeMode(kTime, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kLength, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kCodes, QHeaderView::Stretch);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setWordWrap(true);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+        if (column == kCodes) {
+            fitRows();
+        }
+    });
+    list_->verticalHeader()->hide();
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list, so that the keyboard reaches the details and the buttons.
+    list_->setTabKeyNavigation(false);
+    connect(list_, &QTableWidget::itemSelectionChanged, this, &CardSwipeDialog::showSelected);
     list_->setMinimumWidth(header->sectionSizeHint(kTime) + header->sectionSizeHint(kLength) +
                            header->sectionSizeHint(kCodes) + 2 * list_->frameWidth());
-    fitScreen();
 }
 
 void CardSwipeDialog::fitScreen() {

@@ -49,6 +49,7 @@ private:
     };
 
     void buildLayout();
+    void buildList();
     // On RS232 the reader's own settings decide the marks: read back first, then listened to.
     void readReaderSettings(int port, const SettingsImage& image);
     void readerSettingsRead(int port, int pagesSpeed);
