@@ -143,9 +143,11 @@ public:
             ->type_name("N|PATH")
             ->required();
         subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
-        subcommand.add_flag("--decode", decode_,
-                            "Split each swipe into its tracks and fields; card numbers show their "
-                            "first 6 and last 4 digits");
+        subcommand.add_flag(
+            "--decode", decode_,
+            "Read the reader's settings back, then split each swipe into its tracks "
+            "and fields with its prefixes and suffixes marked; card numbers show "
+            "their first 6 and last 4 digits");
         subcommand.add_flag("--show-numbers", showNumbers_,
                             "Show card numbers whole (otherwise their first 6 and last 4 digits)");
     }
