@@ -5,7 +5,10 @@
 #include "cli/SwipeReport.h"
 #include "link/PortName.h"
 #include "operations/FailureDescription.h"
+#include "operations/ReaderLoop.h"
 #include "settings/CodeText.h"
+#include "settings/FactoryDefaults.h"
+#include "swipe/LayoutReadBack.h"
 #include "swipe/SwipeDecoder.h"
 #include "swipe/SwipeListener.h"
 #include "swipe/SwipeMonitor.h"
@@ -30,9 +33,10 @@ constexpr int kLineRate = 9600;
 // and fields.
 class Monitor {
 public:
-    Monitor(CommandContext& context, std::string label, bool hex, bool decode, bool showNumbers)
+    Monitor(CommandContext& context, std::string label, bool hex, bool decode, bool showNumbers,
+            SwipeLayout layout)
         : context_(context), label_(std::move(label)), hex_(hex), decode_(decode),
-          showNumbers_(showNumbers) {}
+          showNumbers_(showNumbers), decoder_(std::move(layout)) {}
 
     void printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time_point began);
 
@@ -45,12 +49,13 @@ private:
     bool hex_;
     bool decode_;
     bool showNumbers_; // card numbers whole; otherwise their first six and last four digits
+    SwipeDecoder decoder_;
 };
 
 void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time_point began) {
     const std::string at = isoLocalTime(began);
     // A card number is shown hidden but for its first six and last four digits, raw bytes too.
-    const DecodedSwipe swipe = SwipeDecoder().decode(bytes);
+    const DecodedSwipe swipe = decoder_.decode(bytes);
     if (decode_) {
         printDecoded(at, swipe);
         return;
@@ -60,14 +65,14 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time
         nlohmann::ordered_json object;
         object["time"] = at;
         object["port"] = label_;
-        object["text"] = CodeText::format(shown);
+        object["text"] = SwipeText::format(shown);
         object["hex"] = CodeText::hex(shown);
         object["length"] = shown.size();
         object["codes"] = shown;
         context_.printJson(object);
         return;
     }
-    std::string line = at + "  " + CodeText::format(shown);
+    std::string line = at + "  " + SwipeText::format(shown);
     if (hex_) {
         line += "  [" + CodeText::hex(shown) + "]";
     }
@@ -95,11 +100,40 @@ void Monitor::printDecoded(const std::string& at, const DecodedSwipe& swipe) {
     }
 }
 
+// --decode: the reader's main settings are read back before it is listened to, paced by the reader,
+// so that its prefixes and suffixes are marked from what it holds. False when Ctrl+C came.
+bool readLayout(CommandContext& context, const PortName& port, InterruptSignals& signals,
+                SwipeLayout& layout) {
+    SettingsImage base;
+    writeFactoryValues(base);
+    LayoutReadBack readBack(context.portMap(), port, base);
+    readBack.start();
+    ReaderLoop loop(readBack.clock(), signals);
+    const ReaderLoop::Ending ending = loop.run({&readBack.session()});
+    if (ending == ReaderLoop::Ending::Interrupted) {
+        return false;
+    }
+    if (readBack.succeeded()) {
+        layout = readBack.layout();
+        context.note("prefixes and suffixes marked from the reader (its settings read back in " +
+                     std::to_string(readBack.elapsedMs()) + " ms)");
+    } else {
+        const std::string why = ending == ReaderLoop::Ending::Failed
+                                    ? loop.error()
+                                    : briefFailure(readBack.outcome().failure);
+        context.note("prefixes and suffixes not marked: the reader's settings could not be read "
+                     "back (" +
+                     why + ")");
+    }
+    return true;
+}
+
 // r550ctl monitor --port N|PATH [--hex] [--decode] [--show-numbers]: opens the port as the window
-// does and prints what the reader sends when a card is swiped, one line per burst with its time,
-// codes outside 32..126 as {13} (with --decode split into its tracks and fields), card numbers
-// hidden but for their first six and last four digits unless --show-numbers; until Ctrl+C (exit
-// 130, the port released) or until the reader goes away (exit 3).
+// does (with --decode after reading the reader's settings back) and prints what the reader sends
+// when a card is swiped, one line per burst with its time, codes outside 32..126 as {13} (with
+// --decode split into its tracks and fields), card numbers hidden but for their first six and last
+// four digits unless --show-numbers; until Ctrl+C (exit 130, the port released) or until the reader
+// goes away (exit 3).
 class MonitorCommand final : public Command {
 public:
     void define(CLI::App& subcommand) override {
@@ -109,9 +143,11 @@ public:
             ->type_name("N|PATH")
             ->required();
         subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
-        subcommand.add_flag("--decode", decode_,
-                            "Split each swipe into its tracks and fields; card numbers show their "
-                            "first 6 and last 4 digits");
+        subcommand.add_flag(
+            "--decode", decode_,
+            "Read the reader's settings back, then split each swipe into its tracks "
+            "and fields with its prefixes and suffixes marked; card numbers show "
+            "their first 6 and last 4 digits");
         subcommand.add_flag("--show-numbers", showNumbers_,
                             "Show card numbers whole (otherwise their first 6 and last 4 digits)");
     }
@@ -135,6 +171,11 @@ int MonitorCommand::run(CommandContext& context) {
     if (!context.signalsReady(signals)) {
         return ExitCode::kError;
     }
+    SwipeLayout layout;
+    if (decode_ && !readLayout(context, *portName, signals, layout)) {
+        context.note("interrupted; " + portName->label() + " released");
+        return ExitCode::kInterrupted;
+    }
     SwipeListener listener(context.portMap());
     const bool opened = listener.open(*portName, kLineRate);
     const std::optional<std::filesystem::path> device = portName->resolve(context.portMap());
@@ -148,7 +189,7 @@ int MonitorCommand::run(CommandContext& context) {
                                   : portName->label();
     context.note("monitoring " + where + "; swipe a card, Ctrl+C to stop");
 
-    Monitor monitor(context, portName->label(), hex_, decode_, showNumbers_);
+    Monitor monitor(context, portName->label(), hex_, decode_, showNumbers_, std::move(layout));
     SwipeMonitor hearing(listener, signals, kQuietTime);
     const SwipeMonitor::Ending ending =
         hearing.run([&monitor](const std::vector<std::uint8_t>& burst,

@@ -1,7 +1,5 @@
 #include "swipe/SwipeText.h"
 
-#include "settings/CodeText.h"
-
 #include <cctype>
 #include <vector>
 
@@ -44,30 +42,70 @@ const PartWords& wordsOf(SwipePart part) {
     return kPartWords[std::size(kPartWords) - 1];
 }
 
-} // namespace
+constexpr std::uint8_t kOpeningBrace = '{';
 
-std::vector<std::uint8_t> SwipeText::shownBytes(const DecodedSwipe& swipe, bool showNumbers) {
-    std::vector<std::uint8_t> shown = swipe.bytes;
-    for (std::size_t i = 0; i < shown.size() && !showNumbers; ++i) {
+bool standsForItself(std::uint8_t code) {
+    return code >= 32 && code <= 126 && code != kOpeningBrace;
+}
+
+// Bytes [begin, end) of the swipe, hidden digits as '*' unless the numbers are shown.
+std::vector<std::uint8_t> shownRange(const DecodedSwipe& swipe, std::size_t begin, std::size_t end,
+                                     bool showNumbers) {
+    std::vector<std::uint8_t> shown(swipe.bytes.begin() + static_cast<std::ptrdiff_t>(begin),
+                                    swipe.bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    for (std::size_t i = begin; i < end && !showNumbers; ++i) {
         if (swipe.hidden[i]) {
-            shown[i] = '*';
+            shown[i - begin] = '*';
         }
     }
     return shown;
 }
 
-std::string SwipeText::codes(const DecodedSwipe& swipe, std::size_t begin, std::size_t end,
-                             bool showNumbers) {
-    std::vector<std::uint8_t> shown(swipe.bytes.begin() + static_cast<std::ptrdiff_t>(begin),
-                                    swipe.bytes.begin() + static_cast<std::ptrdiff_t>(end));
-    if (!showNumbers) {
-        for (std::size_t i = begin; i < end; ++i) {
-            if (swipe.hidden[i]) {
-                shown[i - begin] = '*';
-            }
+} // namespace
+
+std::string SwipeText::format(std::span<const std::uint8_t> codes) {
+    std::string text;
+    for (const std::uint8_t code : codes) {
+        if (standsForItself(code)) {
+            text += static_cast<char>(code);
+        } else {
+            text += "{" + std::to_string(code) + "}";
         }
     }
-    return CodeText::format(shown);
+    return text;
+}
+
+std::string SwipeText::spoken(std::span<const std::uint8_t> codes) {
+    std::string text;
+    bool inWord = false;
+    for (const std::uint8_t code : codes) {
+        const bool plain = standsForItself(code);
+        if (!text.empty() && (!plain || !inWord)) {
+            text += ' ';
+        }
+        text += plain ? std::string(1, static_cast<char>(code)) : "code " + std::to_string(code);
+        inWord = plain;
+    }
+    return text;
+}
+
+std::string SwipeText::spoken(const DecodedSwipe& swipe, bool showNumbers) {
+    std::string text;
+    for (const SwipeSegment& segment : swipe.segments) {
+        text += text.empty() ? "" : ", ";
+        text += partName(segment.part, segment.track) + " " +
+                spoken(shownRange(swipe, segment.begin, segment.end, showNumbers));
+    }
+    return text;
+}
+
+std::vector<std::uint8_t> SwipeText::shownBytes(const DecodedSwipe& swipe, bool showNumbers) {
+    return shownRange(swipe, 0, swipe.bytes.size(), showNumbers);
+}
+
+std::string SwipeText::codes(const DecodedSwipe& swipe, std::size_t begin, std::size_t end,
+                             bool showNumbers) {
+    return format(shownRange(swipe, begin, end, showNumbers));
 }
 
 std::string SwipeText::codes(const DecodedSwipe& swipe, bool showNumbers) {

@@ -4,9 +4,12 @@
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
+#include "swipe/LayoutReadBack.h"
 #include "swipe/SwipeListener.h"
 #include "swipe/SwipeText.h"
+#include "ui/SessionDriver.h"
 #include "ui/SwipeCaptureField.h"
+#include "ui/SwipeMarks.h"
 
 #include <algorithm>
 
@@ -15,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -23,6 +27,16 @@
 namespace {
 
 enum Column { kTime, kLength, kCodes };
+
+// The window's size where the screen has room for it.
+constexpr int kWidth = 760;
+constexpr int kHeight = 520;
+// Room around a codes cell's text, and room left on the screen for the window's frame.
+constexpr int kCellMargin = 6;
+constexpr int kFrameRoom = 40;
+
+const QString kMarkedFromPages =
+    QStringLiteral("Prefixes and suffixes: marked from the window's pages.");
 
 QFont codeFont() {
     QFont font(QStringLiteral("Liberation Mono"));
@@ -33,33 +47,6 @@ QFont codeFont() {
 
 QString qText(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// The prefixes and suffixes the settings send.
-bool isList(SwipePart part) {
-    return part == SwipePart::GlobalPrefix || part == SwipePart::GlobalSuffix ||
-           part == SwipePart::TrackPrefix || part == SwipePart::TrackSuffix;
-}
-
-// A marked part: the lists the settings send stand out, sentinels and LRC are muted, bytes of no
-// known part are red. The name of the part is its tool tip.
-QString markedHtml(const SwipeText::Piece& piece) {
-    const QString text = qText(piece.text).toHtmlEscaped();
-    if (isList(piece.part)) {
-        return QStringLiteral("<span style=\"background-color:#ffd84d\"><u>%1</u></span>")
-            .arg(text);
-    }
-    switch (piece.part) {
-    case SwipePart::StartSentinel:
-    case SwipePart::EndSentinel:
-    case SwipePart::Lrc:
-        return QStringLiteral("<span style=\"color:#707070\">%1</span>").arg(text);
-    case SwipePart::Unrecognised:
-        return QStringLiteral("<span style=\"color:#b00000\">%1</span>").arg(text);
-    default:
-        break;
-    }
-    return text;
 }
 
 QString capitalised(const std::string& text) {
@@ -84,13 +71,14 @@ CardSwipeDialog::CardSwipeDialog(const SettingsImage& image, QWidget* parent)
     setObjectName(QStringLiteral("cardSwipeTest"));
     setModal(true);
     buildLayout();
+    markedFrom_->setText(kMarkedFromPages);
     quiet_.setSingleShot(true);
     quiet_.setInterval(static_cast<int>(SwipeListener::kQuietTime.count()));
     connect(&quiet_, &QTimer::timeout, this, &CardSwipeDialog::swipeEnded);
 
     const int port = image.com_port();
     if (image.operating_mode() == SettingsImage::kModeRs232 && port >= 1 && port <= 98) {
-        listenOnSerialPort(port, SwipeListener::bitsPerSecond(image));
+        readReaderSettings(port, image);
         return;
     }
     const NamedSetting* mode = SettingTable::find("msr.kb_output_mode");
@@ -124,20 +112,7 @@ void CardSwipeDialog::buildLayout() {
     capture_->hide();
     connect(capture_, &SwipeCaptureField::codeTyped, this, &CardSwipeDialog::codeTyped);
 
-    list_ = new QTableWidget(0, 3, this);
-    list_->setObjectName(QStringLiteral("swipes"));
-    list_->setAccessibleName(QStringLiteral("Swipes"));
-    list_->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Length"),
-                                      QStringLiteral("Codes (prefix and suffix marked)")});
-    // Long swipes scroll sideways rather than lose their end.
-    list_->horizontalHeader()->setStretchLastSection(false);
-    list_->verticalHeader()->hide();
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Tab leaves the list, so that the keyboard reaches the details and the buttons.
-    list_->setTabKeyNavigation(false);
-    connect(list_, &QTableWidget::itemSelectionChanged, this, &CardSwipeDialog::showSelected);
+    buildList();
 
     details_ = new QTreeWidget(this);
     details_->setObjectName(QStringLiteral("details"));
@@ -160,6 +135,14 @@ void CardSwipeDialog::buildLayout() {
     close->setAutoDefault(false);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
+    legend_ = new QLabel(SwipeMarks::legendHtml(), this);
+    legend_->setObjectName(QStringLiteral("legend"));
+    legend_->setTextFormat(Qt::RichText);
+    legend_->setWordWrap(true);
+    legend_->setAccessibleName(SwipeMarks::legendText());
+    markedFrom_ = new QLabel(this);
+    markedFrom_->setObjectName(QStringLiteral("markedFrom"));
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(showNumbers_);
     buttons->addStretch();
@@ -169,9 +152,83 @@ void CardSwipeDialog::buildLayout() {
     layout->addWidget(status_);
     layout->addWidget(capture_);
     layout->addWidget(list_, 2);
+    layout->addWidget(legend_);
+    layout->addWidget(markedFrom_);
     layout->addWidget(details_, 3);
     layout->addLayout(buttons);
-    resize(760, 520);
+    fitScreen();
+}
+
+void CardSwipeDialog::buildList() {
+    list_ = new QTableWidget(0, 3, this);
+    list_->setObjectName(QStringLiteral("swipes"));
+    list_->setAccessibleName(QStringLiteral("Swipes"));
+    list_->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Length"),
+                                      QStringLiteral("Codes (prefix and suffix marked)")});
+    // The codes take the room the other columns leave and wrap inside it, so that a swipe's end
+    // (the suffix) is always in sight; no column is narrower than its heading.
+    QHeaderView* header = list_->horizontalHeader();
+    header->setSectionResizeMode(kTime, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kLength, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kCodes, QHeaderView::Stretch);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setWordWrap(true);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+        if (column == kCodes) {
+            fitRows();
+        }
+    });
+    list_->verticalHeader()->hide();
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list, so that the keyboard reaches the details and the buttons.
+    list_->setTabKeyNavigation(false);
+    connect(list_, &QTableWidget::itemSelectionChanged, this, &CardSwipeDialog::showSelected);
+    list_->setMinimumWidth(header->sectionSizeHint(kTime) + header->sectionSizeHint(kLength) +
+                           header->sectionSizeHint(kCodes) + 2 * list_->frameWidth());
+}
+
+void CardSwipeDialog::fitScreen() {
+    // At twice the scale on a small screen the window's usual size would reach past the screen's
+    // edge, with Close out of reach: it takes what the screen has, and the lists shrink.
+    const QRect room = screen()->availableGeometry();
+    list_->setMinimumHeight(0);
+    details_->setMinimumHeight(0);
+    resize(std::min(kWidth, room.width() - kFrameRoom),
+           std::min(kHeight, room.height() - kFrameRoom));
+}
+
+void CardSwipeDialog::readReaderSettings(int port, const SettingsImage& image) {
+    status_->setText(QStringLiteral("Reading the reader's settings on COM%1\u2026").arg(port));
+    readBack_ =
+        std::make_unique<LayoutReadBack>(PortMap::fromEnvironment(), PortName::number(port), image);
+    readBack_->start();
+    driver_ = std::make_unique<SessionDriver>(readBack_->session(), readBack_->clock());
+    connect(driver_.get(), &SessionDriver::ended, this,
+            [this, port, speed = SwipeListener::bitsPerSecond(image)] {
+                readerSettingsRead(port, speed);
+            });
+    driver_->watch();
+}
+
+void CardSwipeDialog::readerSettingsRead(int port, int pagesSpeed) {
+    // The driver goes once its signal is handled; the port is free again.
+    driver_.release()->deleteLater();
+    int speed = pagesSpeed;
+    if (readBack_->succeeded()) {
+        decoder_ = SwipeDecoder(readBack_->layout());
+        speed = SwipeListener::bitsPerSecond(readBack_->image());
+        markedFrom_->setText(QStringLiteral("Prefixes and suffixes: marked from the reader "
+                                            "(its settings read back in %1 ms).")
+                                 .arg(readBack_->elapsedMs()));
+    } else {
+        markedFrom_->setText(kMarkedFromPages.chopped(1) +
+                             QStringLiteral(": the reader's settings could not be read back (%1).")
+                                 .arg(qText(briefFailure(readBack_->outcome().failure))));
+    }
+    readBack_.reset();
+    listenOnSerialPort(port, speed);
 }
 
 void CardSwipeDialog::listenOnSerialPort(int port, int bitsPerSecond) {
@@ -239,23 +296,53 @@ void CardSwipeDialog::fillRow(int row) {
     list_->setItem(row, kLength, new QTableWidgetItem(QString::number(heard.swipe.bytes.size())));
     QString html;
     for (const SwipeText::Piece& piece : SwipeText::pieces(heard.swipe, showNumbers())) {
-        html += markedHtml(piece);
+        html += SwipeMarks::html(piece);
     }
+    // A screen reader reads the cell: the swipe part by part, its codes spelled out.
+    const QString spoken = qText(SwipeText::spoken(heard.swipe, showNumbers()));
+    auto* item = new QTableWidgetItem;
+    item->setData(Qt::AccessibleTextRole, spoken);
+    list_->setItem(row, kCodes, item);
     auto* codes = new QLabel(html, list_);
     codes->setTextFormat(Qt::RichText);
+    codes->setWordWrap(true);
     codes->setFont(codeFont());
-    list_->setItem(row, kCodes, new QTableWidgetItem);
+    codes->setAccessibleName(spoken);
+    codes->setContentsMargins(kCellMargin / 2, kCellMargin / 2, kCellMargin / 2, kCellMargin / 2);
     list_->setCellWidget(row, kCodes, codes);
-    list_->resizeColumnToContents(kTime);
-    list_->resizeColumnToContents(kLength);
-    const int room =
-        list_->viewport()->width() - list_->columnWidth(kTime) - list_->columnWidth(kLength);
-    list_->setColumnWidth(
-        kCodes, std::max({room, list_->columnWidth(kCodes), codes->sizeHint().width() + 8}));
+    fitRow(row);
+}
+
+void CardSwipeDialog::fitRow(int row) {
+    auto* codes = qobject_cast<QLabel*>(list_->cellWidget(row, kCodes));
+    if (codes == nullptr) {
+        return;
+    }
+    // The cell leaves a pixel of each for the grid.
+    const int height = codes->heightForWidth(list_->columnWidth(kCodes) - 1) + 1;
+    list_->setRowHeight(row, std::max(height, list_->verticalHeader()->defaultSectionSize()));
+}
+
+void CardSwipeDialog::fitRows() {
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        fitRow(row);
+    }
+}
+
+void CardSwipeDialog::markSelectedRow() {
+    const QList<QTableWidgetItem*> selected = list_->selectedItems();
+    const int chosen = selected.isEmpty() ? -1 : selected.front()->row();
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        // The card data takes the row's own colours; the marks bring theirs.
+        if (QWidget* codes = list_->cellWidget(row, kCodes)) {
+            codes->setForegroundRole(row == chosen ? QPalette::HighlightedText : QPalette::Text);
+        }
+    }
 }
 
 void CardSwipeDialog::showSelected() {
     details_->clear();
+    markSelectedRow();
     const QList<QTableWidgetItem*> selected = list_->selectedItems();
     if (selected.isEmpty()) {
         return;
@@ -265,7 +352,7 @@ void CardSwipeDialog::showSelected() {
     new QTreeWidgetItem(details_,
                         {QStringLiteral("Swipe"), qText(SwipeText::codes(swipe, numbers))});
     for (const SwipeText::Piece& piece : SwipeText::pieces(swipe, numbers)) {
-        if (isList(piece.part) || piece.part == SwipePart::Unrecognised) {
+        if (SwipeMarks::isList(piece.part) || piece.part == SwipePart::Unrecognised) {
             new QTreeWidgetItem(
                 details_,
                 {capitalised(SwipeText::partName(piece.part, piece.track)), qText(piece.text)});
@@ -285,6 +372,7 @@ void CardSwipeDialog::showNumbersChanged() {
     for (int row = 0; row < list_->rowCount(); ++row) {
         fillRow(row);
     }
+    markSelectedRow();
     showSelected();
     if (capture_->isVisible() && !swipes_.empty()) {
         capture_->setText(qText(SwipeText::codes(swipes_.back().swipe, showNumbers())));

@@ -16,6 +16,8 @@ class QLabel;
 class QSocketNotifier;
 class QTableWidget;
 class QTreeWidget;
+class LayoutReadBack;
+class SessionDriver;
 class SettingsImage;
 class SwipeCaptureField;
 class SwipeListener;
@@ -47,18 +49,30 @@ private:
     };
 
     void buildLayout();
+    void buildList();
+    // On RS232 the reader's own settings decide the marks: read back first, then listened to.
+    void readReaderSettings(int port, const SettingsImage& image);
+    void readerSettingsRead(int port, int pagesSpeed);
     void listenOnSerialPort(int port, int bitsPerSecond);
     void takeKeyboard(bool altMode);
     void bytesArrived();
     void codeTyped(int code);
     void swipeEnded();
+    void fitScreen();
     void fillRow(int row);
+    // A row as high as its codes need at the column's width.
+    void fitRow(int row);
+    void fitRows();
+    // The selected row's card data in the selection's text colour, the others' in the list's.
+    void markSelectedRow();
     void showSelected();
     void showNumbersChanged();
     void clearSwipes();
     bool showNumbers() const;
 
     SwipeDecoder decoder_;
+    std::unique_ptr<LayoutReadBack> readBack_;
+    std::unique_ptr<SessionDriver> driver_; // goes before the read-back it serves
     std::unique_ptr<SwipeListener> listener_;
     QSocketNotifier* notifier_ = nullptr;
     QTimer quiet_;
@@ -68,6 +82,9 @@ private:
     QLabel* status_ = nullptr;
     SwipeCaptureField* capture_ = nullptr;
     QTableWidget* list_ = nullptr;
+    QLabel* legend_ = nullptr;
+    // Where the marks come from: the reader's settings, or the window's pages.
+    QLabel* markedFrom_ = nullptr;
     QTreeWidget* details_ = nullptr;
     QCheckBox* showNumbers_ = nullptr;
 };

@@ -1,8 +1,14 @@
 #include "ui/DropDownList.h"
 
+#include "ui/DropDownListAccessible.h"
+
+#include <QAccessible>
 #include <QLineEdit>
 
 DropDownList::DropDownList(QWidget* parent) : QComboBox(parent) {
+    // Screen readers are told the list's caption, not its entry, as its name.
+    static const bool named = (QAccessible::installFactory(&DropDownListAccessible::create), true);
+    (void)named;
     setEditable(true);
     // Typing never adds an entry.
     setInsertPolicy(QComboBox::NoInsert);

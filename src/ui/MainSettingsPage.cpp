@@ -71,9 +71,10 @@ QComboBox* MainSettingsPage::addSerialRow(std::string_view key, int labelId, int
     auto* label = addControl<QLabel>(caption(key), labelId, {});
     auto* list = new DropDownList(this);
     place(list, listId, {});
+    // The label names the list itself (its buddy); the list's text field is a control of its own
+    // to a screen reader and carries the caption too.
     nameByLabel(list, label);
-    // The list's text field is a control of its own to a screen reader.
-    nameByLabel(list->lineEdit(), label);
+    list->lineEdit()->setAccessibleName(label->text());
     ChoiceBinding::EntryOf entryOf;
     if (key == "baud_rate") {
         entryOf = [list](std::uint8_t code) {

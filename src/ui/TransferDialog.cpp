@@ -38,6 +38,12 @@ TransferDialog::TransferDialog(TransferEngine& engine, QWidget* parent)
     setModal(true);
     setObjectName(QStringLiteral("transferDialog"));
     setFixedSize(kWidth, kHeight);
+    // A screen reader names the window, its text and its bar by what they are for; the text
+    // itself stays as the window has always shown it.
+    setAccessibleName(QStringLiteral("Working with the reader"));
+    text_->setAccessibleName(QStringLiteral("Working with the reader, please wait"));
+    text_->setAccessibleDescription(text_->text());
+    progress_->setAccessibleName(QStringLiteral("Progress"));
 
     text_->setObjectName(QStringLiteral("autoDetectText"));
     text_->setAlignment(Qt::AlignCenter);

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -171,7 +172,7 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
 }
 
 TEST_F(CtlProgramTest, MonitorPrintsEachSwipeUntilCtrlCAndReleasesThePort) {
-    const auto sim = startSimulator(3, {"--line-rate", "9600", "--swipe", ";123=45?{13}"});
+    const auto sim = startSimulator(3, {"--line-rate", "9600", "--swipe", ";123=45?{123}{13}"});
     ASSERT_TRUE(sim);
     const auto monitor = startCtl({"monitor", "--port", "3", "--hex"});
     ASSERT_TRUE(monitor->waitForErrors("Ctrl+C to stop", kPatience)) << monitor->errors();
@@ -181,14 +182,14 @@ TEST_F(CtlProgramTest, MonitorPrintsEachSwipeUntilCtrlCAndReleasesThePort) {
     std::this_thread::sleep_for(100ms);
     sim->signal(SIGUSR1);
     ASSERT_TRUE(monitor->waitForOutput("]\n2", kPatience));
-    ASSERT_TRUE(monitor->waitForOutput("0D]\n", kPatience));
+    ASSERT_TRUE(monitor->waitForOutput("7B 0D]\n", kPatience));
 
     monitor->signal(SIGINT);
     EXPECT_EQ(monitor->waitForExit(kPatience), 130);
-    // Two bursts, two lines: time stamp, the text in the pages' form, the bytes in hex.
-    const std::regex line(
-        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d  ;123=45\\?\\{13\\}  "
-        "\\[3B 31 32 33 3D 34 35 3F 0D\\]\n");
+    // Two bursts, two lines: time stamp, the text (a typed brace as {123}), the bytes in hex.
+    const std::regex line("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d  "
+                          ";123=45\\?\\{123\\}\\{13\\}  "
+                          "\\[3B 31 32 33 3D 34 35 3F 7B 0D\\]\n");
     const std::string output = monitor->output();
     EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), line),
                             std::sregex_iterator()),
@@ -196,6 +197,27 @@ TEST_F(CtlProgramTest, MonitorPrintsEachSwipeUntilCtrlCAndReleasesThePort) {
         << output;
     EXPECT_NE(monitor->errors().find("interrupted; COM3 released"), std::string::npos);
     EXPECT_TRUE(portIsFree(3));
+}
+
+// --decode reads the reader's settings back first, at its own pace, and marks its suffixes.
+TEST_F(CtlProgramTest, MonitorDecodeMarksTheSuffixesTheReaderHolds) {
+    const auto sim =
+        startSimulator(3, {"--line-rate", "9600", "--card", ";4111111111111111=2512?"});
+    ASSERT_TRUE(sim);
+    const auto monitor = startCtl({"monitor", "--port", "3", "--decode"});
+    ASSERT_TRUE(monitor->waitForErrors("Ctrl+C to stop", kPatience)) << monitor->errors();
+    std::smatch took;
+    const std::string notes = monitor->errors();
+    ASSERT_TRUE(std::regex_search(notes, took, std::regex("marked from the reader .* (\\d+) ms")))
+        << notes;
+    std::cout << "settings read back in " << took[1] << " ms\n";
+    EXPECT_LT(std::stoi(took[1]), 1000) << "not at the reader's pace";
+    sim->signal(SIGUSR1);
+    ASSERT_TRUE(monitor->waitForOutput("passes", kPatience));
+    EXPECT_NE(monitor->output().find("\n  track 2 suffix: {13}{10}\n"), std::string::npos)
+        << monitor->output();
+    monitor->signal(SIGINT);
+    EXPECT_EQ(monitor->waitForExit(kPatience), 130);
 }
 
 TEST_F(CtlProgramTest, MonitorReportsAnUnpluggedReader) {

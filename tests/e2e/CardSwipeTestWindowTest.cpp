@@ -1,6 +1,7 @@
 // The card swipe test as an operator meets it: the tool starts before the reader, the search is
-// run again once the reader is there, a global suffix of {13}{10} is programmed, a card is
-// swiped and read in the "Card swipe test" window, the full number shown only when asked, and
+// run again once the reader is there, a global suffix of {13}{10} is programmed and the pages go
+// back to other settings, a card is swiped and read in the "Card swipe test" window, marked from
+// the settings the reader holds, the full number shown only when asked, and
 // nothing of the card is left in any file afterwards.
 
 #include "ChildProcess.h"
@@ -147,6 +148,17 @@ TEST_F(CardSwipeTestWindow, SearchFindsALateReaderAndASwipeShowsItsSuffixAndAHid
     // "via RS232" goes to COM1, which the search found.
     ASSERT_TRUE(screen_->pressKeys(*main, {"alt+p", "r"}));
     ASSERT_TRUE(answerBox("System message", "Programming all value ok!", 60s));
+    // The pages go back to the factory's track suffixes; the marks must still follow the reader.
+    std::string factory = contentsOf(path("work/Default.cfg"));
+    factory.at(SettingsImage::kOperatingModeOffset) = SettingsImage::kModeRs232;
+    factory.at(SettingsImage::kComPortOffset) = 1;
+    std::ofstream(path("factory.cfg"), std::ios::binary) << factory;
+    ASSERT_TRUE(screen_->pressKeys(*main, {"alt+f", "l"}));
+    const std::optional<ScreenWindow> again = waitFor("Open", 15s);
+    ASSERT_TRUE(again && screen_->pressKeys(*again, {"ctrl+a"}) &&
+                screen_->typeText(*again, path("factory.cfg").string()) &&
+                screen_->pressKeys(*again, {"Return"}));
+    ASSERT_TRUE(answerBox("System Message", "Load settings file ok!", 15s));
 
     ASSERT_TRUE(screen_->pressKeys(*main, {"ctrl+t"}));
     const std::optional<ScreenWindow> test = waitFor("Card swipe test", 15s);
@@ -157,6 +169,7 @@ TEST_F(CardSwipeTestWindow, SearchFindsALateReaderAndASwipeShowsItsSuffixAndAHid
     EXPECT_NE(masked.find("411111******1111"), std::string::npos) << masked;
     EXPECT_EQ(masked.find(kNumber), std::string::npos) << masked;
     EXPECT_NE(masked.find("suffix{13}{10}"), std::string::npos) << masked;
+    EXPECT_NE(masked.find("markedfromthereader"), std::string::npos) << masked;
 
     // The list has the focus; Tab past the details to "Show full card numbers".
     ASSERT_TRUE(screen_->pressKeys(*test, {"Tab", "Tab", "space"}));

@@ -3,7 +3,9 @@
 
 Every page and the card swipe test are walked over AT-SPI: no control that takes the focus or
 shows a value is without a name, and Tab goes round each page in its visual order, the page tree
-first. Then, from the keyboard alone: MSR Track 2, its prefix on, 13 and 10 typed into the key
+first. The progress window of the search at start names itself, its text and its bar; the
+Main Settings lists are named by their captions, not by their entries; the card swipe test says
+where its marks come from, names its legend, and reads a swipe's cell as codes. Then, from the keyboard alone: MSR Track 2, its prefix on, 13 and 10 typed into the key
 pad and added, Save: Default.cfg holds them at the prefix of track 2.
 
 usage: dbus-run-session -- xvfb-run -a accessible_window.py R550TOOL R550_SIM R550CTL ARTIFACTS
@@ -12,6 +14,7 @@ usage: dbus-run-session -- xvfb-run -a accessible_window.py R550TOOL R550_SIM R5
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -20,6 +23,8 @@ import time
 import pyatspi
 
 MAIN = "Tarvik--R550 Programming Tools V1.00"
+PROGRESS = "Working with the reader"
+CARD = ";4111111111111111=2512101?"
 TREE = (pyatspi.ROLE_TREE, "Settings pages")
 KEY_PAD = (pyatspi.ROLE_TEXT, "Key pad allow you to input ASCII code(1~255)")
 ADD = (pyatspi.ROLE_PUSH_BUTTON, "Add the code to the list")
@@ -126,11 +131,51 @@ def check_page(window, page, problems):
     return len(controls)
 
 
-def walk_every_page(window, problems):
+def named(node, role, start):
+    return next((n.name for n in showing(node) if n.getRole() == role
+                 and n.name.startswith(start)), None)
+
+
+def check_progress_window(problems):
+    """The search at start: the window, its text and its bar each have a name of their own."""
+    window = wait_for("the progress window", lambda: find_window(PROGRESS), 30)
+    wanted = [(pyatspi.ROLE_LABEL, PROGRESS + ", please wait"), (pyatspi.ROLE_PROGRESS_BAR,
+                                                                  "Progress")]
+    problems += [f"progress window: no {role} named {name!r}" for role, name in wanted
+                 if named(window, role, name) != name]
+
+
+def check_lists_named_by_caption(window, problems):
+    for node in showing(window):
+        if node.getRole() == pyatspi.ROLE_COMBO_BOX:
+            labels = [r.getTarget(0).name for r in node.getRelationSet()
+                      if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
+            if node.name not in ("Com Port", "Baud Rate(BPS)") or labels != [node.name]:
+                problems.append(f"a list is named {node.name!r}, labelled by {labels}")
+
+
+def check_swipe_window(swipes, sim, problems):
+    """Marked from the reader, after its settings were read back; a swipe's cell read as codes."""
+    wait_for("marked from the reader",
+             lambda: named(swipes, pyatspi.ROLE_LABEL, "Prefixes and suffixes: marked from the "
+                           "reader"), 10)
+    if not named(swipes, pyatspi.ROLE_LABEL, "Marks: yellow"):
+        problems.append("card swipe test: no legend")
+    sim.send_signal(signal.SIGUSR1)
+    table = next(n for n in showing(swipes) if n.getRole() == pyatspi.ROLE_TABLE)
+    cell = wait_for("a swipe's cell", lambda: next(
+        (c.name for c in table if c is not None and c.name.startswith("track 2 data")), None), 10)
+    if cell != "track 2 data 411111******1111=2512101, track 2 suffix code 13 code 10":
+        problems.append(f"card swipe test: the cell reads {cell!r}")
+
+
+def walk_every_page(window, sim, problems):
     count = check_page(window, "Main Settings, RS232", problems)
+    check_lists_named_by_caption(window, problems)
     keys("ctrl+t")  # Reader > Card swipe test, in RS232 mode: no capture field that takes Tab
     swipes = wait_for("the card swipe test", lambda: find_window("Card swipe test"), 10)
     focus_window("Card swipe test")
+    check_swipe_window(swipes, sim, problems)
     count += check_page(swipes, "Card swipe test", problems)
     keys("Escape")
     focus_window(MAIN)
@@ -182,8 +227,8 @@ def start(folder, tool, sim):
     work, ports = os.path.join(folder, "work"), os.path.join(folder, "ports")
     os.makedirs(work), os.makedirs(ports)
     out = os.path.join(folder, "sim.out")
-    yield subprocess.Popen([sim, "--link", os.path.join(ports, "com1")], stdout=open(out, "w"),
-                           stderr=subprocess.STDOUT)
+    yield subprocess.Popen([sim, "--link", os.path.join(ports, "com1"), "--line-rate", "9600",
+                            "--card", CARD], stdout=open(out, "w"), stderr=subprocess.STDOUT)
     wait_for("the simulator", lambda: "COM link" in open(out).read(), 10)
     environment = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                        R550_PORTS_DIR=ports, R550_PORT_IO="trace:" + os.path.join(folder, "trace"),
@@ -197,9 +242,10 @@ def main(tool, sim, ctl, artifacts):
     processes, problems = [], []
     try:
         processes.extend(start(folder, tool, sim))
+        check_progress_window(problems)
         window = wait_for("the main window on the bus", lambda: find_window(MAIN), 60)
         focus_window(MAIN)
-        count = walk_every_page(window, problems)
+        count = walk_every_page(window, processes[0], problems)
         print(f"AT-SPI walk: 10 pages and the card swipe test, {count} controls that take the "
               f"focus or show a value, {sum('has no name' in p for p in problems)} without a name")
         add_codes_to_track2_prefix(window)

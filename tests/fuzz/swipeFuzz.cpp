@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace {
 
@@ -51,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at = segment.end;
     }
     check(at == input.size());
-    check(SwipeText::codes(swipe, true) == CodeText::format(input));
+    // The swipe's text gives back every byte: a brace as {123} never reads as the start of a code.
+    const std::optional<std::vector<std::uint8_t>> read =
+        CodeText::parse(SwipeText::codes(swipe, true));
+    check(read && std::equal(read->begin(), read->end(), input.begin(), input.end()));
     for (const DecodedTrack& track : swipe.tracks) {
         check(track.number >= 1 && track.number <= 3);
         check(track.begin <= track.end && track.end <= input.size());

@@ -10,8 +10,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -93,6 +95,35 @@ TEST(CardSwipeDialog, KeyboardWedgeCaptureComposesAltCodesAndHidesTheNumberUntil
     QTest::mouseClick(dialog.findChild<QWidget*>(QStringLiteral("clear")), Qt::LeftButton);
     EXPECT_EQ(swipesListed(dialog), 0);
     EXPECT_EQ(details(dialog), "");
+}
+
+// At 800 px the codes wrap inside their column, so that the track's suffix stays in sight; no
+// heading is cut short, the cell is named for a screen reader, and the window fits the screen.
+TEST(CardSwipeDialog, ALongSwipeWrapsWithItsSuffixInSightAndItsCellNamed) {
+    CardSwipeDialog dialog(factorySettingsWith({"main.operating_mode=keyboard_wedge"}));
+    const QRect room = dialog.screen()->availableGeometry();
+    EXPECT_TRUE(dialog.width() <= room.width() && dialog.height() <= room.height());
+    dialog.resize(800, 520);
+    dialog.show();
+    auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("swipes"));
+    const QHeaderView* header = list->horizontalHeader();
+    const std::string swipe =
+        std::string("B") + kFullNumber + "^TEST/CARD^2512101" + std::string(60, '0') + "{13}\r\n";
+    dialog.addSwipe(std::vector<std::uint8_t>(swipe.begin(), swipe.end()));
+    QApplication::processEvents();
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column)) << column;
+    }
+    const auto* codes = qobject_cast<QLabel*>(list->cellWidget(0, 2));
+    const QRect cell = list->visualRect(list->model()->index(0, 2));
+    EXPECT_LE(cell.right(), list->viewport()->width());
+    EXPECT_GE(cell.height(), codes->heightForWidth(cell.width()));
+    EXPECT_GE(cell.height(), 2 * codes->fontMetrics().height()) << "nothing wraps";
+    EXPECT_TRUE(codes->text().contains(QStringLiteral("{123}"))) << codes->text().toStdString();
+    EXPECT_TRUE(list->item(0, 2)
+                    ->data(Qt::AccessibleTextRole)
+                    .toString()
+                    .endsWith(QStringLiteral("track 1 suffix code 13 code 10")));
 }
 
 TEST(CardSwipeDialog, APortThatCannotBeOpenedSaysWhy) {
