@@ -1,6 +1,7 @@
 #include "ui/MainDialog.h"
 
 #include "link/Transfer.h"
+#include "operations/ReadBackCoverage.h"
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingCheck.h"
@@ -8,6 +9,7 @@
 #include "settings/SettingsImage.h"
 #include "ui/ArialFont.h"
 #include "ui/CardSwipeDialog.h"
+#include "ui/CompareDialog.h"
 #include "ui/FileChooser.h"
 #include "ui/MainSettingsPage.h"
 #include "ui/OperatorMessages.h"
@@ -171,6 +173,11 @@ void MainDialog::buildMenu() {
          [this] { searchForReader(); }},
         {reader, "Card s&wipe test\u2026", "cardSwipeTest", QKeySequence(Qt::CTRL | Qt::Key_T),
          [this] { cardSwipeTest(); }},
+        {reader,
+         "&Compare with the reader",
+         "compareWithReader",
+         {},
+         [this] { compareWithReader(); }},
     };
 
     for (const Command& command : commands) {
@@ -299,6 +306,22 @@ void MainDialog::cardSwipeTest() {
     storePages();
     CardSwipeDialog dialog(image_, this);
     dialog.exec();
+}
+
+void MainDialog::compareWithReader() {
+    // The reader's settings go into a copy of the window's, never into the pages; what the
+    // read-back does not bring is the window's own in both and so never differs.
+    const SettingsImage window = pageState();
+    SettingsImage reader = window;
+    const Outcome outcome = operations_.loadMainSettings(reader);
+    if (!outcome.done()) {
+        reports_.readBack(outcome);
+        return;
+    }
+    CompareDialog dialog(ReadBackCoverage::differences(window, reader), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        programViaSerial();
+    }
 }
 
 void MainDialog::programViaKeyboard() {

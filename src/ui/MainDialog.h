@@ -111,6 +111,8 @@ private:
     void showMainSetting();
     // The menu marks of the link the search found, as a search leaves them.
     void markFoundLink(bool keyboard, bool rs232);
+    // The reader's main settings read into a copy and compared, by name, with the window's.
+    void compareWithReader();
 
     SettingsImage& image_;
     TransactionRunner& runner_;
