@@ -696,6 +696,92 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
     EXPECT_TRUE(reader_->frames().empty());
 }
 
+// The questions before edits are lost, a Load that asks, a programming run cut short, and a
+// search from the Reader menu, as an operator meets them in one session.
+TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
+    const auto testStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(startReader("factory"));
+    ASSERT_TRUE(startTool());
+    std::optional<ScreenWindow> detection;
+    ASSERT_TRUE(pollUntil(20s, [&] {
+        return trace().size() == 3 && (detection = transferWindow()).has_value();
+    })) << showing();
+    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // in the keyboard line
+    ASSERT_TRUE(waitForMainWindow(10s));
+    const Bytes startFile = readBytes(workFile("Default.cfg"));
+
+    // Save at start asks for a name; the dialog is cancelled.
+    ASSERT_TRUE(choose({"ctrl+s"}));
+    std::optional<ScreenWindow> saveAs;
+    ASSERT_TRUE(pollUntil(15s, [&] { return (saveAs = findWindow("Save As", false)); }))
+        << showing();
+    ASSERT_TRUE(screen_->pressKeys(*saveAs, {"Escape"}));
+    ASSERT_TRUE(pollUntil(10s, [&] { return !findWindow("Save As", false); })) << showing();
+
+    // A picture is no settings file: No (the default) keeps the pages, as a save shows.
+    const Bytes png = {0x89, 'P', 'N', 'G',  0x0D, 0x0A, 0x1A, 0x0A,
+                       0,    0,   0,   0x0D, 'I',  'H',  'D',  'R'};
+    std::ofstream(workFile("picture.cfg"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    ASSERT_TRUE(choose(kLoadSettingFile));
+    ASSERT_TRUE(answerFileDialog("Open", workFile("picture.cfg")));
+    ASSERT_TRUE(
+        expectMessage(kProgramName, Texts{"does not look like a settings file", "16 bytes"}));
+    ASSERT_TRUE(choose(kSaveSettingFileAs));
+    ASSERT_TRUE(answerFileDialog("Save As", workFile("kept")));
+    ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
+    const Bytes kept = readBytes(workFile("kept.cfg"));
+    const std::vector<std::size_t> changed = differences(kept, startFile);
+    EXPECT_TRUE(std::all_of(changed.begin(), changed.end(), [](std::size_t offset) {
+        return offset == SettingsImage::kOperatingModeOffset ||
+               offset == SettingsImage::kComPortOffset;
+    })) << offsetList(changed);
+
+    // An edit (the buzzer), then Escape: the question; Escape in it stays, edit and all, so that
+    // the next Escape asks again.
+    ASSERT_TRUE(screen_->click(*main_, 100, 335));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(choose({"Escape"}));
+        ASSERT_TRUE(pollUntil(10s, [&] { return findWindow(kProgramName, false).has_value(); }))
+            << showing();
+        ASSERT_TRUE(screen_->pressKeys(*findWindow(kProgramName, false), {"Escape"}));
+        ASSERT_TRUE(pollUntil(10s, [&] { return !findWindow(kProgramName, false); }));
+        ASSERT_TRUE(tool_.running());
+    }
+
+    // The search from the Reader menu finds COM3, and the page shows its port row.
+    ASSERT_TRUE(choose({"alt+r", "s"}));
+    ASSERT_TRUE(pollUntil(30s, [&] { return reader_->frames().size() == 1; }));
+    ASSERT_TRUE(waitForTransferEnd(10s));
+    EXPECT_NE(ScreenOperator::normalised(screen_->readText(*main_, 3)).find("comport"),
+              std::string::npos);
+
+    // CANCEL once the second block is acknowledged: the partial note, with the count.
+    ASSERT_TRUE(choose(kProgramViaRs232));
+    ASSERT_TRUE(waitForFrames(4, 30s));
+    ASSERT_TRUE(transferWindow() && screen_->pressKeys(*transferWindow(), {"Return"}));
+    ASSERT_TRUE(expectMessage("Error message", Texts{"Programming all value error!",
+                                                     "part of the new settings", "2 of the 6"}));
+
+    // Escape in a second search leaves the port found before: the reset reaches the reader,
+    // after the question about the buzzer's edit (Continue).
+    ASSERT_TRUE(choose({"alt+r", "s"}));
+    ASSERT_TRUE(pollUntil(10s, [&] { return transferWindow().has_value(); }));
+    ASSERT_TRUE(screen_->pressKeys(*transferWindow(), {"Escape"}));
+    ASSERT_TRUE(waitForTransferEnd(10s));
+    ASSERT_TRUE(choose(kResetReader));
+    ASSERT_TRUE(pollUntil(10s, [&] { return findWindow(kProgramName, false).has_value(); }));
+    ASSERT_TRUE(screen_->pressKeys(*findWindow(kProgramName, false), {"alt+o"}));
+    ASSERT_TRUE(expectMessage("System message", "Reset all to default value ok!"));
+    EXPECT_EQ(reader_->frames().back(), "1B 21 01 FF");
+
+    // Nothing unsaved now: Escape ends the program at once.
+    ASSERT_TRUE(choose({"Escape"}));
+    EXPECT_TRUE(pollUntil(10s, [&] { return !tool_.running(); })) << showing();
+    std::printf("unsaved edits, load check, partial programming, search: %.1f s\n",
+                secondsSince(testStart));
+}
+
 // --- Files that are no settings files ----------------------------------------------------------
 
 // What a path is, as far as a writer could change it: its type, node, device and link target.
