@@ -472,9 +472,11 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
     EXPECT_EQ(reader_->frames(),
               (std::vector<std::string>{"1B 1C C0 00 09", "1B 1C C1 10 40", "1B 1C C0 10 04"}));
     ASSERT_TRUE(waitForTransferEnd(10s));
+    // This start's Default.cfg is the current file: Save asks for a name.
     ASSERT_TRUE(choose(kSaveSettingFile));
+    ASSERT_TRUE(answerFileDialog("Save As", workFile("read-back")));
     ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
-    const Bytes readBack = readBytes(workFile("Default.cfg"));
+    const Bytes readBack = readBytes(workFile("read-back.cfg"));
     ASSERT_EQ(readBack.size(), SettingsImage::kSize);
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(dataByte(readBack, kFirstByteSlot + i, 0), kPresetBytes[std::size_t(i)])
@@ -494,7 +496,7 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
     EXPECT_EQ(readBack[SettingsImage::kOperatingModeOffset], SettingsImage::kModeRs232);
     EXPECT_EQ(readBack[SettingsImage::kComPortOffset], 3);
     const fs::path restore = file("restore.cfg");
-    fs::copy_file(workFile("Default.cfg"), restore);
+    fs::copy_file(workFile("read-back.cfg"), restore);
 
     // Reset: the reader is back at its factory values, and so are the settings and Default.cfg.
     // Only the link settings of this run and the characters behind the shorter factory strings
@@ -700,6 +702,13 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
 // search from the Reader menu, as an operator meets them in one session.
 TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     const auto testStart = std::chrono::steady_clock::now();
+    // Waits for the window with this caption, answers it with the keys and waits until it goes.
+    const auto answer = [&](const std::string& caption, const std::vector<std::string>& keys) {
+        std::optional<ScreenWindow> box;
+        return pollUntil(15s, [&] { return (box = findWindow(caption, false)).has_value(); }) &&
+               screen_->pressKeys(*box, keys) &&
+               pollUntil(10s, [&] { return !findWindow(caption, false); });
+    };
     ASSERT_TRUE(startReader("factory"));
     ASSERT_TRUE(startTool());
     std::optional<ScreenWindow> detection;
@@ -711,18 +720,11 @@ TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     const Bytes startFile = readBytes(workFile("Default.cfg"));
 
     // Save at start asks for a name; the dialog is cancelled.
-    ASSERT_TRUE(choose({"ctrl+s"}));
-    std::optional<ScreenWindow> saveAs;
-    ASSERT_TRUE(pollUntil(15s, [&] { return (saveAs = findWindow("Save As", false)); }))
-        << showing();
-    ASSERT_TRUE(screen_->pressKeys(*saveAs, {"Escape"}));
-    ASSERT_TRUE(pollUntil(10s, [&] { return !findWindow("Save As", false); })) << showing();
+    ASSERT_TRUE(choose({"ctrl+s"}) && answer("Save As", {"Escape"})) << showing();
 
     // A picture is no settings file: No (the default) keeps the pages, as a save shows.
-    const Bytes png = {0x89, 'P', 'N', 'G',  0x0D, 0x0A, 0x1A, 0x0A,
-                       0,    0,   0,   0x0D, 'I',  'H',  'D',  'R'};
-    std::ofstream(workFile("picture.cfg"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    ASSERT_TRUE(
+        writeText(workFile("picture.cfg"), std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)));
     ASSERT_TRUE(choose(kLoadSettingFile));
     ASSERT_TRUE(answerFileDialog("Open", workFile("picture.cfg")));
     ASSERT_TRUE(
@@ -730,8 +732,8 @@ TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     ASSERT_TRUE(choose(kSaveSettingFileAs));
     ASSERT_TRUE(answerFileDialog("Save As", workFile("kept")));
     ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
-    const Bytes kept = readBytes(workFile("kept.cfg"));
-    const std::vector<std::size_t> changed = differences(kept, startFile);
+    const std::vector<std::size_t> changed =
+        differences(readBytes(workFile("kept.cfg")), startFile);
     EXPECT_TRUE(std::all_of(changed.begin(), changed.end(), [](std::size_t offset) {
         return offset == SettingsImage::kOperatingModeOffset ||
                offset == SettingsImage::kComPortOffset;
@@ -741,11 +743,7 @@ TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     // the next Escape asks again.
     ASSERT_TRUE(screen_->click(*main_, 100, 335));
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(choose({"Escape"}));
-        ASSERT_TRUE(pollUntil(10s, [&] { return findWindow(kProgramName, false).has_value(); }))
-            << showing();
-        ASSERT_TRUE(screen_->pressKeys(*findWindow(kProgramName, false), {"Escape"}));
-        ASSERT_TRUE(pollUntil(10s, [&] { return !findWindow(kProgramName, false); }));
+        ASSERT_TRUE(choose({"Escape"}) && answer(kProgramName, {"Escape"})) << showing();
         ASSERT_TRUE(tool_.running());
     }
 
@@ -769,9 +767,7 @@ TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     ASSERT_TRUE(pollUntil(10s, [&] { return transferWindow().has_value(); }));
     ASSERT_TRUE(screen_->pressKeys(*transferWindow(), {"Escape"}));
     ASSERT_TRUE(waitForTransferEnd(10s));
-    ASSERT_TRUE(choose(kResetReader));
-    ASSERT_TRUE(pollUntil(10s, [&] { return findWindow(kProgramName, false).has_value(); }));
-    ASSERT_TRUE(screen_->pressKeys(*findWindow(kProgramName, false), {"alt+o"}));
+    ASSERT_TRUE(choose(kResetReader) && answer(kProgramName, {"alt+o"})) << showing();
     ASSERT_TRUE(expectMessage("System message", "Reset all to default value ok!"));
     EXPECT_EQ(reader_->frames().back(), "1B 21 01 FF");
 
