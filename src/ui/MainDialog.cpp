@@ -47,8 +47,11 @@ constexpr std::size_t kNamedInvalidSettings = 5;
 
 // What the question before loading an unusual file says under its text.
 std::string unusualFileDetail(std::uintmax_t size, const std::vector<InvalidSetting>& invalid) {
-    std::string detail = "It is " + std::to_string(size) + " bytes long; a settings file has " +
-                         std::to_string(SettingsImage::kSize) + ".";
+    const std::string length = std::to_string(size);
+    std::string detail = size == SettingsImage::kSize
+                             ? "It has the length of a settings file, " + length + " bytes."
+                             : "It is " + length + " bytes long; a settings file has " +
+                                   std::to_string(SettingsImage::kSize) + ".";
     if (invalid.empty()) {
         return detail;
     }

@@ -383,6 +383,35 @@ protected:
         return testing::AssertionSuccess();
     }
 
+    // The program started, and its search answered with the O key at once: a reader in the
+    // keyboard line, found without the keyboard probe's wait.
+    testing::AssertionResult startInKeyboardLine() {
+        std::optional<ScreenWindow> detection;
+        if (!startTool() || !pollUntil(20s, [&] {
+                return trace().size() == 3 && (detection = transferWindow()).has_value();
+            })) {
+            return testing::AssertionFailure() << "no search window; " << showing();
+        }
+        if (!screen_->pressKeys(*detection, {"o"})) {
+            return testing::AssertionFailure() << "could not answer the search";
+        }
+        return waitForMainWindow(10s);
+    }
+
+    // Waits for the window with this caption (no transfer window), answers it with the keys and
+    // waits until it has gone.
+    testing::AssertionResult answerWindow(const std::string& caption,
+                                          const std::vector<std::string>& keys) {
+        std::optional<ScreenWindow> box;
+        if (!pollUntil(15s, [&] { return (box = findWindow(caption, false)).has_value(); }) ||
+            !screen_->pressKeys(*box, keys) ||
+            !pollUntil(10s, [&] { return !findWindow(caption, false); })) {
+            return testing::AssertionFailure()
+                   << "\"" << caption << "\" not answered; " << showing();
+        }
+        return testing::AssertionSuccess();
+    }
+
     testing::AssertionResult waitForTransferEnd(std::chrono::seconds limit) {
         if (!pollUntil(
                 limit, [&] { return !transferWindow(); }, 100ms)) {
@@ -698,29 +727,13 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
     EXPECT_TRUE(reader_->frames().empty());
 }
 
-// The questions before edits are lost, a Load that asks, a programming run cut short, and a
-// search from the Reader menu, as an operator meets them in one session.
-TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
-    const auto testStart = std::chrono::steady_clock::now();
-    // Waits for the window with this caption, answers it with the keys and waits until it goes.
-    const auto answer = [&](const std::string& caption, const std::vector<std::string>& keys) {
-        std::optional<ScreenWindow> box;
-        return pollUntil(15s, [&] { return (box = findWindow(caption, false)).has_value(); }) &&
-               screen_->pressKeys(*box, keys) &&
-               pollUntil(10s, [&] { return !findWindow(caption, false); });
-    };
-    ASSERT_TRUE(startReader("factory"));
-    ASSERT_TRUE(startTool());
-    std::optional<ScreenWindow> detection;
-    ASSERT_TRUE(pollUntil(20s, [&] {
-        return trace().size() == 3 && (detection = transferWindow()).has_value();
-    })) << showing();
-    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // in the keyboard line
-    ASSERT_TRUE(waitForMainWindow(10s));
+// No edit is lost without a question, and a Load asks before it takes a picture.
+TEST_F(ToolAgainstReader, EditsAreNeverLostWithoutAQuestion) {
+    ASSERT_TRUE(startInKeyboardLine());
     const Bytes startFile = readBytes(workFile("Default.cfg"));
 
     // Save at start asks for a name; the dialog is cancelled.
-    ASSERT_TRUE(choose({"ctrl+s"}) && answer("Save As", {"Escape"})) << showing();
+    ASSERT_TRUE(choose({"ctrl+s"}) && answerWindow("Save As", {"Escape"}));
 
     // A picture is no settings file: No (the default) keeps the pages, as a save shows.
     ASSERT_TRUE(
@@ -740,14 +753,28 @@ TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     })) << offsetList(changed);
 
     // An edit (the buzzer), then Escape: the question; Escape in it stays, edit and all, so that
-    // the next Escape asks again.
+    // the next Escape asks again. The buzzer set back, Escape ends the program at once.
     ASSERT_TRUE(screen_->click(*main_, 100, 335));
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(choose({"Escape"}) && answer(kProgramName, {"Escape"})) << showing();
+        ASSERT_TRUE(choose({"Escape"}) && answerWindow(kProgramName, {"Escape"}));
         ASSERT_TRUE(tool_.running());
     }
+    // Load asks too; Cancel (Escape) opens no file dialog.
+    ASSERT_TRUE(choose(kLoadSettingFile) && answerWindow(kProgramName, {"Escape"}));
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(findWindow("Open", false)) << showing();
+    ASSERT_TRUE(screen_->click(*main_, 100, 335) && choose({"Escape"}));
+    EXPECT_TRUE(pollUntil(10s, [&] { return !tool_.running(); })) << showing();
+}
 
-    // The search from the Reader menu finds COM3, and the page shows its port row.
+// The search from the Reader menu redraws the page and undoes itself on Escape; programming cut
+// short by CANCEL says what the reader may hold.
+TEST_F(ToolAgainstReader, SearchAndCancelledProgrammingLeaveNothingUnsaid) {
+    const auto testStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(startReader("factory"));
+    ASSERT_TRUE(startInKeyboardLine());
+
+    // From Keyboard Wedge, the search finds COM3, and the page shows its port row.
     ASSERT_TRUE(choose({"alt+r", "s"}));
     ASSERT_TRUE(pollUntil(30s, [&] { return reader_->frames().size() == 1; }));
     ASSERT_TRUE(waitForTransferEnd(10s));
@@ -761,21 +788,15 @@ TEST_F(ToolAgainstReader, NoEditIsLostAndNothingHalfDoneGoesUnsaid) {
     ASSERT_TRUE(expectMessage("Error message", Texts{"Programming all value error!",
                                                      "part of the new settings", "2 of the 6"}));
 
-    // Escape in a second search leaves the port found before: the reset reaches the reader,
-    // after the question about the buzzer's edit (Continue).
+    // Escape in a second search leaves the port found before: the reset reaches the reader.
     ASSERT_TRUE(choose({"alt+r", "s"}));
     ASSERT_TRUE(pollUntil(10s, [&] { return transferWindow().has_value(); }));
     ASSERT_TRUE(screen_->pressKeys(*transferWindow(), {"Escape"}));
     ASSERT_TRUE(waitForTransferEnd(10s));
-    ASSERT_TRUE(choose(kResetReader) && answer(kProgramName, {"alt+o"})) << showing();
+    ASSERT_TRUE(choose(kResetReader));
     ASSERT_TRUE(expectMessage("System message", "Reset all to default value ok!"));
     EXPECT_EQ(reader_->frames().back(), "1B 21 01 FF");
-
-    // Nothing unsaved now: Escape ends the program at once.
-    ASSERT_TRUE(choose({"Escape"}));
-    EXPECT_TRUE(pollUntil(10s, [&] { return !tool_.running(); })) << showing();
-    std::printf("unsaved edits, load check, partial programming, search: %.1f s\n",
-                secondsSince(testStart));
+    std::printf("search and cancelled programming: %.1f s\n", secondsSince(testStart));
 }
 
 // --- Files that are no settings files ----------------------------------------------------------
@@ -850,13 +871,7 @@ TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
             {"the window's Save as", saveAs},
         };
 
-    ASSERT_TRUE(startTool());
-    std::optional<ScreenWindow> detection;
-    ASSERT_TRUE(pollUntil(20s, [&] {
-        return trace().size() == 3 && (detection = transferWindow()).has_value();
-    })) << showing();
-    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // the search ends at once
-    ASSERT_TRUE(waitForMainWindow(10s));
+    ASSERT_TRUE(startInKeyboardLine()); // the search ends at once
     std::size_t made = 0;
     for (const OddTarget& odd : targets) {
         const fs::path target = work / (std::string(odd.stem) + ".cfg");
