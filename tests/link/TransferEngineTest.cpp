@@ -526,6 +526,7 @@ TEST_F(EngineTest, AutoDetectFindsComThreeAfterTheKeyboardWait) {
 // The wait for the O counts from the end of the probe's send (about 200 ms), wherever in a second
 // the send falls: counted from its start, a send across a second ended the wait a second early.
 TEST(KeyboardProbeWait, LastsTenSecondsAfterTheProbeWherever) {
+    std::int64_t shortest = 100'000;
     for (const std::int64_t startMs : {0, 700, 850, 950}) {
         SCOPED_TRACE(startMs);
         FakeClock clock;
@@ -542,8 +543,10 @@ TEST(KeyboardProbeWait, LastsTenSecondsAfterTheProbeWherever) {
             engine.workTick();
         }
         ASSERT_FALSE(io.writes.empty() || serial.openAttempts.empty());
-        EXPECT_GT(clock.nowMilliseconds() - io.writes.back().atMs, 10'000);
+        shortest = std::min(shortest, clock.nowMilliseconds() - io.writes.back().atMs);
     }
+    EXPECT_GT(shortest, 10'000);
+    std::cout << "[ figures  ] shortest wait for the O after the probe: " << shortest << " ms\n";
 }
 
 TEST_F(EngineTest, LetterOInAProbeWaitMeansTheKeyboardLine) {
