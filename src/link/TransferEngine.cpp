@@ -489,6 +489,7 @@ void TransferEngine::sendProbe() {
         // The slot keeps the probe with its checksum, as the keyboard line sends it.
         CommandFrame::keyboardProbe().putInto(batch, 0);
         batch.frames[0][2] = checksum(batch.frames[0].data(), 2);
+        // Bounds a wait for the port helper; the answer's own time starts once the probe is out.
         probeStart_ = clock_.nowSeconds();
         detectStep_ = DetectStep::AwaitProbeAnswer;
         keyboardProbeWaiting_ = true;
@@ -525,6 +526,9 @@ void TransferEngine::sendKeyboardProbe() {
     if (access == PortAccess::Granted) {
         keyboard_.sendProbe();
     }
+    // The send takes about 200 ms: counted from before it, the wait for the O could end a whole
+    // second early whenever the send crosses a second.
+    probeStart_ = clock_.nowSeconds();
 }
 
 void TransferEngine::awaitProbeAnswer() {

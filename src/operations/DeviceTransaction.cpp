@@ -74,6 +74,11 @@ void DeviceTransaction::putOnly(const CommandFrame& frame) {
 
 Outcome DeviceTransaction::conclude(EndCode endCode, SettingsImage* image) const {
     Outcome outcome;
+    if (kind_ == Kind::ProgramViaSerial) {
+        // Each acknowledged frame moved the batch on by one.
+        outcome.framesInBatch = transfer_.batch.count;
+        outcome.framesAcknowledged = transfer_.batch.current;
+    }
     if (endCode == EndCode::Escape) {
         outcome.status = OutcomeStatus::Dismissed;
         return outcome;

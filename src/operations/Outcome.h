@@ -27,6 +27,10 @@ struct Outcome {
     std::int32_t detectedPort = -1;
     // The reset: false when the factory values could not be written to the default file.
     bool defaultFileWritten = true;
+    // Programming via RS232 that did not run to its end: the frames the reader acknowledged, of
+    // those in the batch. Set for CANCEL and Escape too.
+    int framesAcknowledged = 0;
+    int framesInBatch = 0;
 
     bool done() const { return status == OutcomeStatus::Done; }
 };

@@ -3,6 +3,7 @@
 #include "operations/FailureDescription.h"
 #include "ui/OperatorMessages.h"
 
+#include <string>
 #include <utility>
 
 namespace {
@@ -16,6 +17,18 @@ const char* const kRs232Only = "This function only for rs232!";
 const char* const kLoadError = "Load Error";
 const char* const kResetOk = "Reset all to default value ok!";
 const char* const kResetError = "Reset all to default value error!";
+const char* const kProgrammingStopped = "Programming was stopped before it ended!";
+
+// Programming over RS232 stopped after the reader took some of its frames: what the reader may
+// hold now. Empty when it took none, or all.
+std::string partlyProgrammed(const Outcome& outcome) {
+    const int taken = outcome.framesAcknowledged;
+    if (taken <= 0 || taken >= outcome.framesInBatch) {
+        return {};
+    }
+    return "The reader may now hold part of the new settings: program it again. It acknowledged " +
+           std::to_string(taken) + " of the " + std::to_string(outcome.framesInBatch) + " frames.";
+}
 
 } // namespace
 
@@ -50,6 +63,17 @@ bool CommandReports::refusedOutsideRs232(const Outcome& outcome) {
 }
 
 void CommandReports::programming(const Outcome& outcome, Link link) {
+    // CANCEL and Escape end the run without a failure of the link: the reader's part is said
+    // here. (The keyboard line acknowledges nothing, and CANCEL cannot stop its send.)
+    const std::string partly = link == Link::Serial ? partlyProgrammed(outcome) : std::string();
+    if (!partly.empty() && outcome.status == OutcomeStatus::Cancelled) {
+        messages_.show(kSerialProgrammingError, kErrorCaption, partly);
+        return;
+    }
+    if (!partly.empty() && outcome.status == OutcomeStatus::Dismissed) {
+        messages_.show(kProgrammingStopped, kErrorCaption, partly);
+        return;
+    }
     report(outcome, kProgrammingOk,
            link == Link::Keyboard ? kKeyboardProgrammingError : kSerialProgrammingError,
            kErrorCaption);

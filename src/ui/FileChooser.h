@@ -15,7 +15,9 @@ public:
     virtual std::optional<std::string> chooseFileToLoad(const std::string& folder) = 0;
     // "Save &as .......": the name to write. The dialog asks before an existing file is
     // overwritten, under the name that will actually be written (see withSettingsExtension).
-    virtual std::optional<std::string> chooseFileToSave(const std::string& folder) = 0;
+    // `note`, when not empty, is a line shown in the dialog: why it opened.
+    virtual std::optional<std::string> chooseFileToSave(const std::string& folder,
+                                                        const std::string& note = {}) = 0;
 
     // The name "Save &as ......." writes: the chosen one, with ".cfg" appended unless it already
     // ends in it, in any case ("UP.CFG" stays as it is).

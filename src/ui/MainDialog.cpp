@@ -1,22 +1,29 @@
 #include "ui/MainDialog.h"
 
 #include "link/Transfer.h"
+#include "operations/ReadBackCoverage.h"
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
+#include "settings/SettingCheck.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 #include "ui/ArialFont.h"
 #include "ui/CardSwipeDialog.h"
+#include "ui/CompareDialog.h"
 #include "ui/FileChooser.h"
 #include "ui/MainSettingsPage.h"
 #include "ui/OperatorMessages.h"
 #include "ui/PageNavigation.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -28,6 +35,65 @@ namespace {
 
 const char* const kCaption = "Tarvik--R550 Programming Tools V1.00";
 const char* const kFileMessageCaption = "System Message";
+const char* const kErrorCaption = "Error message";
+const char* const kUnsavedText = "The settings have changes that are not saved.";
+const char* const kStartupFileNote =
+    "Every start rewrites Default.cfg with the factory values: choose another name to keep these "
+    "settings.";
+// An Escape this soon after a pop-up closed was pressed twice for the pop-up.
+constexpr qint64 kPopupEscapeMs = 400;
+// How many settings outside their values the question before loading names.
+constexpr std::size_t kNamedInvalidSettings = 5;
+
+// What the question before loading an unusual file says under its text.
+std::string unusualFileDetail(std::uintmax_t size, const std::vector<InvalidSetting>& invalid) {
+    const std::string length = std::to_string(size);
+    std::string detail = size == SettingsImage::kSize
+                             ? "It has the length of a settings file, " + length + " bytes."
+                             : "It is " + length + " bytes long; a settings file has " +
+                                   std::to_string(SettingsImage::kSize) + ".";
+    if (invalid.empty()) {
+        return detail;
+    }
+    detail += " Settings outside their values:";
+    for (std::size_t i = 0; i < invalid.size() && i < kNamedInvalidSettings; ++i) {
+        const NamedSetting& setting = *invalid[i].setting;
+        detail += std::string(i == 0 ? " " : "; ") + std::string(setting.name) + " (" +
+                  std::string(setting.caption) + ") holds " + std::to_string(invalid[i].stored);
+    }
+    if (invalid.size() > kNamedInvalidSettings) {
+        detail += "; and " + std::to_string(invalid.size() - kNamedInvalidSettings) + " more";
+    }
+    return detail + ".";
+}
+
+// One item of the menu bar; no text: a separator.
+struct Command {
+    QMenu* menu;
+    const char* text;
+    const char* id;
+    QKeySequence shortcut;
+    std::function<void()> run;
+};
+
+void addCommand(QWidget* window, const Command& command) {
+    if (command.text == nullptr) {
+        command.menu->addSeparator();
+        return;
+    }
+    QAction* action = command.menu->addAction(QString::fromUtf8(command.text));
+    action->setObjectName(QString::fromLatin1(command.id));
+    action->setShortcut(command.shortcut);
+    // Added to the window too, so that the shortcuts work wherever the focus is in it.
+    window->addAction(action);
+    QObject::connect(action, &QAction::triggered, window, [action, run = command.run] {
+        // The detection's check mark stays: choosing a marked item must not clear it.
+        if (action->isCheckable()) {
+            action->setChecked(true);
+        }
+        run();
+    });
+}
 
 QMenu* addMenu(QMenuBar* bar, const char* title) {
     QMenu* menu = bar->addMenu(QString::fromLatin1(title));
@@ -43,7 +109,7 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
                           Qt::WindowCloseButtonHint),
       image_(image), runner_(runner), messages_(messages), files_(files),
       applicationName_(std::move(applicationName)), operations_(runner_),
-      reports_(messages_, applicationName_) {
+      reports_(messages_, applicationName_), edits_([this] { return pageState(); }) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setFont(arialFont(kFontPixelSize));
 
@@ -58,6 +124,7 @@ MainDialog::MainDialog(SettingsImage& image, TransactionRunner& runner, Operator
     layout->addWidget(client_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     buildMenu();
+    QApplication::instance()->installEventFilter(this);
     // Every page exists from the start; initialise() fills the lists and shows the first.
     navigation_ = new PageNavigation(client_, image_);
 }
@@ -74,15 +141,9 @@ QIcon MainDialog::programIcon() {
 }
 
 void MainDialog::buildMenu() {
-    struct Command {
-        QMenu* menu;
-        const char* text;
-        const char* id;
-        QKeySequence shortcut;
-        std::function<void()> run;
-    };
-
     QMenu* file = addMenu(menuBar_, "&File");
+    // The Save item's tip names the file it writes: the caption and the items keep their texts.
+    file->setToolTipsVisible(true);
     QMenu* settings = addMenu(menuBar_, "&Settings");
     QMenu* programming = addMenu(menuBar_, "&Programming all settings");
     QMenu* reader = addMenu(menuBar_, "&Reader");
@@ -93,9 +154,9 @@ void MainDialog::buildMenu() {
         {file, "&Save setting file", "32777", QKeySequence(Qt::CTRL | Qt::Key_S),
          [this] { saveSettingFile(); }},
         {file, "Save &as .......", "32778", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-         [this] { saveSettingFileAs(); }},
+         [this] { saveSettingFileAs({}); }},
         {file, "E&xit", "32779", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
-        {settings, "Main Setting", "32786", {}, [this] { navigation_->showMainSetting(); }},
+        {settings, "Main Setting", "32786", {}, [this] { showMainSetting(); }},
         {settings, "MSR Setting", "32775", {}, [this] { navigation_->showMsrSetting(); }},
         {settings, nullptr, nullptr, {}, {}},
         {settings,
@@ -113,28 +174,19 @@ void MainDialog::buildMenu() {
         {programming, "via &RS232", "32781", {}, [this] { programViaSerial(); }},
         {reader, "&Search for the reader", "searchForReader", QKeySequence(Qt::CTRL | Qt::Key_R),
          [this] { searchForReader(); }},
-        {reader, "Card &swipe test\u2026", "cardSwipeTest", QKeySequence(Qt::CTRL | Qt::Key_T),
+        {reader, "Card s&wipe test\u2026", "cardSwipeTest", QKeySequence(Qt::CTRL | Qt::Key_T),
          [this] { cardSwipeTest(); }},
+        {reader,
+         "&Compare with the reader",
+         "compareWithReader",
+         {},
+         [this] { compareWithReader(); }},
     };
 
     for (const Command& command : commands) {
-        if (command.text == nullptr) {
-            command.menu->addSeparator();
-            continue;
-        }
-        QAction* action = command.menu->addAction(QString::fromUtf8(command.text));
-        action->setObjectName(QString::fromLatin1(command.id));
-        action->setShortcut(command.shortcut);
-        // Added to the window too, so that the shortcuts work wherever the focus is in it.
-        addAction(action);
-        connect(action, &QAction::triggered, this, [action, run = command.run] {
-            // The detection's check mark stays: choosing a marked item must not clear it.
-            if (action->isCheckable()) {
-                action->setChecked(true);
-            }
-            run();
-        });
+        addCommand(this, command);
     }
+    showCurrentFile();
     programViaKeyboard_ = findChild<QAction*>(QStringLiteral("32780"));
     programViaRs232_ = findChild<QAction*>(QStringLiteral("32781"));
 }
@@ -158,12 +210,42 @@ void MainDialog::initialise() {
     loadPage(Page::MainSettings);
     detectReader();
     navigation_->showMainPage();
+    // What the start-up wrote and found is no edit of the operator's.
+    edits_.markUnchanged();
 }
 
-void MainDialog::detectReader() {
+SettingsImage MainDialog::pageState() {
+    const SettingsImage kept = image_;
+    storePages();
+    const SettingsImage stored = image_;
+    image_ = kept;
+    return stored;
+}
+
+bool MainDialog::mayReplaceEdits(const char* what) {
+    if (!edits_.any()) {
+        return true;
+    }
+    return messages_.ask(kUnsavedText, applicationName_, {"C&ontinue", "&Cancel"}, 1, what) == 0;
+}
+
+void MainDialog::reject() {
+    if (edits_.any()) {
+        const std::size_t answer =
+            messages_.ask(kUnsavedText, applicationName_, {"&Save", "&Discard", "S&tay"}, 0,
+                          "Save them before the program ends?");
+        // A save that was cancelled or failed keeps the window, and the edits with it.
+        if (answer == 2 || (answer == 0 && !saveSettingFile())) {
+            return;
+        }
+    }
+    QDialog::reject();
+}
+
+Outcome MainDialog::detectReader() {
     const Outcome outcome = operations_.detectReader(image_);
     if (outcome.status == OutcomeStatus::Dismissed) {
-        return; // Escape: the page keeps what "Default.cfg" gave it
+        return outcome; // Escape: the page keeps what "Default.cfg" gave it
     }
     QAction* found = nullptr;
     if (outcome.detectedPort == Transfer::kKeyboardLine) {
@@ -176,17 +258,50 @@ void MainDialog::detectReader() {
         found->setChecked(true);
     }
     loadPage(Page::MainSettings);
+    return outcome;
+}
+
+void MainDialog::showMainSetting() {
+    // Where no port was chosen, the RS232 layout picks Com 1: the window's choice, no edit.
+    const bool noPort = pageState().com_port() == 0;
+    navigation_->showMainSetting();
+    if (noPort) {
+        edits_.takePort();
+    }
+}
+
+void MainDialog::markFoundLink(bool keyboard, bool rs232) {
+    programViaKeyboard_->setCheckable(keyboard);
+    programViaKeyboard_->setChecked(keyboard);
+    programViaRs232_->setCheckable(rs232);
+    programViaRs232_->setChecked(rs232);
 }
 
 void MainDialog::searchForReader() {
     // The pages' edits stay: only the link settings change, as the search at start changes them.
     storePages();
+    const std::uint8_t mode = image_.operating_mode();
+    const std::uint8_t port = image_.com_port();
+    const bool keyboardMarked = programViaKeyboard_->isChecked();
+    const bool rs232Marked = programViaRs232_->isChecked();
     // The mark of an earlier search goes; the search marks what it finds.
-    for (QAction* action : {programViaKeyboard_, programViaRs232_}) {
-        action->setChecked(false);
-        action->setCheckable(false);
+    markFoundLink(false, false);
+    const Outcome outcome = detectReader();
+    if (outcome.status == OutcomeStatus::Dismissed) {
+        // Escape: the link settings and marks are those from before, as the page still shows.
+        image_.operating_mode() = mode;
+        image_.com_port() = port;
+        markFoundLink(keyboardMarked, rs232Marked);
+        return;
     }
-    detectReader();
+    if (currentPage() == Page::MainSettings) {
+        navigation_->showMainPage(); // the rows of the mode found
+    }
+    edits_.takeLinkSettings();
+    if (!outcome.done()) {
+        messages_.show("No reader answered, neither in the keyboard line nor on COM1 to COM9.",
+                       kErrorCaption);
+    }
 }
 
 void MainDialog::cardSwipeTest() {
@@ -194,6 +309,22 @@ void MainDialog::cardSwipeTest() {
     storePages();
     CardSwipeDialog dialog(image_, this);
     dialog.exec();
+}
+
+void MainDialog::compareWithReader() {
+    // The reader's settings go into a copy of the window's, never into the pages; what the
+    // read-back does not bring is the window's own in both and so never differs.
+    const SettingsImage window = pageState();
+    SettingsImage reader = window;
+    const Outcome outcome = operations_.loadMainSettings(reader);
+    if (!outcome.done()) {
+        reports_.readBack(outcome);
+        return;
+    }
+    CompareDialog dialog(ReadBackCoverage::differences(window, reader), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        programViaSerial();
+    }
 }
 
 void MainDialog::programViaKeyboard() {
@@ -207,10 +338,17 @@ void MainDialog::programViaSerial() {
 }
 
 void MainDialog::loadMainSettings() {
+    // Asked only where the command goes to the reader; elsewhere it refuses without a change.
+    const std::uint8_t mode = image_.operating_mode();
+    if (mode != SettingsImage::kModeKeyboardWedge && mode != SettingsImage::kUnknown &&
+        !mayReplaceEdits("Loading the main settings from the reader replaces them.")) {
+        return;
+    }
     const Outcome outcome = operations_.loadMainSettings(image_);
     reports_.readBack(outcome);
     if (outcome.imageChanged) {
         returnToMainPage();
+        edits_.markUnchanged();
     }
 }
 
@@ -219,6 +357,10 @@ void MainDialog::detectFirmwareVersion() {
 }
 
 void MainDialog::resetReader() {
+    if (image_.operating_mode() != SettingsImage::kUnknown &&
+        !mayReplaceEdits("The factory reset replaces them with the factory values.")) {
+        return;
+    }
     const Outcome outcome = operations_.resetReader(image_, kDefaultSettingsFile);
     if (outcome.status == OutcomeStatus::NotRun) {
         return;
@@ -229,25 +371,47 @@ void MainDialog::resetReader() {
         messages_.showFileError();
     }
     returnToMainPage();
+    edits_.markUnchanged();
 }
 
 void MainDialog::loadSettingFile() {
+    if (!mayReplaceEdits("Loading a settings file replaces them.")) {
+        return;
+    }
     const std::optional<std::string> chosen = files_.chooseFileToLoad(settingsFolder());
     if (!chosen) {
         return;
     }
-    // The name becomes the one "Save" writes only once the file was read: a file that cannot be
-    // loaded must not be written over by the next save.
+    // Read beside the block first: a file that cannot be loaded, or that the operator declines,
+    // changes nothing, and its name does not become the one "Save" writes.
+    SettingsImage loaded = image_;
     SettingsFileReport report;
-    if (readSettingsFile(image_, *chosen, report) != 0) {
+    if (readSettingsFile(loaded, *chosen, report) != 0) {
         messages_.showFileError(report.reason);
         return;
     }
+    if (!acceptUnusualFile(loaded, report.size)) {
+        return;
+    }
+    image_ = loaded;
     currentSettingsFile_ = *chosen;
+    startupFileCurrent_ = false;
+    showCurrentFile();
     loadPage(Page::MainSettings);
     loadPage(Page::MsrMainSettings);
     messages_.show("Load settings file ok!", kFileMessageCaption);
     returnToMainPage();
+    edits_.markUnchanged();
+}
+
+bool MainDialog::acceptUnusualFile(const SettingsImage& loaded, std::uintmax_t size) {
+    const std::vector<InvalidSetting> invalid = invalidSettings(loaded);
+    if (size == SettingsImage::kSize && invalid.empty()) {
+        return true;
+    }
+    return messages_.ask("This file does not look like a settings file. Load it all the same?",
+                         applicationName_, {"&Yes", "&No"}, 1,
+                         unusualFileDetail(size, invalid)) == 0;
 }
 
 std::string MainDialog::settingsFolder() const {
@@ -257,28 +421,53 @@ std::string MainDialog::settingsFolder() const {
     return (error ? std::filesystem::path(currentSettingsFile_) : file).parent_path().string();
 }
 
-void MainDialog::saveSettingFile() {
-    writeCurrentSettingsFile();
+void MainDialog::showCurrentFile() {
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::absolute(currentSettingsFile_, error);
+    const QString name = QString::fromStdString(
+        (error ? std::filesystem::path(currentSettingsFile_) : file).string());
+    findChild<QAction*>(QStringLiteral("32777"))
+        ->setToolTip(startupFileCurrent_
+                         ? QStringLiteral("Asks for a name: every start rewrites Default.cfg")
+                         : QStringLiteral("Writes %1").arg(name));
 }
 
-void MainDialog::saveSettingFileAs() {
-    const std::optional<std::string> chosen = files_.chooseFileToSave(settingsFolder());
-    if (!chosen) {
-        return;
+bool MainDialog::saveSettingFile() {
+    // What this start wrote is written over at the next: the settings need a name of their own.
+    if (startupFileCurrent_) {
+        return saveSettingFileAs(kStartupFileNote);
     }
-    currentSettingsFile_ = FileChooser::withSettingsExtension(*chosen);
-    writeCurrentSettingsFile();
+    return writeSettings(currentSettingsFile_);
 }
 
-void MainDialog::writeCurrentSettingsFile() {
+bool MainDialog::saveSettingFileAs(const std::string& note) {
+    const std::optional<std::string> chosen = files_.chooseFileToSave(settingsFolder(), note);
+    if (!chosen) {
+        return false;
+    }
+    // The name becomes the current file only once it was written: a name that cannot be written
+    // must not take over the next "Save".
+    const std::string name = FileChooser::withSettingsExtension(*chosen);
+    if (!writeSettings(name)) {
+        return false;
+    }
+    currentSettingsFile_ = name;
+    startupFileCurrent_ = false;
+    showCurrentFile();
+    return true;
+}
+
+bool MainDialog::writeSettings(const std::string& name) {
     // The visible page's edits go into the block first, whichever of the two saves runs.
     storePages();
     SettingsFileReport report;
-    if (writeSettingsFile(image_, currentSettingsFile_, report) != 0) {
+    if (writeSettingsFile(image_, name, report) != 0) {
         messages_.showFileError(report.reason);
-        return;
+        return false;
     }
     messages_.show("Save settings file ok!", kFileMessageCaption);
+    edits_.markUnchanged();
+    return true;
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {
@@ -287,5 +476,22 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event); // Escape closes the window
+    // An Escape held down repeats, and one pressed twice in a row to close a drop-down list or a
+    // pop-up comes again just after it closed: neither must reach the window. One pressed while a
+    // pop-up is open is the pop-up's.
+    const bool afterPopup = popupClosed_.isValid() && popupClosed_.elapsed() < kPopupEscapeMs;
+    if (event->key() == Qt::Key_Escape &&
+        (event->isAutoRepeat() || afterPopup || QApplication::activePopupWidget() != nullptr)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event); // Escape closes the window, asking first about edits
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->windowType() == Qt::Popup) {
+        popupClosed_.start();
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -19,6 +19,9 @@ public:
     void show(const std::string& text, const std::string& caption,
               const std::string& detail = {}) override;
     void showFileError(const std::string& detail = {}) override;
+    std::size_t ask(const std::string& text, const std::string& caption,
+                    const std::vector<std::string>& answers, std::size_t defaultAnswer,
+                    const std::string& detail = {}) override;
 
 private:
     std::string applicationName_;

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -13,6 +15,25 @@ QString offeredFile(const std::string& folder) {
 }
 
 } // namespace
+
+QString QtFileChooser::saveNameWithNote(const QString& offered, const QString& filters,
+                                        const std::string& note) const {
+    // Qt's own dialog, which has a layout to put the line in, under the name and type rows.
+    QFileDialog dialog(window_, QString(), QFileInfo(offered).absolutePath(), filters);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(offered);
+    auto* line = new QLabel(QString::fromUtf8(note), &dialog);
+    line->setObjectName(QStringLiteral("saveNote"));
+    line->setWordWrap(true);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        grid->addWidget(line, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
 
 std::optional<std::string> QtFileChooser::chooseFileToLoad(const std::string& folder) {
     // "*" rather than "*.*": on Linux a file name need not have a dot to be a settings file.
@@ -25,12 +46,14 @@ std::optional<std::string> QtFileChooser::chooseFileToLoad(const std::string& fo
     return name.toStdString();
 }
 
-std::optional<std::string> QtFileChooser::chooseFileToSave(const std::string& folder) {
+std::optional<std::string> QtFileChooser::chooseFileToSave(const std::string& folder,
+                                                           const std::string& note) {
     // No default suffix: the File menu appends ".cfg" itself. The dialog confirms overwriting the
     // name typed in it.
     const QString filters = QStringLiteral("Config File(*.cfg)");
-    const QString name =
-        QFileDialog::getSaveFileName(window_, QString(), offeredFile(folder), filters);
+    const QString name = note.empty() ? QFileDialog::getSaveFileName(window_, QString(),
+                                                                     offeredFile(folder), filters)
+                                      : saveNameWithNote(offeredFile(folder), filters, note);
     if (name.isEmpty()) {
         return std::nullopt;
     }

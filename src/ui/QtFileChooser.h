@@ -3,6 +3,7 @@
 #include "ui/FileChooser.h"
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 // FileChooser with the standard file dialogs: both open in the folder they are given, offer
@@ -15,8 +16,13 @@ public:
     void setParentWindow(QWidget* window) { window_ = window; }
 
     std::optional<std::string> chooseFileToLoad(const std::string& folder) override;
-    std::optional<std::string> chooseFileToSave(const std::string& folder) override;
+    std::optional<std::string> chooseFileToSave(const std::string& folder,
+                                                const std::string& note = {}) override;
 
 private:
+    // The save dialog with a line of its own; the chosen name, or empty when cancelled.
+    QString saveNameWithNote(const QString& offered, const QString& filters,
+                             const std::string& note) const;
+
     QPointer<QWidget> window_;
 };

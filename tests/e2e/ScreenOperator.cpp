@@ -81,6 +81,12 @@ bool ScreenOperator::pressKeys(const ScreenWindow& window,
     return run(arguments).exitCode == 0;
 }
 
+bool ScreenOperator::click(const ScreenWindow& window, int x, int y) const {
+    return focus(window) && run({"xdotool", "mousemove", "--window", window.id, std::to_string(x),
+                                 std::to_string(y), "click", "1"})
+                                    .exitCode == 0;
+}
+
 bool ScreenOperator::typeText(const ScreenWindow& window, const std::string& text) const {
     if (!focus(window)) {
         return false;

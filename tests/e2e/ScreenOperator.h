@@ -33,6 +33,8 @@ public:
     // Focuses the window, then presses the keys one after the other; names as xdotool has them
     // ("alt+p", "Down", "Return", "o").
     bool pressKeys(const ScreenWindow& window, const std::vector<std::string>& keys) const;
+    // Focuses the window and clicks the left button at x, y inside it.
+    bool click(const ScreenWindow& window, int x, int y) const;
     // Focuses the window and types the text character by character.
     bool typeText(const ScreenWindow& window, const std::string& text) const;
     // The text the window shows, read off its image scaled up `scale` times. Empty when the

@@ -383,6 +383,35 @@ protected:
         return testing::AssertionSuccess();
     }
 
+    // The program started, and its search answered with the O key at once: a reader in the
+    // keyboard line, found without the keyboard probe's wait.
+    testing::AssertionResult startInKeyboardLine() {
+        std::optional<ScreenWindow> detection;
+        if (!startTool() || !pollUntil(20s, [&] {
+                return trace().size() == 3 && (detection = transferWindow()).has_value();
+            })) {
+            return testing::AssertionFailure() << "no search window; " << showing();
+        }
+        if (!screen_->pressKeys(*detection, {"o"})) {
+            return testing::AssertionFailure() << "could not answer the search";
+        }
+        return waitForMainWindow(10s);
+    }
+
+    // Waits for the window with this caption (no transfer window), answers it with the keys and
+    // waits until it has gone.
+    testing::AssertionResult answerWindow(const std::string& caption,
+                                          const std::vector<std::string>& keys) {
+        std::optional<ScreenWindow> box;
+        if (!pollUntil(15s, [&] { return (box = findWindow(caption, false)).has_value(); }) ||
+            !screen_->pressKeys(*box, keys) ||
+            !pollUntil(10s, [&] { return !findWindow(caption, false); })) {
+            return testing::AssertionFailure()
+                   << "\"" << caption << "\" not answered; " << showing();
+        }
+        return testing::AssertionSuccess();
+    }
+
     testing::AssertionResult waitForTransferEnd(std::chrono::seconds limit) {
         if (!pollUntil(
                 limit, [&] { return !transferWindow(); }, 100ms)) {
@@ -472,9 +501,11 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
     EXPECT_EQ(reader_->frames(),
               (std::vector<std::string>{"1B 1C C0 00 09", "1B 1C C1 10 40", "1B 1C C0 10 04"}));
     ASSERT_TRUE(waitForTransferEnd(10s));
+    // This start's Default.cfg is the current file: Save asks for a name.
     ASSERT_TRUE(choose(kSaveSettingFile));
+    ASSERT_TRUE(answerFileDialog("Save As", workFile("read-back")));
     ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
-    const Bytes readBack = readBytes(workFile("Default.cfg"));
+    const Bytes readBack = readBytes(workFile("read-back.cfg"));
     ASSERT_EQ(readBack.size(), SettingsImage::kSize);
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(dataByte(readBack, kFirstByteSlot + i, 0), kPresetBytes[std::size_t(i)])
@@ -494,7 +525,7 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
     EXPECT_EQ(readBack[SettingsImage::kOperatingModeOffset], SettingsImage::kModeRs232);
     EXPECT_EQ(readBack[SettingsImage::kComPortOffset], 3);
     const fs::path restore = file("restore.cfg");
-    fs::copy_file(workFile("Default.cfg"), restore);
+    fs::copy_file(workFile("read-back.cfg"), restore);
 
     // Reset: the reader is back at its factory values, and so are the settings and Default.cfg.
     // Only the link settings of this run and the characters behind the shorter factory strings
@@ -696,6 +727,80 @@ TEST_F(ToolAgainstReader, OKeyDuringDetectionMeansReaderInKeyboardLine) {
     EXPECT_TRUE(reader_->frames().empty());
 }
 
+// No edit is lost without a question, and a Load asks before it takes a picture.
+TEST_F(ToolAgainstReader, EditsAreNeverLostWithoutAQuestion) {
+    ASSERT_TRUE(startInKeyboardLine());
+    const Bytes startFile = readBytes(workFile("Default.cfg"));
+
+    // Save at start asks for a name; the dialog is cancelled.
+    ASSERT_TRUE(choose({"ctrl+s"}) && answerWindow("Save As", {"Escape"}));
+
+    // A picture is no settings file: No (the default) keeps the pages, as a save shows. (Taken,
+    // its bytes would give the port "Com 68" and other settings of no reader.)
+    const std::string png =
+        std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + std::string(1000, 'D');
+    ASSERT_TRUE(writeText(workFile("picture.cfg"), png));
+    ASSERT_TRUE(choose(kLoadSettingFile));
+    ASSERT_TRUE(answerFileDialog("Open", workFile("picture.cfg")));
+    ASSERT_TRUE(
+        expectMessage(kProgramName, Texts{"does not look like a settings file", "1016 bytes"}));
+    ASSERT_TRUE(choose(kSaveSettingFileAs));
+    ASSERT_TRUE(answerFileDialog("Save As", workFile("kept")));
+    ASSERT_TRUE(expectMessage("System Message", "Save settings file ok!"));
+    const std::vector<std::size_t> changed =
+        differences(readBytes(workFile("kept.cfg")), startFile);
+    EXPECT_TRUE(std::all_of(changed.begin(), changed.end(), [](std::size_t offset) {
+        return offset == SettingsImage::kOperatingModeOffset ||
+               offset == SettingsImage::kComPortOffset;
+    })) << offsetList(changed);
+
+    // An edit (the buzzer), then Escape: the question; Escape in it stays, edit and all, so that
+    // the next Escape asks again. The buzzer set back, Escape ends the program at once.
+    ASSERT_TRUE(screen_->click(*main_, 100, 335));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(choose({"Escape"}) && answerWindow(kProgramName, {"Escape"}));
+        ASSERT_TRUE(tool_.running());
+    }
+    // Load asks too; Cancel (Escape) opens no file dialog.
+    ASSERT_TRUE(choose(kLoadSettingFile) && answerWindow(kProgramName, {"Escape"}));
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(findWindow("Open", false)) << showing();
+    ASSERT_TRUE(screen_->click(*main_, 100, 335) && choose({"Escape"}));
+    EXPECT_TRUE(pollUntil(10s, [&] { return !tool_.running(); })) << showing();
+}
+
+// The search from the Reader menu redraws the page and undoes itself on Escape; programming cut
+// short by CANCEL says what the reader may hold.
+TEST_F(ToolAgainstReader, SearchAndCancelledProgrammingLeaveNothingUnsaid) {
+    const auto testStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(startReader("factory"));
+    ASSERT_TRUE(startInKeyboardLine());
+
+    // From Keyboard Wedge, the search finds COM3, and the page shows its port row.
+    ASSERT_TRUE(choose({"alt+r", "s"}));
+    ASSERT_TRUE(pollUntil(30s, [&] { return reader_->frames().size() == 1; }));
+    ASSERT_TRUE(waitForTransferEnd(10s));
+    EXPECT_NE(ScreenOperator::normalised(screen_->readText(*main_, 3)).find("comport"),
+              std::string::npos);
+
+    // CANCEL once the second block is acknowledged: the partial note, with the count.
+    ASSERT_TRUE(choose(kProgramViaRs232));
+    ASSERT_TRUE(waitForFrames(4, 30s));
+    ASSERT_TRUE(transferWindow() && screen_->pressKeys(*transferWindow(), {"Return"}));
+    ASSERT_TRUE(expectMessage("Error message", Texts{"Programming all value error!",
+                                                     "part of the new settings", "2 of the 6"}));
+
+    // Escape in a second search leaves the port found before: the reset reaches the reader.
+    ASSERT_TRUE(choose({"alt+r", "s"}));
+    ASSERT_TRUE(pollUntil(10s, [&] { return transferWindow().has_value(); }));
+    ASSERT_TRUE(screen_->pressKeys(*transferWindow(), {"Escape"}));
+    ASSERT_TRUE(waitForTransferEnd(10s));
+    ASSERT_TRUE(choose(kResetReader));
+    ASSERT_TRUE(expectMessage("System message", "Reset all to default value ok!"));
+    EXPECT_EQ(reader_->frames().back(), "1B 21 01 FF");
+    std::printf("search and cancelled programming: %.1f s\n", secondsSince(testStart));
+}
+
 // --- Files that are no settings files ----------------------------------------------------------
 
 // What a path is, as far as a writer could change it: its type, node, device and link target.
@@ -768,13 +873,7 @@ TEST_F(ToolAgainstReader, NoWriterReplacesWhatIsNoSettingsFile) {
             {"the window's Save as", saveAs},
         };
 
-    ASSERT_TRUE(startTool());
-    std::optional<ScreenWindow> detection;
-    ASSERT_TRUE(pollUntil(20s, [&] {
-        return trace().size() == 3 && (detection = transferWindow()).has_value();
-    })) << showing();
-    ASSERT_TRUE(screen_->pressKeys(*detection, {"o"})); // the search ends at once
-    ASSERT_TRUE(waitForMainWindow(10s));
+    ASSERT_TRUE(startInKeyboardLine()); // the search ends at once
     std::size_t made = 0;
     for (const OddTarget& odd : targets) {
         const fs::path target = work / (std::string(odd.stem) + ".cfg");

@@ -5,8 +5,10 @@ Every page and the card swipe test are walked over AT-SPI: no control that takes
 shows a value is without a name, and Tab goes round each page in its visual order, the page tree
 first. The progress window of the search at start names itself, its text and its bar; the
 Main Settings lists are named by their captions, not by their entries; the card swipe test says
-where its marks come from, names its legend, and reads a swipe's cell as codes. Then, from the keyboard alone: MSR Track 2, its prefix on, 13 and 10 typed into the key
-pad and added, Save: Default.cfg holds them at the prefix of track 2.
+where its marks come from, names its legend, and reads a swipe's cell as codes. Then, from the
+keyboard alone: MSR Track 2, its prefix on, 13 and 10 typed into the key pad and added, Save
+(which asks for a name while this start's Default.cfg is current): codes.cfg holds them at the
+prefix of track 2.
 
 usage: dbus-run-session -- xvfb-run -a accessible_window.py R550TOOL R550_SIM R550CTL ARTIFACTS
 """
@@ -215,6 +217,13 @@ def add_codes_to_track2_prefix(window):
         keys("space")
     assert prefix.queryText().getText(0, -1) == "T2{13}{10}", prefix.queryText().getText(0, -1)
     keys("ctrl+s")
+    wait_for("Save As", lambda: subprocess.run(
+        ["xdotool", "search", "--onlyvisible", "--name", "^Save As$"],
+        capture_output=True).returncode == 0)
+    focus_window("Save As")
+    keys("ctrl+a")
+    subprocess.run(["xdotool", "type", "codes"], check=True)
+    keys("Return")
     wait_for("Save settings file ok!", lambda: subprocess.run(
         ["xdotool", "search", "--onlyvisible", "--name", "^System Message$"],
         capture_output=True).returncode == 0)
@@ -250,12 +259,12 @@ def main(tool, sim, ctl, artifacts):
               f"focus or show a value, {sum('has no name' in p for p in problems)} without a name")
         add_codes_to_track2_prefix(window)
         saved = lambda: {o["name"]: o["text"] for o in map(json.loads, subprocess.run(
-            [ctl, "--json", "show", os.path.join(folder, "work", "Default.cfg")],
+            [ctl, "--json", "show", os.path.join(folder, "work", "codes.cfg")],
             capture_output=True, text=True).stdout.splitlines())}
-        wait_for("Default.cfg with the codes",
+        wait_for("codes.cfg with the codes",
                  lambda: saved().get("track2.prefix") == "T2{13}{10}", 10)
         assert saved()["track2.send_prefix"] == "on", "track2.send_prefix"
-        print("keyboard only: MSR Track 2's prefix is T2{13}{10} in Default.cfg")
+        print("keyboard only: MSR Track 2's prefix is T2{13}{10} in codes.cfg")
     except AssertionError as failure:
         problems.append(f"{failure}")
     finally:

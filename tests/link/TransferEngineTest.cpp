@@ -523,6 +523,32 @@ TEST_F(EngineTest, AutoDetectFindsComThreeAfterTheKeyboardWait) {
     EXPECT_EQ(serial.opens, (std::vector<int>{3}));
 }
 
+// The wait for the O counts from the end of the probe's send (about 200 ms), wherever in a second
+// the send falls: counted from its start, a send across a second ended the wait a second early.
+TEST(KeyboardProbeWait, LastsTenSecondsAfterTheProbeWherever) {
+    std::int64_t shortest = 100'000;
+    for (const std::int64_t startMs : {0, 700, 850, 950}) {
+        SCOPED_TRACE(startMs);
+        FakeClock clock;
+        clock.advance(startMs);
+        FakeSerialPort serial;
+        serial.allowPort(1);
+        RecordingPortIo io{clock};
+        KeyboardPortLink keyboard{io, clock};
+        TransferEngine engine{clock, serial, keyboard};
+        engine.transfer().mode = TransferMode::AutoDetect;
+        engine.start();
+        for (int i = 0; i < 200 && serial.openAttempts.empty(); ++i) {
+            clock.advance(100);
+            engine.workTick();
+        }
+        ASSERT_FALSE(io.writes.empty() || serial.openAttempts.empty());
+        shortest = std::min(shortest, clock.nowMilliseconds() - io.writes.back().atMs);
+    }
+    EXPECT_GT(shortest, 10'000);
+    std::cout << "[ figures  ] shortest wait for the O after the probe: " << shortest << " ms\n";
+}
+
 TEST_F(EngineTest, LetterOInAProbeWaitMeansTheKeyboardLine) {
     Transfer t;
     t.mode = TransferMode::AutoDetect;

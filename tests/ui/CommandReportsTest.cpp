@@ -69,6 +69,16 @@ TEST(CommandReports, EachCommandKeepsItsTextsAndAddsTheReason) {
     EXPECT_EQ(shownFor(keyboard, outcome(OutcomeStatus::Cancelled)),
               (V{{"Programming all default value error!", "Error message", ""}}));
     EXPECT_TRUE(shownFor(serial, outcome(OutcomeStatus::Dismissed)).empty());
+    // Once the reader acknowledged a frame, RS232 programming that Escape stopped says what the
+    // reader may hold (CANCEL: the black-box run); the keyboard line acknowledges nothing.
+    const std::string partly = "The reader may now hold part of the new settings: program it "
+                               "again. It acknowledged 2 of the 6 frames.";
+    Outcome escaped = outcome(OutcomeStatus::Dismissed);
+    escaped.framesAcknowledged = 2;
+    escaped.framesInBatch = 6;
+    EXPECT_EQ(shownFor(serial, escaped),
+              (V{{"Programming was stopped before it ended!", "Error message", partly}}));
+    EXPECT_TRUE(shownFor(keyboard, escaped).empty());
 
     EXPECT_TRUE(shownFor(readBack, outcome(OutcomeStatus::Done)).empty());
     EXPECT_EQ(shownFor(readBack, outcome(OutcomeStatus::Failed, FailureKind::Unplugged)),

@@ -394,12 +394,13 @@ TEST_F(FaultWindow, SaveThroughALinkWritesTheLinkedFile) {
     EXPECT_EQ(saved[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 99);
 }
 
-// Files of any length load: an empty one changes nothing, a huge one gives its first 3060
-// bytes and the rest is never read.
+// Files of any length load once the operator says Yes to the question about them: an empty one
+// changes nothing, a huge one gives its first 3060 bytes and the rest is never read.
 TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
     const std::vector<std::uint8_t> before = imageBytes();
     writeBytes(path("empty.cfg"), {});
     files.loads.push_back(path("empty.cfg"));
+    messages.answersToGive = {0};
     command("32776");
     EXPECT_TRUE(onlyMessage("Load settings file ok!", "System Message"));
     EXPECT_EQ(imageBytes(), before);
@@ -428,6 +429,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
         messages.shown.clear();
         window->selectPage(Page::MsrTrack1); // away from the Main Settings page
         files.loads.push_back(path(name));
+        messages.answersToGive = {0};
         QElapsedTimer took;
         took.start();
         command("32776");

@@ -50,7 +50,10 @@ TEST_F(FileMenu, LoadingAnEmptyFileChangesNothingButStillReports) {
     const std::vector<std::uint8_t> before = imageBytes();
     writeBytes(file("empty.cfg"), 0, 0);
     files.loads.push_back(path("empty.cfg"));
+    messages.answersToGive.push_back(0); // "Load it all the same?" Yes
     command("32776");
+    ASSERT_EQ(messages.asked.size(), 1U);
+    EXPECT_EQ(messages.asked[0].detail, "It is 0 bytes long; a settings file has 3060.");
     EXPECT_TRUE(onlyMessage("Load settings file ok!"));
     EXPECT_EQ(imageBytes(), before);
     EXPECT_EQ(window->currentSettingsFile(), path("empty.cfg"));
@@ -60,6 +63,7 @@ TEST_F(FileMenu, LoadingAShortFileReplacesOnlyItsOwnBytes) {
     const std::vector<std::uint8_t> before = imageBytes();
     writeBytes(file("short.cfg"), 100, 0xA5);
     files.loads.push_back(path("short.cfg"));
+    messages.answersToGive.push_back(0);
     command("32776");
     const std::vector<std::uint8_t> after = imageBytes();
     EXPECT_EQ(std::vector<std::uint8_t>(after.begin(), after.begin() + 100),
@@ -103,15 +107,28 @@ TEST_F(FileMenu, CancelledDialogsChangeNothing) {
     EXPECT_EQ(window->currentSettingsFile(), "Default.cfg");
 }
 
-TEST_F(FileMenu, SaveStoresThePagesIntoTheCurrentFile) {
+// Every start rewrites "Default.cfg": while it is the current file, Save asks for a name, and
+// then writes there.
+TEST_F(FileMenu, SaveAtStartAsksForANameThenStoresThePagesThere) {
+    const std::vector<std::uint8_t> startFile = bytesOf(file("Default.cfg"));
     command("32778"); // cancelled Save as
     scanDelay()->setValue(99);
+    files.saves.push_back(path("mine"));
     command("32777");
+    ASSERT_EQ(files.saveNotes.size(), 2U);
+    EXPECT_NE(files.saveNotes[1].find("Every start rewrites Default.cfg"), std::string::npos);
     EXPECT_TRUE(onlyMessage("Save settings file ok!"));
-    const std::vector<std::uint8_t> written = bytesOf(file("Default.cfg"));
+    const std::vector<std::uint8_t> written = bytesOf(file("mine.cfg"));
     ASSERT_EQ(written.size(), SettingsImage::kSize);
     EXPECT_EQ(written[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 99);
     EXPECT_EQ(written, imageBytes());
+    EXPECT_EQ(bytesOf(file("Default.cfg")), startFile);
+    scanDelay()->setValue(98);
+    command("32777"); // no dialog now
+    EXPECT_EQ(files.saveNotes.size(), 2U);
+    EXPECT_EQ(
+        bytesOf(file("mine.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
+        98);
 }
 
 TEST_F(FileMenu, SaveAsAppendsCfg) {
@@ -171,17 +188,20 @@ TEST_F(FileMenu, SaveAsStoresTheVisiblePageFirstAsSaveDoes) {
 // went before, and the path of the failed load (here a named pipe) is left as it is.
 TEST_F(FileMenu, SaveAfterAFailedLoadWritesThePreviousFile) {
     ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
+    files.saves.push_back(path("before.cfg"));
+    command("32778");
     files.loads.push_back(path("pipe.cfg"));
     command("32776");
     EXPECT_EQ(messages.fileErrors, 1);
-    EXPECT_EQ(window->currentSettingsFile(), "Default.cfg");
+    EXPECT_EQ(window->currentSettingsFile(), path("before.cfg"));
 
+    messages.shown.clear();
     scanDelay()->setValue(33);
     command("32777");
     EXPECT_TRUE(onlyMessage("Save settings file ok!"));
     EXPECT_TRUE(std::filesystem::is_fifo(file("pipe.cfg")));
     EXPECT_EQ(
-        bytesOf(file("Default.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
+        bytesOf(file("before.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
         33);
 }
 
@@ -196,12 +216,16 @@ TEST_F(FileMenu, SaveAfterLoadWritesBackToTheLoadedFile) {
         55);
 }
 
-TEST_F(FileMenu, FailedSaveShowsTheFileErrorAndNoSuccess) {
+// A name that cannot be written never becomes the current file.
+TEST_F(FileMenu, FailedSaveAsShowsTheFileErrorAndKeepsTheCurrentFile) {
+    files.saves.push_back(path("mine.cfg"));
+    command("32778");
+    messages.shown.clear();
     files.saves.push_back(path("no-such-folder/x.cfg"));
     command("32778");
-    command("32777"); // the same unwritable name
-    EXPECT_EQ(messages.fileErrors, 2);
+    EXPECT_EQ(messages.fileErrors, 1);
     EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(window->currentSettingsFile(), path("mine.cfg"));
 }
 
 // Under the generic file-error box, the file and why it could not be used. (Save as against odd
@@ -228,9 +252,8 @@ TEST_F(FileMenu, AFailedLoadOrSaveSaysWhy) {
     }
     files.saves.push_back(path("gone/x.cfg"));
     command("32778");
-    command("32777"); // Save: the same name again
     EXPECT_EQ(messages.fileErrorDetails.back(), "the folder " + path("gone") + " does not exist");
-    EXPECT_EQ(messages.fileErrorDetails.size(), loads.size() + 2);
+    EXPECT_EQ(messages.fileErrorDetails.size(), loads.size() + 1);
     EXPECT_TRUE(messages.shown.empty());
 }
 

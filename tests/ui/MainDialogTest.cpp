@@ -167,7 +167,8 @@ TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {
         {"&Programming all settings", {{"via &Keyboard", "32780"}, {"via &RS232", "32781"}}},
         {"&Reader",
          {{"&Search for the reader", "searchForReader"},
-          {QString::fromUtf8("Card &swipe test\u2026"), "cardSwipeTest"}}},
+          {QString::fromUtf8("Card s&wipe test\u2026"), "cardSwipeTest"},
+          {"&Compare with the reader", "compareWithReader"}}},
     };
     const QList<QAction*> menus = window->findChild<QMenuBar*>()->actions();
     ASSERT_EQ(menus.size(), 4);

@@ -26,14 +26,17 @@ public:
         folders.push_back(folder);
         return next(loads);
     }
-    std::optional<std::string> chooseFileToSave(const std::string& folder) override {
+    std::optional<std::string> chooseFileToSave(const std::string& folder,
+                                                const std::string& note = {}) override {
         folders.push_back(folder);
+        saveNotes.push_back(note);
         return next(saves);
     }
 
     std::deque<std::optional<std::string>> loads;
     std::deque<std::optional<std::string>> saves;
-    std::vector<std::string> folders; // where each dialog opened
+    std::vector<std::string> folders;   // where each dialog opened
+    std::vector<std::string> saveNotes; // the line each save dialog showed
 
 private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
