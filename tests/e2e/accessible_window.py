@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The window as a screen reader and a keyboard meet it, against the simulated reader on COM1.
 
-Every page and the card swipe test are walked over AT-SPI: no control that takes the focus or
+Every page, the card swipe test and Compare with the reader are walked over AT-SPI: no control that takes the focus or
 shows a value is without a name, and Tab goes round each page in its visual order, the page tree
 first. The progress window of the search at start names itself, its text and its bar; the
 Main Settings lists are named by their captions, not by their entries; the card swipe test says
@@ -28,6 +28,7 @@ MAIN = "Tarvik--R550 Programming Tools V1.00"
 PROGRESS = "Working with the reader"
 CARD = ";4111111111111111=2512101?"
 TREE = (pyatspi.ROLE_TREE, "Settings pages")
+COMPARE = "Compare with the reader"
 KEY_PAD = (pyatspi.ROLE_TEXT, "Key pad allow you to input ASCII code(1~255)")
 ADD = (pyatspi.ROLE_PUSH_BUTTON, "Add the code to the list")
 SHOWS_VALUE = {pyatspi.ROLE_LABEL, pyatspi.ROLE_TEXT, pyatspi.ROLE_SPIN_BUTTON,
@@ -181,6 +182,12 @@ def walk_every_page(window, sim, problems):
     count += check_page(swipes, "Card swipe test", problems)
     keys("Escape")
     focus_window(MAIN)
+    keys("alt+r", "c")  # Reader > Compare with the reader: read back at the window's pace
+    compare = wait_for("Compare with the reader", lambda: find_window(COMPARE), 30)
+    focus_window(COMPARE)
+    count += check_page(compare, COMPARE, problems)
+    keys("Escape")
+    focus_window(MAIN)
     tab_to(window, (pyatspi.ROLE_RADIO_BUTTON, "Keyboard Wedge"))
     keys("space")
     count += check_page(window, "Main Settings, Keyboard Wedge", problems)
@@ -255,7 +262,7 @@ def main(tool, sim, ctl, artifacts):
         window = wait_for("the main window on the bus", lambda: find_window(MAIN), 60)
         focus_window(MAIN)
         count = walk_every_page(window, processes[0], problems)
-        print(f"AT-SPI walk: 10 pages and the card swipe test, {count} controls that take the "
+        print(f"AT-SPI walk: 10 pages, the card swipe test and Compare, {count} controls that take the "
               f"focus or show a value, {sum('has no name' in p for p in problems)} without a name")
         add_codes_to_track2_prefix(window)
         saved = lambda: {o["name"]: o["text"] for o in map(json.loads, subprocess.run(
