@@ -34,6 +34,16 @@ constexpr int kAllowed[] = {
 };
 // clang-format on
 
+// A sanitizer build also checks memory through a pipe, returns memory to the system and takes
+// down its signal stack at exit.
+#if defined(__SANITIZE_ADDRESS__)
+#define R550_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define R550_SANITIZED 1
+#endif
+#endif
+
 // Allows `call` when its argument number `arg` compares as `op` with `a` (and `b`, the value
 // under a mask). Built field by field: libseccomp's SCMP_A0.. macros are C compound literals.
 bool allowWith(scmp_filter_ctx filter, int call, unsigned arg, scmp_compare op, scmp_datum_t a,
@@ -50,6 +60,12 @@ bool allowArgumentsThatServe(scmp_filter_ctx filter, std::initializer_list<int> 
     bool built = allowWith(filter, SCMP_SYS(read), 0, SCMP_CMP_EQ, STDIN_FILENO) &&
                  allowWith(filter, SCMP_SYS(ioperm), 2, SCMP_CMP_EQ, 0) &&
                  allowWith(filter, SCMP_SYS(mmap), 2, SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
+#ifdef R550_SANITIZED
+    // The sanitizer's memory check writes and reads a pipe of its own, on whatever descriptor it
+    // got.
+    built = built && allowWith(filter, SCMP_SYS(read), 0, SCMP_CMP_GE, 0) &&
+            allowWith(filter, SCMP_SYS(write), 0, SCMP_CMP_GE, 0);
+#endif
     for (const int fd : writeDescriptors) {
         if (fd >= 0) {
             const auto descriptor = static_cast<scmp_datum_t>(fd);
@@ -59,15 +75,6 @@ bool allowArgumentsThatServe(scmp_filter_ctx filter, std::initializer_list<int> 
     }
     return built;
 }
-
-// A sanitizer build also checks memory through a pipe and returns memory to the system.
-#if defined(__SANITIZE_ADDRESS__)
-#define R550_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define R550_SANITIZED 1
-#endif
-#endif
 
 bool dropIdentity() {
     if (::geteuid() != 0) {
@@ -102,7 +109,8 @@ bool allowOnlyWhatIsLeft(std::initializer_list<int> writeDescriptors) {
         built = built && ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0) == 0;
     }
 #ifdef R550_SANITIZED
-    for (const int call : {SCMP_SYS(pipe2), SCMP_SYS(madvise), SCMP_SYS(sched_yield)}) {
+    for (const int call :
+         {SCMP_SYS(pipe2), SCMP_SYS(madvise), SCMP_SYS(sched_yield), SCMP_SYS(sigaltstack)}) {
         built = built && ::seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0) == 0;
     }
 #endif
