@@ -4,13 +4,17 @@
 #include "link/SerialLink.h"
 #include "link/SteadyClock.h"
 #include "link/Transfer.h"
+#include "operations/DeviceOperations.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
+#include "support/EngineTransactionRunner.h"
+#include "support/FakeClock.h"
 #include "support/FileSizeLimit.h"
 #include "support/MainWindowFixture.h"
 #include "support/PseudoTerminal.h"
 #include "support/RecordingMessages.h"
+#include "support/RecordingPortIo.h"
 #include "support/ScriptedRunner.h"
 #include "support/TempFolder.h"
 #include "ui/DialogTransactionRunner.h"
@@ -20,6 +24,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
@@ -31,7 +36,9 @@
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -258,6 +265,72 @@ TEST_F(FaultWindow, PortHeldByAnotherProgramFailsEachCommandAtOnce) {
         SerialLink next(ports());
         EXPECT_TRUE(next.open(kReaderPort));
     }
+}
+
+// Another program has COM3 open, as till software keeps it: no lock, or the terminal's exclusive
+// mode. The window's search (on the fake clock, for its ten seconds in the keyboard line) passes
+// the port over, RS232 programming is refused naming the holder, and the reader receives nothing
+// from either. As the test's user in this process, with the window's message; as root also as
+// another user in a child of that uid, whose holder runs as that user too.
+TEST_F(FaultWindow, APortAnotherProgramHasOpenIsNeitherSearchedNorProgrammed) {
+    std::vector<uid_t> callers{::getuid()};
+    if (::getuid() == 0) {
+        callers.push_back(65534);
+        std::filesystem::permissions(sandbox.ports(), std::filesystem::perms::all);
+        ::chmod(pty.slavePath().c_str(), 0666);
+    }
+    for (const uid_t caller : callers) {
+        for (const bool exclusive : {false, true}) {
+            SCOPED_TRACE("caller " + std::to_string(caller) + (exclusive ? ", TIOCEXCL" : ""));
+            const pid_t holder = ::fork();
+            if (holder == 0) {
+                const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+                if (fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0) &&
+                    ::setresuid(caller, caller, caller) == 0) {
+                    ::execl("/bin/sleep", "sleep", "30", static_cast<char*>(nullptr));
+                }
+                ::_exit(1);
+            }
+            const std::string comm = "/proc/" + std::to_string(holder) + "/comm";
+            for (int i = 0; i < 500 && bytesOf(comm) != Bytes{'s', 'l', 'e', 'e', 'p', '\n'}; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            // 0 when the search sent the reader nothing and programming named the holder.
+            const auto searchThenProgram = [&] {
+                FakeClock clock;
+                SerialLink link(ports());
+                RecordingPortIo io(clock);
+                EngineTransactionRunner engine(clock, link, io);
+                DeviceOperations operations(engine);
+                SettingsImage searched = image;
+                operations.detectReader(searched);
+                const bool probed = !pty.receive(1, 50).empty();
+                const Failure refused = operations.programViaSerial(image).failure;
+                const bool named = refused.kind == FailureKind::InUse &&
+                                   refused.holder == "sleep" && refused.holderPid == holder;
+                return (probed ? 1 : 0) | (named ? 0 : 2);
+            };
+            if (caller == ::getuid()) {
+                EXPECT_EQ(searchThenProgram(), 0);
+                messages.shown.clear();
+                command("32781"); // via &RS232, in the window
+                ASSERT_EQ(messages.shown.size(), 1U);
+                EXPECT_NE(messages.shown[0].detail.find(" is open in sleep (PID " +
+                                                        std::to_string(holder) + ")"),
+                          std::string::npos)
+                    << messages.shown[0].detail;
+            } else if (const pid_t child = ::fork(); child == 0) {
+                ::_exit(::setresuid(caller, caller, caller) == 0 ? searchThenProgram() : 4);
+            } else {
+                int status = 0;
+                ::waitpid(child, &status, 0);
+                EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+            }
+            ::kill(holder, SIGKILL);
+            ::waitpid(holder, nullptr, 0);
+        }
+    }
+    EXPECT_TRUE(pty.receive(1, 50).empty());
 }
 
 // A reader that sends without pause does not hold the window: the event loop stays prompt, CANCEL

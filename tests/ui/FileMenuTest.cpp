@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <QCheckBox>
@@ -258,3 +259,69 @@ TEST_F(FileMenu, AFailedLoadOrSaveSaysWhy) {
 }
 
 } // namespace
+
+// Save as and Save through a symbolic link: followed when the link is root's or the caller's,
+// refused with the link and its owner named when another user owns it, the file behind it then
+// byte for byte as it was. The window runs as each caller by its effective uid.
+TEST_F(FileMenu, SavesFollowOnlyLinksOfTheCallerOrRoot) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to make links of other users";
+    }
+    constexpr uid_t kCaller = 4242;
+    constexpr uid_t kOther = 65534; // "nobody"
+    const struct {
+        uid_t linkOwner;
+        uid_t caller;
+        bool written;
+    } cases[] = {{0, 0, true},
+                 {kOther, 0, false},
+                 {0, kCaller, true},
+                 {kCaller, kCaller, true},
+                 {kOther, kCaller, false}};
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("link of " + std::to_string(c.linkOwner) + ", caller " +
+                     std::to_string(c.caller));
+        const std::filesystem::path dir = file(("row" + std::to_string(row++)).c_str());
+        std::filesystem::create_directory(dir);
+        std::filesystem::permissions(dir, std::filesystem::perms::all);
+        SettingsImage old = image;
+        old.scan_code_delay() = 7;
+        ASSERT_EQ(writeSettingsFile(old, (dir / "target.cfg").string()), 0);
+        ::chmod((dir / "target.cfg").c_str(), 0666);
+        const std::string link = (dir / "link.cfg").string();
+        std::filesystem::create_symlink(dir / "target.cfg", link);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        const std::vector<std::uint8_t> before = bytesOf(dir / "target.cfg");
+        const std::string refusal =
+            link + " is a symbolic link owned by nobody; a link of another user is not followed";
+        ASSERT_EQ(::seteuid(c.caller), 0);
+        for (const int delay : {90, 91}) { // Save as, then Save after a Load through the link
+            if (delay == 90) {
+                files.saves.push_back(link);
+            } else {
+                files.loads.push_back(link);
+                messages.answersToGive = {0}; // Continue, where a refused save left edits
+                command("32776");
+            }
+            messages.shown.clear();
+            messages.fileErrorDetails.clear();
+            scanDelay()->setValue(delay);
+            command(delay == 90 ? "32778" : "32777");
+            const std::vector<std::uint8_t> after = bytesOf(dir / "target.cfg");
+            if (c.written) {
+                EXPECT_TRUE(onlyMessage("Save settings file ok!")) << delay;
+                EXPECT_EQ(after.size() == SettingsImage::kSize
+                              ? after[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)]
+                              : -1,
+                          delay);
+            } else {
+                EXPECT_TRUE(messages.shown.empty()) << delay;
+                EXPECT_EQ(messages.fileErrorDetails, std::vector<std::string>{refusal}) << delay;
+                EXPECT_EQ(after, before) << delay;
+            }
+        }
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+}
