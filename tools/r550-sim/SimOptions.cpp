@@ -23,7 +23,8 @@ bool parseNumber(std::string_view text, int most, int& value) {
 
 // --card TRACKS: raw track data with sentinels, {n} for code n.
 bool parseCard(std::string_view text, std::optional<CardSwipe>& card, std::string& error) {
-    const std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text);
+    const std::optional<std::vector<std::uint8_t>> codes =
+        CodeText::parse(text, CodeText::Mode::Lenient);
     CardSwipe tracks;
     if (!codes || codes->size() > SimOptions::kMaxSwipeLength || !tracks.setTracks(*codes)) {
         error = "--card needs track data between sentinels, such as "
@@ -36,7 +37,7 @@ bool parseCard(std::string_view text, std::optional<CardSwipe>& card, std::strin
 
 } // namespace
 
-SimOptions::SimOptions() : swipe(*CodeText::parse(kDefaultSwipe)) {}
+SimOptions::SimOptions() : swipe(*CodeText::parse(kDefaultSwipe, CodeText::Mode::Lenient)) {}
 
 bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
     bool swipeGiven = false;
@@ -83,7 +84,8 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
                 return false;
             }
             if (arg == "--swipe") {
-                std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text);
+                std::optional<std::vector<std::uint8_t>> codes =
+                    CodeText::parse(text, CodeText::Mode::Lenient);
                 if (!codes || codes->empty() || codes->size() > kMaxSwipeLength) {
                     error = "--swipe needs 1 to 4096 codes: printable characters, {n} for code n";
                     return false;
