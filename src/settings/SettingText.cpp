@@ -1,5 +1,6 @@
 #include "settings/SettingText.h"
 
+#include "settings/CodeText.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
 
@@ -15,11 +16,6 @@ constexpr int kMaxCodes = SettingsImage::kMaxCodes;
 // The words a flag takes: on and off, and the other pairs scripts tend to write.
 constexpr std::pair<std::string_view, std::string_view> kFlagWords[] = {
     {"on", "off"}, {"1", "0"}, {"true", "false"}, {"yes", "no"}};
-
-struct Codes {
-    std::array<std::uint8_t, kMaxCodes> codes{};
-    int count = 0;
-};
 
 char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -65,43 +61,6 @@ std::string codeListText(const std::vector<std::uint8_t>& codes) {
         }
     }
     return text;
-}
-
-// The codes of a text, or the reason it is no code list.
-bool parseCodeList(std::string_view text, Codes& out, std::string& reason) {
-    out = {};
-    std::size_t i = 0;
-    while (i < text.size()) {
-        int code = 0;
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '{') {
-            const std::size_t close = text.find('}', i);
-            const std::string_view digits = close == std::string_view::npos
-                                                ? std::string_view{}
-                                                : text.substr(i + 1, close - i - 1);
-            if (!decimal(digits, code)) {
-                reason = "\"{\" must start a code {1} to {255}";
-                return false;
-            }
-            if (code < 1 || code > 255) {
-                reason = "{" + std::string(digits) + "} is outside 1..255";
-                return false;
-            }
-            i = close + 1;
-        } else if (c >= 32 && c <= 126) {
-            code = c;
-            ++i;
-        } else {
-            reason = "a character outside 32..126 is written as {n}";
-            return false;
-        }
-        if (out.count == kMaxCodes) {
-            reason = "more than 7 codes";
-            return false;
-        }
-        out.codes.at(static_cast<std::size_t>(out.count++)) = static_cast<std::uint8_t>(code);
-    }
-    return true;
 }
 
 void setMasked(SettingsImage& image, const NamedSetting& setting, std::uint8_t value) {
@@ -249,16 +208,17 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
     case SettingKind::Choice:
         return writeChoice(image, setting, text, error);
     case SettingKind::CodeList: {
-        Codes parsed;
+        std::vector<std::uint8_t> parsed;
         std::string reason;
-        if (!parseCodeList(text, parsed, reason)) {
+        if (!CodeText::parse(text, CodeText::Mode::Strict, parsed, reason,
+                             static_cast<std::size_t>(kMaxCodes))) {
             return refuse(SettingStatus::BadCodeList, setting, quoted(text) + ": " + reason, error);
         }
         // Count and codes; the places behind the last code are cleared, bytes 8 and 9 kept.
         std::uint8_t* record = image.raw().data() + setting.offset;
-        record[0] = static_cast<std::uint8_t>(parsed.count);
-        for (int i = 0; i < kMaxCodes; ++i) {
-            record[i + 1] = i < parsed.count ? parsed.codes.at(static_cast<std::size_t>(i)) : 0;
+        record[0] = static_cast<std::uint8_t>(parsed.size());
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kMaxCodes); ++i) {
+            record[i + 1] = i < parsed.size() ? parsed[i] : 0;
         }
         return SettingStatus::Ok;
     }

@@ -12,6 +12,8 @@
 #include "ui/SwipeMarks.h"
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -66,15 +68,15 @@ void wipe(std::vector<std::uint8_t>& bytes) {
 } // namespace
 
 CardSwipeDialog::CardSwipeDialog(const SettingsImage& image, QWidget* parent)
-    : QDialog(parent), decoder_(SwipeLayout::fromSettings(image)) {
+    : QDialog(parent), decoder_(SwipeLayout::fromSettings(image)),
+      bursts_(SwipeListener::kQuietTime) {
     setWindowTitle(QStringLiteral("Card swipe test"));
     setObjectName(QStringLiteral("cardSwipeTest"));
     setModal(true);
     buildLayout();
     markedFrom_->setText(kMarkedFromPages);
     quiet_.setSingleShot(true);
-    quiet_.setInterval(static_cast<int>(SwipeListener::kQuietTime.count()));
-    connect(&quiet_, &QTimer::timeout, this, &CardSwipeDialog::swipeEnded);
+    connect(&quiet_, &QTimer::timeout, this, &CardSwipeDialog::listEndedSwipes);
 
     const int port = image.com_port();
     if (image.operating_mode() == SettingsImage::kModeRs232 && port >= 1 && port <= 98) {
@@ -97,7 +99,9 @@ CardSwipeDialog::CardSwipeDialog(const SettingsImage& image, QWidget* parent)
 
 CardSwipeDialog::~CardSwipeDialog() {
     clearSwipes();
-    wipe(pending_);
+    while (std::optional<std::vector<std::uint8_t>> rest = bursts_.takeRest()) {
+        wipe(*rest);
+    }
 }
 
 void CardSwipeDialog::buildLayout() {
@@ -256,26 +260,56 @@ void CardSwipeDialog::takeKeyboard(bool altMode) {
 }
 
 void CardSwipeDialog::bytesArrived() {
-    if (!listener_->readArrived(pending_)) {
+    std::vector<std::uint8_t> bytes;
+    const bool present = listener_->readArrived(bytes);
+    bytesHeard(bytes);
+    wipe(bytes);
+    if (!present) {
         notifier_->setEnabled(false);
         status_->setText(qText(describeFailure(listener_->lastFailure())));
-        swipeEnded();
-        return;
+        listRest();
     }
-    quiet_.start();
 }
 
 void CardSwipeDialog::codeTyped(int code) {
-    pending_.push_back(static_cast<std::uint8_t>(code));
-    quiet_.start();
+    const auto byte = static_cast<std::uint8_t>(code);
+    bytesHeard(std::span(&byte, 1));
 }
 
-void CardSwipeDialog::swipeEnded() {
-    quiet_.stop();
-    if (!pending_.empty()) {
-        addSwipe(pending_);
-        wipe(pending_);
+void CardSwipeDialog::bytesHeard(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return;
     }
+    bursts_.add(bytes, std::chrono::steady_clock::now());
+    listEndedSwipes();
+}
+
+void CardSwipeDialog::listEndedSwipes() {
+    while (std::optional<std::vector<std::uint8_t>> burst =
+               bursts_.take(std::chrono::steady_clock::now())) {
+        listAndWipe(*burst);
+    }
+    const std::optional<BurstSplitter::TimePoint> deadline = bursts_.deadline();
+    if (!deadline) {
+        quiet_.stop();
+        return;
+    }
+    // Woken early, the timer is simply set again for the time that is left.
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    quiet_.start(std::max(left, std::chrono::milliseconds(0)));
+}
+
+void CardSwipeDialog::listRest() {
+    quiet_.stop();
+    while (std::optional<std::vector<std::uint8_t>> burst = bursts_.takeRest()) {
+        listAndWipe(*burst);
+    }
+}
+
+void CardSwipeDialog::listAndWipe(std::vector<std::uint8_t>& bytes) {
+    addSwipe(bytes);
+    wipe(bytes);
 }
 
 void CardSwipeDialog::addSwipe(const std::vector<std::uint8_t>& bytes) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "swipe/BurstSplitter.h"
 #include "swipe/DecodedSwipe.h"
 #include "swipe/SwipeDecoder.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include <QDateTime>
@@ -57,7 +59,13 @@ private:
     void takeKeyboard(bool altMode);
     void bytesArrived();
     void codeTyped(int code);
-    void swipeEnded();
+    // Bytes from the reader, as they arrive: each swipe that ends with them is listed.
+    void bytesHeard(std::span<const std::uint8_t> bytes);
+    // Lists the swipes that have ended, and sets the timer for the one still pending.
+    void listEndedSwipes();
+    // Lists every pending swipe as ended: the reader has gone.
+    void listRest();
+    void listAndWipe(std::vector<std::uint8_t>& bytes);
     void fitScreen();
     void fillRow(int row);
     // A row as high as its codes need at the column's width.
@@ -75,8 +83,10 @@ private:
     std::unique_ptr<SessionDriver> driver_; // goes before the read-back it serves
     std::unique_ptr<SwipeListener> listener_;
     QSocketNotifier* notifier_ = nullptr;
+    // Cuts the bytes into swipes at each quiet time; the timer wakes the window when the pending
+    // swipe's quiet time is over.
+    BurstSplitter bursts_;
     QTimer quiet_;
-    std::vector<std::uint8_t> pending_;
     std::vector<Heard> swipes_;
 
     QLabel* status_ = nullptr;

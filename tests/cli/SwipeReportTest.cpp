@@ -11,8 +11,9 @@
 namespace {
 
 // A reader at factory values: no sentinels, each track followed by {13}{10}.
-const DecodedSwipe kSwipe = SwipeDecoder().decode(*CodeText::parse(
-    "B4111111111111111^TEST/CARD^2512101{13}{10}4111111111111111=2512101{13}{10}"));
+const DecodedSwipe kSwipe = SwipeDecoder().decode(
+    *CodeText::parse("B4111111111111111^TEST/CARD^2512101{13}{10}4111111111111111=2512101{13}{10}",
+                     CodeText::Mode::Lenient));
 
 TEST(SwipeReport, JsonHidesTheNumberUnlessAsked) {
     nlohmann::ordered_json object;

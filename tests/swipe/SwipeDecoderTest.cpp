@@ -105,8 +105,8 @@ const Case kCases[] = {
 
 TEST(SwipeDecoder, SplitsEachFormatIntoTracksAndFieldsWithNumbersHidden) {
     for (const Case& c : kCases) {
-        const DecodedSwipe swipe =
-            SwipeDecoder(layoutWith(c.settings)).decode(*CodeText::parse(c.swipe));
+        const DecodedSwipe swipe = SwipeDecoder(layoutWith(c.settings))
+                                       .decode(*CodeText::parse(c.swipe, CodeText::Mode::Lenient));
         EXPECT_EQ(marked(swipe, false), c.marked) << c.format;
         EXPECT_EQ(described(swipe, false), c.tracks) << c.format;
     }
@@ -115,7 +115,8 @@ TEST(SwipeDecoder, SplitsEachFormatIntoTracksAndFieldsWithNumbersHidden) {
 TEST(SwipeText, LinesHideTheNumberUnlessAsked) {
     // A reader at factory values: no sentinels, each track followed by {13}{10}.
     const DecodedSwipe swipe = SwipeDecoder().decode(*CodeText::parse(
-        "B4111111111111111^TEST/CARD^2512101{13}{10}4111111111111111=2512101{13}{10}"));
+        "B4111111111111111^TEST/CARD^2512101{13}{10}4111111111111111=2512101{13}{10}",
+        CodeText::Mode::Lenient));
     const std::vector<std::string> hidden = SwipeText::lines(swipe, false);
     ASSERT_EQ(hidden.size(), 5u);
     EXPECT_EQ(hidden[1], "  unrecognised: {13}{10}");
@@ -132,7 +133,8 @@ TEST(SwipeDecoder, ReadsASwipeOf4096Bytes) {
         text += card;
     }
     text.append(4096 - text.size(), '0');
-    const DecodedSwipe swipe = SwipeDecoder(layoutWith({})).decode(*CodeText::parse(text));
+    const DecodedSwipe swipe =
+        SwipeDecoder(layoutWith({})).decode(*CodeText::parse(text, CodeText::Mode::Lenient));
     ASSERT_EQ(swipe.bytes.size(), 4096u);
     EXPECT_EQ(swipe.tracks.size(), 4096 / card.size());
     const std::string shown = SwipeText::codes(swipe, false);

@@ -38,7 +38,7 @@ const Case kCases[] = {
 
 TEST(CardSwipe, SendsTheTracksShapedByTheMemory) {
     CardSwipe card;
-    ASSERT_TRUE(card.setTracks(*CodeText::parse(kCard)));
+    ASSERT_TRUE(card.setTracks(*CodeText::parse(kCard, CodeText::Mode::Lenient)));
     for (const Case& c : kCases) {
         SimMemory memory = SimMemory::factory();
         for (const auto& [group, address, value] : c.writes) {
@@ -46,7 +46,7 @@ TEST(CardSwipe, SendsTheTracksShapedByTheMemory) {
         }
         EXPECT_EQ(CodeText::format(card.shape(memory)), c.sent) << c.what;
     }
-    EXPECT_FALSE(card.setTracks(*CodeText::parse("no sentinels here")));
+    EXPECT_FALSE(card.setTracks(*CodeText::parse("no sentinels here", CodeText::Mode::Lenient)));
 }
 
 } // namespace

@@ -126,6 +126,19 @@ TEST(CardSwipeDialog, ALongSwipeWrapsWithItsSuffixInSightAndItsCellNamed) {
                     .endsWith(QStringLiteral("track 1 suffix code 13 code 10")));
 }
 
+// A line that never goes quiet is listed in swipes of at most 4096 bytes, each as it fills.
+TEST(CardSwipeDialog, ALineThatNeverGoesQuietIsListedInBoundedSwipes) {
+    CardSwipeDialog dialog(factorySettingsWith({"main.operating_mode=keyboard_wedge"}));
+    dialog.show();
+    auto* field = dialog.findChild<SwipeCaptureField*>(QStringLiteral("capture"));
+    QTest::keyClicks(field, QString(4100, u'0'));
+    auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("swipes"));
+    ASSERT_EQ(list->rowCount(), 1) << "the first 4096 bytes waited for the quiet time";
+    EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("4096"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->rowCount() == 2; }, 2000));
+    EXPECT_EQ(list->item(1, 1)->text(), QStringLiteral("4"));
+}
+
 TEST(CardSwipeDialog, APortThatCannotBeOpenedSaysWhy) {
     TempFolder folder;
     ::setenv("R550_PORTS_DIR", folder.path().c_str(), 1);

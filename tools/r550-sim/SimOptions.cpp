@@ -2,7 +2,10 @@
 
 #include "settings/CodeText.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -21,22 +24,97 @@ bool parseNumber(std::string_view text, int most, int& value) {
     return true;
 }
 
+// --line-rate BAUD: from 1 to kMaxLineRate bit/s.
+bool takeLineRate(SimOptions& options, std::string_view text, std::string& error) {
+    if (!parseNumber(text, SimOptions::kMaxLineRate, options.lineRate) || options.lineRate == 0) {
+        error = "--line-rate needs a speed in bit/s from 1 to 4000000";
+        return false;
+    }
+    return true;
+}
+
+// --answer-delay MS: from 0 to kMaxAnswerDelayMs.
+bool takeAnswerDelay(SimOptions& options, std::string_view text, std::string& error) {
+    if (!parseNumber(text, SimOptions::kMaxAnswerDelayMs, options.answerDelayMs)) {
+        error = "--answer-delay needs a number of milliseconds from 0 to 60000";
+        return false;
+    }
+    return true;
+}
+
+// --swipe TEXT: the bytes themselves, {n} for code n.
+bool takeSwipe(SimOptions& options, std::string_view text, std::string& error) {
+    std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text, CodeText::Mode::Lenient);
+    if (!codes || codes->empty() || codes->size() > SimOptions::kMaxSwipeLength) {
+        error = "--swipe needs 1 to 4096 codes: printable characters, {n} for code n";
+        return false;
+    }
+    options.swipe = std::move(*codes);
+    return true;
+}
+
 // --card TRACKS: raw track data with sentinels, {n} for code n.
-bool parseCard(std::string_view text, std::optional<CardSwipe>& card, std::string& error) {
-    const std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text);
+bool takeCard(SimOptions& options, std::string_view text, std::string& error) {
+    const std::optional<std::vector<std::uint8_t>> codes =
+        CodeText::parse(text, CodeText::Mode::Lenient);
     CardSwipe tracks;
     if (!codes || codes->size() > SimOptions::kMaxSwipeLength || !tracks.setTracks(*codes)) {
         error = "--card needs track data between sentinels, such as "
                 "%B4111111111111111^TEST/CARD^2512101?;4111111111111111=2512101?";
         return false;
     }
-    card = std::move(tracks);
+    options.card = std::move(tracks);
     return true;
+}
+
+// A switch that takes no value: it sets its flag.
+struct Flag {
+    std::string_view name;
+    bool& (*field)(SimOptions&);
+};
+
+constexpr Flag kFlags[] = {
+    {"--silent", [](SimOptions& o) -> bool& { return o.faults.silent; }},
+    {"--wrong-ack", [](SimOptions& o) -> bool& { return o.faults.wrongAck; }},
+    {"--wrong-length", [](SimOptions& o) -> bool& { return o.faults.wrongLength; }},
+    {"--stall-after-echo", [](SimOptions& o) -> bool& { return o.faults.stallAfterEcho; }},
+    {"--no-probe-answer", [](SimOptions& o) -> bool& { return o.faults.noProbeAnswer; }},
+    {"--stop-reading", [](SimOptions& o) -> bool& { return o.stopReading; }},
+};
+
+// A switch followed by its value: false with the reason for a value it does not take.
+struct ValueOption {
+    std::string_view name;
+    bool (*take)(SimOptions&, std::string_view, std::string&);
+};
+
+template <std::string SimOptions::*Field>
+bool takeText(SimOptions& options, std::string_view text, std::string&) {
+    options.*Field = std::string(text);
+    return true;
+}
+
+constexpr ValueOption kValueOptions[] = {
+    {"--link", takeText<&SimOptions::link>},
+    {"--version", takeText<&SimOptions::version>},
+    {"--log", takeText<&SimOptions::log>},
+    {"--memory", takeText<&SimOptions::memory>},
+    {"--preset", takeText<&SimOptions::preset>},
+    {"--line-rate", takeLineRate},
+    {"--answer-delay", takeAnswerDelay},
+    {"--swipe", takeSwipe},
+    {"--card", takeCard},
+};
+
+template <typename Option, std::size_t N>
+const Option* findOption(const Option (&options)[N], std::string_view name) {
+    const auto found = std::ranges::find(options, name, &Option::name);
+    return found == std::end(options) ? nullptr : found;
 }
 
 } // namespace
 
-SimOptions::SimOptions() : swipe(*CodeText::parse(kDefaultSwipe)) {}
+SimOptions::SimOptions() : swipe(*CodeText::parse(kDefaultSwipe, CodeText::Mode::Lenient)) {}
 
 bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
     bool swipeGiven = false;
@@ -46,69 +124,12 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
             help = true;
             return true;
         }
-
-        bool* fault = nullptr;
-        if (arg == "--silent") {
-            fault = &faults.silent;
-        } else if (arg == "--wrong-ack") {
-            fault = &faults.wrongAck;
-        } else if (arg == "--wrong-length") {
-            fault = &faults.wrongLength;
-        } else if (arg == "--stall-after-echo") {
-            fault = &faults.stallAfterEcho;
-        } else if (arg == "--no-probe-answer") {
-            fault = &faults.noProbeAnswer;
-        } else if (arg == "--stop-reading") {
-            fault = &stopReading;
-        }
-        if (fault != nullptr) {
-            *fault = true;
+        if (const Flag* flag = findOption(kFlags, arg)) {
+            flag->field(*this) = true;
             continue;
         }
-
-        if (arg == "--line-rate" || arg == "--answer-delay" || arg == "--swipe" ||
-            arg == "--card") {
-            if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
-                return false;
-            }
-            const std::string_view text = argv[++i];
-            if (arg == "--line-rate" &&
-                (!parseNumber(text, kMaxLineRate, lineRate) || lineRate == 0)) {
-                error = "--line-rate needs a speed in bit/s from 1 to 4000000";
-                return false;
-            }
-            if (arg == "--answer-delay" && !parseNumber(text, kMaxAnswerDelayMs, answerDelayMs)) {
-                error = "--answer-delay needs a number of milliseconds from 0 to 60000";
-                return false;
-            }
-            if (arg == "--swipe") {
-                std::optional<std::vector<std::uint8_t>> codes = CodeText::parse(text);
-                if (!codes || codes->empty() || codes->size() > kMaxSwipeLength) {
-                    error = "--swipe needs 1 to 4096 codes: printable characters, {n} for code n";
-                    return false;
-                }
-                swipe = std::move(*codes);
-                swipeGiven = true;
-            }
-            if (arg == "--card" && !parseCard(text, card, error)) {
-                return false;
-            }
-            continue;
-        }
-
-        std::string* value = nullptr;
-        if (arg == "--link") {
-            value = &link;
-        } else if (arg == "--version") {
-            value = &version;
-        } else if (arg == "--log") {
-            value = &log;
-        } else if (arg == "--memory") {
-            value = &memory;
-        } else if (arg == "--preset") {
-            value = &preset;
-        } else {
+        const ValueOption* option = findOption(kValueOptions, arg);
+        if (option == nullptr) {
             error = "unknown argument " + std::string(arg);
             return false;
         }
@@ -116,9 +137,11 @@ bool SimOptions::parse(int argc, const char* const* argv, std::string& error) {
             error = std::string(arg) + " needs a value";
             return false;
         }
-        *value = argv[++i];
+        if (!option->take(*this, argv[++i], error)) {
+            return false;
+        }
+        swipeGiven = swipeGiven || arg == "--swipe";
     }
-
     if (swipeGiven && card) {
         error = "--swipe and --card exclude each other";
         return false;
