@@ -1,7 +1,7 @@
 // r550ctl apply against reader simulators: what it writes, what it leaves alone, and --watch
 // with readers plugged in and out while it runs.
 
-#include "RunningProgram.h"
+#include "CtlFixture.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
@@ -28,18 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The JSON objects of a run by port, and the order they came in.
 std::map<std::string, nlohmann::json> byPort(const std::string& output,
                                              std::vector<std::string>* order = nullptr) {
     std::map<std::string, nlohmann::json> objects;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+    for (const nlohmann::json& object : CtlFixture::jsonLines(output)) {
         objects[object.value("port", "?")] = object;
         if (order != nullptr) {
             order->push_back(object.value("port", "?") + " " + object.value("outcome", "?"));
@@ -48,9 +41,12 @@ std::map<std::string, nlohmann::json> byPort(const std::string& output,
     return objects;
 }
 
-struct CtlApplyTest : ::testing::Test {
+struct CtlApplyTest : CtlFixture {
     void SetUp() override {
-        ASSERT_TRUE(fs::create_directory(ports) && fs::create_directory(byId));
+        CtlFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         SettingsImage image;
         writeFactoryValues(image);
         image.general_flags() &= 0x7F; // main.buzzer off
@@ -58,27 +54,15 @@ struct CtlApplyTest : ::testing::Test {
         ASSERT_EQ(writeSettingsFile(image, shop.string()), 0);
     }
 
-    RunningProgram::Result ctl(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), R550_CTL_PROGRAM);
-        return RunningProgram::run(arguments, environment(), 20s);
-    }
-    RunningProgram::Environment environment() const {
-        return {{"R550_PORTS_DIR", ports.string()}, {"R550_BY_ID_DIR", byId.string()}};
-    }
-
     // A simulator linked as `link`, keeping its memory and its frame log beside the link.
-    std::unique_ptr<RunningProgram> simulator(const fs::path& link,
-                                              std::vector<std::string> options = {}) const {
-        options.insert(options.begin(),
-                       {R550_SIM_PROGRAM, "--link", link.string(), "--memory",
-                        link.string() + ".memory", "--log", link.string() + ".log"});
-        auto sim = std::make_unique<RunningProgram>(options, RunningProgram::Environment{});
-        return sim->waitForOutput(" -> /dev/pts/", 5s) ? std::move(sim) : nullptr;
+    std::unique_ptr<ChildProcess> simulator(const fs::path& link,
+                                            const std::vector<std::string>& options = {}) const {
+        std::vector<std::string> all{"--memory", link.string() + ".memory", "--log",
+                                     link.string() + ".log"};
+        all.insert(all.end(), options.begin(), options.end());
+        return startSimulator(link, all);
     }
 
-    TempFolder folder;
-    fs::path ports = folder.path() / "ports";
-    fs::path byId = folder.path() / "by-id";
     fs::path shop = folder.path() / "shop.cfg";
 };
 
@@ -96,7 +80,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
 
     std::vector<std::string> arguments{"--json", "apply", shop.string(), "--check"};
     arguments.insert(arguments.end(), three.begin(), three.end());
-    const RunningProgram::Result check = ctl(arguments);
+    const ChildProcess::Result check = ctl(arguments);
     EXPECT_EQ(check.exitCode, 3) << check.output << check.errors;
     // Without the silent reader, a reader that would change makes it 1, as a difference does.
     EXPECT_EQ(ctl({"apply", shop.string(), "--check", "-p", "1", "-p", "2"}).exitCode, 1);
@@ -117,7 +101,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
 
     arguments = {"apply", shop.string(), "--diff"};
     arguments.insert(arguments.end(), three.begin(), three.end());
-    const RunningProgram::Result apply = ctl(arguments);
+    const ChildProcess::Result apply = ctl(arguments);
     EXPECT_EQ(apply.exitCode, 3) << apply.errors;
     EXPECT_NE(apply.output.find("  changed  "), std::string::npos) << apply.output;
     EXPECT_NE(apply.output.find("\n  main.buzzer: on -> off\n  msr.prefix: CR -> AR\n"),
@@ -129,7 +113,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
 
     // Once more: nothing to do, and only the three read-back frames reach the reader.
     fs::resize_file(ports / "com1.log", 0);
-    const RunningProgram::Result again =
+    const ChildProcess::Result again =
         ctl({"--json", "apply", shop.string(), "-p", "1", "-p", "2"});
     EXPECT_EQ(again.exitCode, 0) << again.errors;
     readers = byPort(again.output);
@@ -142,7 +126,7 @@ TEST_F(CtlApplyTest, ChangedUnchangedAndFailingReadersAndACheckThatWritesNothing
     for (const std::vector<std::string>& refused :
          {std::vector<std::string>{"apply", shop.string(), "--keyboard"},
           {"apply", (folder.path() / "short.cfg").string(), "-p", "1"}}) {
-        const RunningProgram::Result result = ctl(refused);
+        const ChildProcess::Result result = ctl(refused);
         EXPECT_EQ(result.exitCode, 2) << result.errors;
         EXPECT_NE(result.errors.find(refused.size() == 3 ? "use program --keyboard" : "5 bytes"),
                   std::string::npos)
@@ -155,7 +139,7 @@ TEST_F(CtlApplyTest, WatchAppliesEachReaderAsItIsPluggedInUntilCtrlC) {
     std::vector<std::string> arguments{R550_CTL_PROGRAM, "--json", "apply", shop.string(),
                                        "--watch",        "--port", "4",     "--usb",
                                        "--timeout",      "0.3"};
-    RunningProgram watch(arguments, environment());
+    ChildProcess watch(arguments, environment());
     ASSERT_TRUE(watch.waitForErrors("Ctrl+C ends", 5s)) << watch.errors();
     const auto count = [&](int n) {
         return watch.waitForOutput("\"count\":" + std::to_string(n) + "}", 5s);
@@ -216,18 +200,18 @@ TEST_F(CtlApplyTest, ValuesOutsideTheirSettingsValuesNeverReachAReader) {
         {{"check", shop.string(), zero.string()}, ""},
     };
     for (const auto& [arguments, named] : refused) {
-        const RunningProgram::Result result = ctl(arguments);
+        const ChildProcess::Result result = ctl(arguments);
         EXPECT_EQ(result.exitCode, 2) << arguments[2] << result.errors;
         EXPECT_NE((result.errors + result.output).find(named), std::string::npos) << result.errors;
     }
     EXPECT_EQ(fileText(copy), fileText(shop));
     EXPECT_EQ(fileText(ports / "com1.log"), "");
 
-    const RunningProgram::Result checked = ctl({"check", shop.string(), zero.string()});
+    const ChildProcess::Result checked = ctl({"check", shop.string(), zero.string()});
     EXPECT_NE(checked.output.find(shop.string() + ": ok\n"), std::string::npos) << checked.output;
     EXPECT_NE(checked.output.find(zero.string() + ": main.baud_rate holds {0}"), std::string::npos)
         << checked.output;
-    const RunningProgram::Result allowed =
+    const ChildProcess::Result allowed =
         ctl({"program", zero.string(), "-p", "1", "--allow-invalid"});
     EXPECT_EQ(allowed.exitCode, 0) << allowed.errors;
     EXPECT_NE(allowed.errors.find("programmed all the same"), std::string::npos) << allowed.errors;
@@ -280,7 +264,7 @@ TEST_F(CtlApplyTest, OnlyNamedSettingsChangeAndABackupPutsTheReaderBack) {
     ASSERT_TRUE(fs::create_directory(backups));
     const LogSocket log(R550_SYSLOG_SOCKET);
 
-    const RunningProgram::Result set =
+    const ChildProcess::Result set =
         ctl({"--json", "apply", "--set", "main.scan_code_delay=7", "--set", "track2.suffix=X", "-p",
              "1", "--backup", backups.string()});
     ASSERT_EQ(set.exitCode, 0) << set.errors;
@@ -303,11 +287,11 @@ TEST_F(CtlApplyTest, OnlyNamedSettingsChangeAndABackupPutsTheReaderBack) {
     const fs::path profile = folder.path() / "shop.profile";
     std::ofstream(profile) << "# delays and suffixes\n\nmain.scan_code_delay=1  "
                               "'track2.suffix={13}{10}' # back\n";
-    const RunningProgram::Result back = ctl({"apply", "--profile", profile.string(), "-p", "1"});
+    const ChildProcess::Result back = ctl({"apply", "--profile", profile.string(), "-p", "1"});
     EXPECT_EQ(back.exitCode, 0) << back.errors;
     EXPECT_EQ(fileText(memory), held);
     fs::resize_file(ports / "com1.log", 0);
-    const RunningProgram::Result again =
+    const ChildProcess::Result again =
         ctl({"apply", "--profile", profile.string(), "-p", "1", "--backup", backups.string()});
     EXPECT_NE(again.output.find("unchanged"), std::string::npos) << again.output;
     EXPECT_EQ(fileText(ports / "com1.log"), "1B 1C C0 00 09\n1B 1C C1 10 40\n1B 1C C0 10 04\n");

@@ -1,7 +1,7 @@
 // The built r550ctl's device commands against reader simulators on a private ports folder
 // (R550_PORTS_DIR) and a private adapter folder (R550_BY_ID_DIR), at the speed of a real line.
 
-#include "RunningProgram.h"
+#include "CtlFixture.h"
 #include "link/FrameBatch.h"
 #include "link/SerialLink.h"
 #include "operations/ProgrammingBatch.h"
@@ -49,76 +49,24 @@ std::string hexLine(const std::uint8_t* bytes, int n) {
     return line;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> objects;
-    for (const std::string& line : linesOf(text)) {
-        objects.push_back(nlohmann::json::parse(line, nullptr, false));
-    }
-    return objects;
-}
-
-std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct CtlDeviceTest : ::testing::Test {
-    void SetUp() override {
-        ASSERT_FALSE(folder.path().empty());
-        std::filesystem::create_directory(ports);
-        std::filesystem::create_directory(byId);
-    }
-
-    RunningProgram::Environment environment() const {
+struct CtlDeviceTest : CtlFixture {
+    ChildProcess::Environment environment() const override {
         // No test reaches the keyboard controller: its writes go to a trace file.
-        return {{"R550_PORTS_DIR", ports.string()},
-                {"R550_BY_ID_DIR", byId.string()},
-                {"R550_PORT_IO", "trace:" + (folder.path() / "keyboard.trace").string()}};
-    }
-
-    RunningProgram::Result ctl(const std::vector<std::string>& arguments,
-                               const RunningProgram::Environment& extra = {}) const {
-        std::vector<std::string> all{R550_CTL_PROGRAM};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        RunningProgram::Environment env = environment();
-        env.insert(env.end(), extra.begin(), extra.end());
-        return RunningProgram::run(all, env, 20s);
-    }
-
-    std::unique_ptr<RunningProgram> startCtl(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> all{R550_CTL_PROGRAM};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        return std::make_unique<RunningProgram>(all, environment());
+        ChildProcess::Environment all = CtlFixture::environment();
+        all.emplace_back("R550_PORT_IO", "trace:" + (folder.path() / "keyboard.trace").string());
+        return all;
     }
 
     // A simulator at 9600 bit/s linked as `link`, logging the frames it receives.
-    std::unique_ptr<RunningProgram> simulator(const std::filesystem::path& link,
-                                              const std::vector<std::string>& options = {}) {
-        std::vector<std::string> arguments{R550_SIM_PROGRAM,    "--link", link.string(),
-                                           "--line-rate",       "9600",   "--log",
-                                           logOf(link).string()};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        auto sim = std::make_unique<RunningProgram>(arguments, RunningProgram::Environment{});
-        if (!sim->waitForOutput(" -> /dev/pts/", kPatience)) {
-            return nullptr;
-        }
-        return sim;
+    std::unique_ptr<ChildProcess> simulator(const std::filesystem::path& link,
+                                            const std::vector<std::string>& options = {}) const {
+        std::vector<std::string> all{"--line-rate", "9600", "--log", logOf(link).string()};
+        all.insert(all.end(), options.begin(), options.end());
+        return startSimulator(link, all);
     }
-    std::unique_ptr<RunningProgram> simulator(int portNumber,
-                                              const std::vector<std::string>& options = {}) {
+    std::unique_ptr<ChildProcess> simulator(int portNumber,
+                                            const std::vector<std::string>& options = {}) const {
         return simulator(com(portNumber), options);
-    }
-    std::filesystem::path com(int portNumber) const {
-        return ports / ("com" + std::to_string(portNumber));
     }
     std::filesystem::path logOf(const std::filesystem::path& link) const {
         return folder.path() / (link.filename().string() + ".log");
@@ -126,16 +74,6 @@ struct CtlDeviceTest : ::testing::Test {
     std::vector<std::string> framesReceived(int portNumber) const {
         return linesOf(fileText(logOf(com(portNumber))));
     }
-
-    // True when the serial link can take COMn now: nothing holds it any longer.
-    bool portIsFree(int portNumber) const {
-        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt));
-        return link.open(portNumber);
-    }
-
-    TempFolder folder;
-    std::filesystem::path ports = folder.path() / "ports";
-    std::filesystem::path byId = folder.path() / "by-id";
 };
 
 } // namespace
@@ -145,7 +83,7 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     const auto com5 = simulator(5);
     ASSERT_TRUE(com2 && com5);
 
-    const RunningProgram::Result version = ctl({"version", "--port", "2", "--port", "COM5"});
+    const ChildProcess::Result version = ctl({"version", "--port", "2", "--port", "COM5"});
     EXPECT_EQ(version.exitCode, 0) << version.errors;
     const std::vector<std::string> versionLines = linesOf(version.output);
     ASSERT_EQ(versionLines.size(), 2u) << version.output;
@@ -165,7 +103,7 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     const std::filesystem::path shop = folder.path() / "shop.cfg";
     ASSERT_EQ(writeSettingsFile(image, shop.string()), 0);
 
-    const RunningProgram::Result program =
+    const ChildProcess::Result program =
         ctl({"--json", "program", shop.string(), "-p", "2", "-p", "5", "--verify"});
     EXPECT_EQ(program.exitCode, 0) << program.errors << program.output;
     for (const nlohmann::json& reader : jsonLines(program.output)) {
@@ -189,7 +127,7 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     }
 
     // What the readers hold, back into files: the programmed block itself.
-    const RunningProgram::Result read =
+    const ChildProcess::Result read =
         ctl({"read", "-p", "2", "-p", "5", "-o", (folder.path() / "{port}.cfg").string()});
     EXPECT_EQ(read.exitCode, 0) << read.errors;
     EXPECT_EQ(fileText(folder.path() / "COM2.cfg"), fileText(shop));
@@ -200,7 +138,7 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     SettingsImage factoryImage;
     writeFactoryValues(factoryImage);
     ASSERT_EQ(writeSettingsFile(factoryImage, factory.string()), 0);
-    const RunningProgram::Result differs = ctl({"verify", factory.string(), "--port", "5"});
+    const ChildProcess::Result differs = ctl({"verify", factory.string(), "--port", "5"});
     EXPECT_EQ(differs.exitCode, 1);
     EXPECT_NE(differs.output.find("COM5"), std::string::npos);
     EXPECT_NE(differs.output.find("3 settings differ"), std::string::npos) << differs.output;
@@ -209,10 +147,10 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     EXPECT_NE(differs.output.find("  msr.prefix: A{13} -> CR\n"), std::string::npos)
         << differs.output;
 
-    const RunningProgram::Result reset = ctl({"reset", "--port", "5"});
+    const ChildProcess::Result reset = ctl({"reset", "--port", "5"});
     EXPECT_EQ(reset.exitCode, 0) << reset.errors;
     EXPECT_EQ(framesReceived(5).back(), "1B 21 01 FF");
-    const RunningProgram::Result same = ctl({"verify", factory.string(), "--port", "5"});
+    const ChildProcess::Result same = ctl({"verify", factory.string(), "--port", "5"});
     EXPECT_EQ(same.exitCode, 0) << same.output;
     EXPECT_TRUE(portIsFree(2) && portIsFree(5));
 }
@@ -224,15 +162,10 @@ TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
     const auto adapter = simulator(byId / "usb-Reader_A1-if00-port0");
     ASSERT_TRUE(com1 && com4 && silent && adapter);
     // COM7: a port that another program holds.
-    PseudoTerminal heldLine;
-    ASSERT_TRUE(heldLine.ready());
-    ASSERT_TRUE(heldLine.linkAs(ports, 7));
-    const int holder = ::open(heldLine.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_TRUE(holdPort(7));
 
     const auto started = std::chrono::steady_clock::now();
-    const RunningProgram::Result detect = ctl({"--json", "detect", "--usb"});
+    const ChildProcess::Result detect = ctl({"--json", "detect", "--usb"});
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(detect.exitCode, 0) << detect.errors;
     std::map<std::string, nlohmann::json> readers;
@@ -251,28 +184,22 @@ TEST_F(CtlDeviceTest, DetectAndAllFindTheReadersThatAnswer) {
     EXPECT_LT(took, 2s);
 
     // --all: the readers that answer, nothing else; --usb adds the adapter.
-    const RunningProgram::Result all = ctl({"version", "--all"});
+    const ChildProcess::Result all = ctl({"version", "--all"});
     EXPECT_EQ(all.exitCode, 0) << all.errors;
     const std::vector<std::string> lines = linesOf(all.output);
     ASSERT_EQ(lines.size(), 2u) << all.output;
     EXPECT_EQ(lines[0].rfind("COM1 ", 0), 0u);
     EXPECT_EQ(lines[1].rfind("COM4 ", 0), 0u);
-    const RunningProgram::Result withUsb = ctl({"--quiet", "version", "--all", "--usb"});
+    const ChildProcess::Result withUsb = ctl({"--quiet", "version", "--all", "--usb"});
     EXPECT_EQ(withUsb.exitCode, 0) << withUsb.errors;
     EXPECT_EQ(linesOf(withUsb.output).size(), 3u) << withUsb.output;
-    ::close(holder);
 }
 
 TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
     const auto com3 = simulator(3);
     const auto stalls = simulator(6, {"--stall-after-echo"});
     ASSERT_TRUE(com3 && stalls);
-    PseudoTerminal heldLine;
-    ASSERT_TRUE(heldLine.ready());
-    ASSERT_TRUE(heldLine.linkAs(ports, 4));
-    const int holder = ::open(heldLine.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_TRUE(holdPort(4));
 
     // Usage errors: nothing is opened.
     struct Usage {
@@ -287,13 +214,13 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
              {{"detect", "--keyboard"}, "only from a terminal"},
              {{"version", "--al"}, "Did you mean '--all' for '--al'?"},
          }) {
-        const RunningProgram::Result result = ctl(usage.arguments);
+        const ChildProcess::Result result = ctl(usage.arguments);
         EXPECT_EQ(result.exitCode, 2) << usage.arguments[0] << " " << result.errors;
         EXPECT_NE(result.errors.find(usage.message), std::string::npos) << result.errors;
     }
 
     // An unknown port and a held one fail their readers; the reader beside them still answers.
-    const RunningProgram::Result result = ctl({"version", "-p", "9", "-p", "4", "-p", "3"});
+    const ChildProcess::Result result = ctl({"version", "-p", "9", "-p", "4", "-p", "3"});
     EXPECT_EQ(result.exitCode, 3);
     const std::vector<std::string> lines = linesOf(result.output);
     ASSERT_EQ(lines.size(), 3u) << result.output;
@@ -310,14 +237,14 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
              {folder.path().string(), folder.path().string() + " is a folder, not a serial port"},
              {(folder.path() / "plain.txt").string(), "plain.txt is a regular file, not a serial"},
              {(folder.path() / "\x1b[31mX").string(), "/\\x1B[31mX"}}) {
-        const RunningProgram::Result what = ctl({"version", "-p", port});
+        const ChildProcess::Result what = ctl({"version", "-p", port});
         EXPECT_EQ(what.exitCode, 3) << what.output << what.errors;
         EXPECT_NE(what.output.find(says), std::string::npos) << what.output;
         EXPECT_EQ((what.output + what.errors).find('\x1b'), std::string::npos) << what.output;
     }
 
     // A reader that stops after its first echo byte is given --timeout, not forever.
-    const RunningProgram::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
+    const ChildProcess::Result stalled = ctl({"version", "-p", "6", "--timeout", "0.3"});
     EXPECT_EQ(stalled.exitCode, 3);
     EXPECT_NE(stalled.output.find("failed"), std::string::npos) << stalled.output;
     EXPECT_NE(stalled.output.find("the reply did not end within 300 ms"), std::string::npos)
@@ -330,7 +257,7 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
     const auto quietSim = simulator(quiet, {"--silent"});
     const auto answersSim = simulator(answers);
     ASSERT_TRUE(quietSim && answersSim);
-    const RunningProgram::Result byPath =
+    const ChildProcess::Result byPath =
         ctl({"--json", "version", "-p", (byId / "gone").string(), "-p", quiet.string(), "-p",
              answers.string(), "--timeout", "0.3"});
     EXPECT_EQ(byPath.exitCode, 3) << byPath.errors;
@@ -345,11 +272,10 @@ TEST_F(CtlDeviceTest, BadPortsAndFilesSayWhatIsWrong) {
         EXPECT_EQ(readers[i]["error"], expected[i].second) << byPath.output;
         EXPECT_EQ(readers[i].dump().find("COM"), std::string::npos) << readers[i].dump();
     }
-    ::close(holder);
 }
 
 TEST_F(CtlDeviceTest, ReaderUnpluggedInTheMiddleOfARunOfEight) {
-    std::vector<std::unique_ptr<RunningProgram>> sims;
+    std::vector<std::unique_ptr<ChildProcess>> sims;
     std::vector<std::string> arguments{"program", (folder.path() / "shop.cfg").string()};
     SettingsImage image;
     writeFactoryValues(image);
@@ -404,7 +330,7 @@ TEST_F(CtlDeviceTest, CtrlCCancelsEveryReaderAndReleasesItsPort) {
 }
 
 TEST_F(CtlDeviceTest, KeyboardLineAtTheWindowsPaceOrRefusedWithTheReason) {
-    const RunningProgram::Result reset = ctl({"reset", "--keyboard"});
+    const ChildProcess::Result reset = ctl({"reset", "--keyboard"});
     EXPECT_EQ(reset.exitCode, 0) << reset.errors;
     EXPECT_EQ(linesOf(reset.output).size(), 1u);
     // The reset frame through port 0x60, its 0xFF escaped, then its checksum; 100 ms apart.
@@ -428,7 +354,7 @@ TEST_F(CtlDeviceTest, KeyboardLineAtTheWindowsPaceOrRefusedWithTheReason) {
     writeFactoryValues(image);
     ASSERT_EQ(writeSettingsFile(image, settings.string()), 0);
     // A mistyped backend is refused before anything is done, naming the accepted values.
-    const RunningProgram::Result unknown =
+    const ChildProcess::Result unknown =
         ctl({"program", settings.string(), "--keyboard"}, {{"R550_PORT_IO", "helpr"}});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.errors.find("R550_PORT_IO=helpr is not a way to reach the keyboard "
@@ -440,7 +366,7 @@ TEST_F(CtlDeviceTest, KeyboardLineAtTheWindowsPaceOrRefusedWithTheReason) {
     if (std::filesystem::exists("/usr/libexec/r550tool/r550-portio")) {
         GTEST_SKIP() << "an installed helper would reach the real keyboard controller";
     }
-    const RunningProgram::Result refused =
+    const ChildProcess::Result refused =
         ctl({"program", settings.string(), "--keyboard"}, {{"R550_PORT_IO", "helper"}});
     EXPECT_EQ(refused.exitCode, 3);
     EXPECT_EQ(refused.output.rfind("keyboard  port 0x60  failed", 0), 0u) << refused.output;
@@ -479,7 +405,7 @@ TEST_F(CtlDeviceTest, ExitStatusTellsDifferingFromFailingAndBadInput) {
                  {{command, same, "-p", "1", "-p", "5"}, 3, ""},
              }) {
             const std::size_t framesBefore = framesReceived(1).size();
-            const RunningProgram::Result result = ctl(c.arguments);
+            const ChildProcess::Result result = ctl(c.arguments);
             EXPECT_EQ(result.exitCode, c.exitCode) << command << " " << result.errors;
             EXPECT_NE(result.errors.find(c.message), std::string::npos) << result.errors;
             if (c.exitCode == 2) {
@@ -487,8 +413,7 @@ TEST_F(CtlDeviceTest, ExitStatusTellsDifferingFromFailingAndBadInput) {
             }
         }
         // Laid over the factory values as Load does; the warning stays under -q.
-        const RunningProgram::Result anyLength =
-            ctl({"-q", command, cut, "-p", "1", "--any-length"});
+        const ChildProcess::Result anyLength = ctl({"-q", command, cut, "-p", "1", "--any-length"});
         EXPECT_EQ(anyLength.exitCode, 0) << anyLength.errors;
         EXPECT_NE(anyLength.errors.find("3059 bytes"), std::string::npos);
     }
@@ -519,7 +444,7 @@ TEST_F(CtlDeviceTest, ACommandRightAfterCtrlCGetsItsOwnAnswer) {
         const nlohmann::json reader = jsonLines(program->output()).at(0);
         EXPECT_EQ(reader["outcome"], "interrupted") << reader;
         EXPECT_TRUE(std::regex_match(reader["reason"].get<std::string>(), howFar)) << reader;
-        const RunningProgram::Result verify = ctl({"verify", shop, "-p", "1"});
+        const ChildProcess::Result verify = ctl({"verify", shop, "-p", "1"});
         EXPECT_TRUE(verify.exitCode == 0 || verify.exitCode == 1)
             << wait.count() << " ms: " << verify.output << verify.errors;
     }
@@ -532,7 +457,7 @@ TEST_F(CtlDeviceTest, AStalledLineHoldsUpNoOtherReader) {
     const auto com2 = simulator(2);
     ASSERT_TRUE(stalled && com2);
     const auto started = std::chrono::steady_clock::now();
-    const RunningProgram::Result result = ctl({"--json", "version", "-p", "1", "-p", "2"});
+    const ChildProcess::Result result = ctl({"--json", "version", "-p", "1", "-p", "2"});
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
     EXPECT_EQ(result.exitCode, 3);
     const std::vector<nlohmann::json> readers = jsonLines(result.output);
@@ -548,7 +473,7 @@ TEST_F(CtlDeviceTest, JsonValuesAreTyped) {
     ASSERT_TRUE(com1);
     const std::string factory = (folder.path() / "factory.cfg").string();
     ASSERT_EQ(ctl({"new", factory}).exitCode, 0);
-    const RunningProgram::Result version = ctl({"--json", "version", "-p", "1", "-p", "5"});
+    const ChildProcess::Result version = ctl({"--json", "version", "-p", "1", "-p", "5"});
     const std::vector<nlohmann::json> readers = jsonLines(version.output);
     ASSERT_EQ(readers.size(), 2u) << version.output;
     for (const nlohmann::json& reader : readers) {
@@ -569,7 +494,7 @@ TEST_F(CtlDeviceTest, JsonValuesAreTyped) {
     EXPECT_EQ(shown["main.scan_code_delay"], 1);
     EXPECT_EQ(shown["track1.beep"], true);
     EXPECT_EQ(shown["track3.suffix"], nlohmann::json::array({13, 10}));
-    const RunningProgram::Result read = ctl({"--json", "read", "-p", "1"});
+    const ChildProcess::Result read = ctl({"--json", "read", "-p", "1"});
     EXPECT_EQ(jsonLines(read.output).at(0)["settings"].size(), shown.size());
     for (const nlohmann::json& name : jsonLines(ctl({"--json", "names"}).output)) {
         const bool byte = name["kind"] == "byte";
@@ -587,12 +512,12 @@ TEST_F(CtlDeviceTest, ReadOutputIsCheckedBeforeTheReaderIsRead) {
     ASSERT_TRUE(com1);
     const std::filesystem::path existing = folder.path() / "existing.cfg";
     std::ofstream(existing) << "keep";
-    const RunningProgram::Result refused = ctl({"read", "-p", "1", "-o", existing.string()});
+    const ChildProcess::Result refused = ctl({"read", "-p", "1", "-o", existing.string()});
     EXPECT_EQ(refused.exitCode, 2) << refused.errors;
     EXPECT_NE(refused.errors.find("exists; --force replaces it"), std::string::npos);
     EXPECT_EQ(fileText(existing), "keep");
     EXPECT_TRUE(framesReceived(1).empty()) << "the reader was read";
-    const RunningProgram::Result out = ctl({"read", "-p", "1", "-o", "-"});
+    const ChildProcess::Result out = ctl({"read", "-p", "1", "-o", "-"});
     EXPECT_EQ(out.exitCode, 0) << out.errors;
     EXPECT_EQ(out.output.size(), 3060u);
     EXPECT_EQ(ctl({"read", "-p", "1", "-o", existing.string(), "--force"}).exitCode, 0);
@@ -607,7 +532,7 @@ TEST_F(CtlDeviceTest, ShowGoesBackIntoSetAndAFullOutputFails) {
     ASSERT_EQ(ctl({"new", a}).exitCode, 0);
     ASSERT_EQ(ctl({"new", b}).exitCode, 0);
     // Every setting away from the factory value, code lists with quotes, blanks and backslashes.
-    const RunningProgram::Result names = ctl({"--json", "names"});
+    const ChildProcess::Result names = ctl({"--json", "names"});
     std::vector<std::string> set{"set", a};
     for (const nlohmann::json& name : jsonLines(names.output)) {
         const std::string kind = name["kind"];
@@ -619,22 +544,22 @@ TEST_F(CtlDeviceTest, ShowGoesBackIntoSetAndAFullOutputFails) {
     }
     ASSERT_EQ(ctl(set).exitCode, 0) << ctl(set).errors;
     const auto pipe = [&](const std::string& from, const std::string& to) {
-        return RunningProgram::run({"/bin/sh", "-c", "\"$0\" show \"$1\" | xargs \"$0\" set \"$2\"",
-                                    R550_CTL_PROGRAM, from, to},
-                                   environment());
+        return ChildProcess::run({"/bin/sh", "-c", "\"$0\" show \"$1\" | xargs \"$0\" set \"$2\"",
+                                  R550_CTL_PROGRAM, from, to},
+                                 environment());
     };
     const std::string factory = (folder.path() / "factory.cfg").string();
     ASSERT_EQ(ctl({"new", factory}).exitCode, 0);
     // Every setting changed into the factory file's copy, then back to the factory values.
     for (const std::string& from : {a, factory}) {
-        const RunningProgram::Result copied = pipe(from, b);
+        const ChildProcess::Result copied = pipe(from, b);
         EXPECT_EQ(copied.exitCode, 0) << copied.errors;
-        const RunningProgram::Result diff = ctl({"diff", from, b});
+        const ChildProcess::Result diff = ctl({"diff", from, b});
         EXPECT_EQ(diff.exitCode, 0) << from << diff.output;
     }
 
-    const RunningProgram::Result full =
-        RunningProgram::run({"/bin/sh", "-c", "\"$0\" names > /dev/full", R550_CTL_PROGRAM}, {});
+    const ChildProcess::Result full =
+        ChildProcess::run({"/bin/sh", "-c", "\"$0\" names > /dev/full", R550_CTL_PROGRAM}, {});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.errors.find("No space left on device"), std::string::npos) << full.errors;
 }
@@ -728,7 +653,7 @@ TEST_F(CtlDeviceTest, EveryCommandsJsonKeepsTheOutputContract) {
         }
         std::vector<std::string> json{"--json"};
         json.insert(json.end(), arguments.begin(), arguments.end());
-        const RunningProgram::Result result = ctl(json);
+        const ChildProcess::Result result = ctl(json);
         EXPECT_EQ(result.exitCode, exitCode) << where << result.errors;
         EXPECT_FALSE(result.output.empty()) << where;
         for (const nlohmann::json& object : jsonLines(result.output)) {
@@ -765,7 +690,8 @@ struct PortHolder {
             ::_exit(1);
         }
         // Until it runs as sleep, it is not yet the program a refusal names.
-        for (int i = 0; i < 500 && fileText("/proc/" + std::to_string(pid) + "/comm") != "sleep\n";
+        for (int i = 0;
+             i < 500 && CtlFixture::fileText("/proc/" + std::to_string(pid) + "/comm") != "sleep\n";
              ++i) {
             std::this_thread::sleep_for(2ms);
         }
@@ -805,9 +731,9 @@ TEST_F(CtlDeviceTest, APortAnotherProgramHoldsIsNeverOpened) {
             const auto run = [&](std::vector<std::string> arguments) {
                 arguments.insert(arguments.begin(),
                                  {"/usr/bin/setpriv", as, "--", R550_CTL_PROGRAM});
-                return RunningProgram::run(arguments, environment(), 20s);
+                return ChildProcess::run(arguments, environment(), 20s);
             };
-            const RunningProgram::Result program =
+            const ChildProcess::Result program =
                 run({"--json", "program", shop.string(), "-p", "2"});
             EXPECT_EQ(program.exitCode, 3) << program.errors;
             const std::vector<nlohmann::json> results = jsonLines(program.output);
@@ -815,12 +741,12 @@ TEST_F(CtlDeviceTest, APortAnotherProgramHoldsIsNeverOpened) {
             EXPECT_EQ(results[0]["error"], "in_use");
             EXPECT_EQ(results[0]["reason"], named);
 
-            const RunningProgram::Result all = run({"apply", shop.string(), "--all"});
+            const ChildProcess::Result all = run({"apply", shop.string(), "--all"});
             EXPECT_EQ(all.exitCode, 3) << all.errors;
             EXPECT_NE(all.errors.find("COM2: skipped (held): " + named), std::string::npos)
                 << all.errors;
 
-            const RunningProgram::Result survey = run({"--json", "ports", "-p", "2"});
+            const ChildProcess::Result survey = run({"--json", "ports", "-p", "2"});
             const std::vector<nlohmann::json> statuses = jsonLines(survey.output);
             ASSERT_GE(statuses.size(), 2u) << survey.output << survey.errors;
             const nlohmann::json& com2Status = statuses[1];
@@ -831,7 +757,7 @@ TEST_F(CtlDeviceTest, APortAnotherProgramHoldsIsNeverOpened) {
     EXPECT_TRUE(framesReceived(2).empty());
 
     const PortHolder holder(com(2), false, ::getuid());
-    const RunningProgram::Result forced = ctl({"version", "-p", "2", "--force-open"});
+    const ChildProcess::Result forced = ctl({"version", "-p", "2", "--force-open"});
     EXPECT_EQ(forced.exitCode, 0) << forced.errors;
     EXPECT_NE(forced.errors.find("opening it anyway"), std::string::npos) << forced.errors;
     EXPECT_EQ(framesReceived(2).size(), 1u);

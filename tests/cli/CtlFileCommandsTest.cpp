@@ -1,7 +1,7 @@
 // The built r550ctl's settings-file commands (show, diff, set, new, names) on files in a folder of
 // the test's own.
 
-#include "RunningProgram.h"
+#include "CtlFixture.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
@@ -23,11 +23,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Values = std::map<std::string, std::string>;
 
-struct CtlFileCommandsTest : ::testing::Test {
-    RunningProgram::Result ctl(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), R550_CTL_PROGRAM);
-        return RunningProgram::run(arguments, {});
-    }
+struct CtlFileCommandsTest : CtlFixture {
     std::string file(const std::string& name) const { return (folder.path() / name).string(); }
     static Bytes bytes(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -38,8 +34,6 @@ struct CtlFileCommandsTest : ::testing::Test {
             .write(reinterpret_cast<const char*>(content.data()),
                    static_cast<std::streamsize>(content.size()));
     }
-
-    TempFolder folder;
 };
 
 // Name to `member` of each JSON line that show or diff printed.
@@ -52,12 +46,7 @@ Values byName(const nlohmann::json& objects, const char* member) {
 }
 
 Values byName(const std::string& output, const char* member) {
-    nlohmann::json objects = nlohmann::json::array();
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(nlohmann::json::parse(line, nullptr, false));
-    }
-    return byName(objects, member);
+    return byName(nlohmann::json(CtlFixture::jsonLines(output)), member);
 }
 
 } // namespace
@@ -93,12 +82,12 @@ TEST_F(CtlFileCommandsTest, EveryNamedSettingRoundTripsThroughSetShowAndDiff) {
     content.at(SettingsImage::dataOffset(19)) = 0x5A;
     write(file("edited.cfg"), content);
 
-    const RunningProgram::Result result = ctl(set);
+    const ChildProcess::Result result = ctl(set);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     ASSERT_EQ(bytes(file("edited.cfg")).size(), SettingsImage::kSize);
     EXPECT_EQ(bytes(file("edited.cfg")).at(SettingsImage::dataOffset(19)), 0x5A);
     EXPECT_EQ(byName(ctl({"show", file("edited.cfg"), "--json"}).output, "text"), values);
-    const RunningProgram::Result diff =
+    const ChildProcess::Result diff =
         ctl({"--json", "diff", file("factory.cfg"), file("edited.cfg")});
     EXPECT_EQ(diff.exitCode, 1);
     const nlohmann::json compared = nlohmann::json::parse(diff.output, nullptr, false);
@@ -109,11 +98,11 @@ TEST_F(CtlFileCommandsTest, EveryNamedSettingRoundTripsThroughSetShowAndDiff) {
     EXPECT_TRUE(std::regex_search(ctl({"show", file("edited.cfg")}).output,
                                   std::regex("\n'track2\\.prefix==2p\\{123\\}\\{9\\}'\n")));
     ASSERT_EQ(ctl({"set", file("factory.cfg"), "iso2.send_lf=yes", "iso3.send_lf=ON"}).exitCode, 0);
-    const RunningProgram::Result back = ctl({"diff", file("edited.cfg"), file("factory.cfg")});
+    const ChildProcess::Result back = ctl({"diff", file("edited.cfg"), file("factory.cfg")});
     EXPECT_EQ(back.exitCode, 1);
     EXPECT_NE(back.output.find("\nmain.baud_rate: 38400 -> 9600\n"), std::string::npos);
     EXPECT_EQ(back.output.find("iso3.send_lf"), std::string::npos) << "both hold it on now";
-    const RunningProgram::Result same = ctl({"diff", file("factory.cfg"), file("factory.cfg")});
+    const ChildProcess::Result same = ctl({"diff", file("factory.cfg"), file("factory.cfg")});
     EXPECT_EQ(same.exitCode, 0);
     EXPECT_EQ(same.output, "");
 }
@@ -123,8 +112,8 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
     ASSERT_EQ(ctl({"new", shop}).exitCode, 0);
     const Bytes before = bytes(shop);
 
-    const RunningProgram::Result bad = ctl({"set", shop, "main.buzzer=off", "main.beep=on",
-                                            "main.scan_code_delay=300", "msr.prefix={0}"});
+    const ChildProcess::Result bad = ctl({"set", shop, "main.buzzer=off", "main.beep=on",
+                                          "main.scan_code_delay=300", "msr.prefix={0}"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.errors,
               "r550ctl: unknown setting \"main.beep\"; did you mean 'track1.beep', 'track2.beep' "
@@ -137,7 +126,7 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
                   shop + ": nothing set, the file is as it was\n");
     EXPECT_EQ(bytes(shop), before) << "the good assignment is not set either";
 
-    const RunningProgram::Result missing = ctl({"set", file("none.cfg"), "main.buzzer=off"});
+    const ChildProcess::Result missing = ctl({"set", file("none.cfg"), "main.buzzer=off"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.errors, "r550ctl: " + file("none.cfg") + " does not exist; r550ctl new " +
                                   file("none.cfg") + " makes one\n");
@@ -145,7 +134,7 @@ TEST_F(CtlFileCommandsTest, BadInputIsNamedAndNothingIsWrittenOrLost) {
     EXPECT_EQ(ctl({"diff", shop, folder.path().string()}).exitCode, 2);
 
     ASSERT_EQ(ctl({"set", shop, "main.buzzer=off"}).exitCode, 0);
-    const RunningProgram::Result exists = ctl({"new", shop});
+    const ChildProcess::Result exists = ctl({"new", shop});
     EXPECT_EQ(exists.exitCode, 2);
     EXPECT_EQ(exists.errors, "r550ctl: " + shop + ": exists; --force replaces it.\n");
     EXPECT_NE(bytes(shop), before);
@@ -164,7 +153,7 @@ TEST_F(CtlFileCommandsTest, OddSizedFilesAreReadAsLoadReadsThemButNotSet) {
 
     for (const std::string& odd : {file("short.cfg"), file("long.cfg")}) {
         const std::size_t size = bytes(odd).size();
-        const RunningProgram::Result set = ctl({"set", odd, "main.buzzer=off"});
+        const ChildProcess::Result set = ctl({"set", odd, "main.buzzer=off"});
         EXPECT_EQ(set.exitCode, 2);
         EXPECT_EQ(set.errors, "r550ctl: " + odd + ": " + std::to_string(size) +
                                   " bytes, not 3060; not a settings file that set may change, "
@@ -173,18 +162,18 @@ TEST_F(CtlFileCommandsTest, OddSizedFilesAreReadAsLoadReadsThemButNotSet) {
     }
     EXPECT_EQ(bytes(file("short.cfg")), Bytes(200, 0x01));
 
-    const RunningProgram::Result show = ctl({"show", file("short.cfg")});
+    const ChildProcess::Result show = ctl({"show", file("short.cfg")});
     EXPECT_EQ(show.exitCode, 0);
     EXPECT_TRUE(std::regex_search(show.output, std::regex("^main\\.operating_mode=rs232\n")));
     EXPECT_TRUE(std::regex_search(show.output, std::regex("\nmain\\.baud_rate=9600\n")));
     EXPECT_EQ(show.errors, "r550ctl: " + file("short.cfg") +
                                ": 200 bytes, not 3060; read as the window's Load reads it: its "
                                "200 bytes over the factory values\n");
-    const RunningProgram::Result diff = ctl({"diff", file("factory.cfg"), file("short.cfg")});
+    const ChildProcess::Result diff = ctl({"diff", file("factory.cfg"), file("short.cfg")});
     EXPECT_EQ(diff.exitCode, 1);
     EXPECT_EQ(diff.output, "main.operating_mode: keyboard_wedge -> rs232\n");
 
-    const RunningProgram::Result same = ctl({"diff", file("long.cfg"), file("factory.cfg")});
+    const ChildProcess::Result same = ctl({"diff", file("long.cfg"), file("factory.cfg")});
     EXPECT_EQ(same.exitCode, 0);
     EXPECT_EQ(same.errors, "r550ctl: " + file("long.cfg") +
                                ": 4000 bytes, not 3060; read as the window's Load reads it: its "

@@ -1,7 +1,7 @@
 // The built r550ctl against the reader simulator on a private ports folder (R550_PORTS_DIR) and
 // a private adapter folder (R550_BY_ID_DIR).
 
-#include "RunningProgram.h"
+#include "CtlFixture.h"
 #include "link/SerialLink.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
@@ -29,62 +29,7 @@ namespace {
 
 constexpr auto kPatience = 5s;
 
-// A ports folder and an adapter folder of the test's own, and the programs run against them.
-struct CtlProgramTest : ::testing::Test {
-    void SetUp() override {
-        ASSERT_FALSE(folder.path().empty());
-        std::filesystem::create_directory(ports);
-        std::filesystem::create_directory(byId);
-    }
-
-    RunningProgram::Environment environment() const {
-        return {{"R550_PORTS_DIR", ports.string()}, {"R550_BY_ID_DIR", byId.string()}};
-    }
-
-    RunningProgram::Result ctl(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> all{R550_CTL_PROGRAM};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        return RunningProgram::run(all, environment());
-    }
-
-    // A simulator serving COMn; empty pointer when it did not come up.
-    std::unique_ptr<RunningProgram> startSimulator(int portNumber,
-                                                   const std::vector<std::string>& options) {
-        std::vector<std::string> arguments{R550_SIM_PROGRAM, "--link",
-                                           (ports / ("com" + std::to_string(portNumber))).string()};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        auto sim = std::make_unique<RunningProgram>(arguments, RunningProgram::Environment{});
-        if (!sim->waitForOutput(" -> /dev/pts/", kPatience)) {
-            return nullptr;
-        }
-        return sim;
-    }
-
-    std::unique_ptr<RunningProgram> startCtl(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> all{R550_CTL_PROGRAM};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        return std::make_unique<RunningProgram>(all, environment());
-    }
-
-    // True when the serial link can take COMn now: nothing holds it any longer.
-    bool portIsFree(int portNumber) const {
-        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt));
-        return link.open(portNumber);
-    }
-
-    TempFolder folder;
-    std::filesystem::path ports = folder.path() / "ports";
-    std::filesystem::path byId = folder.path() / "by-id";
-};
-
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> objects;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        objects.push_back(nlohmann::json::parse(line, nullptr, false));
-    }
-    return objects;
-}
+using CtlProgramTest = CtlFixture;
 
 } // namespace
 
@@ -92,12 +37,7 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
     const auto sim = startSimulator(3, {});
     ASSERT_TRUE(sim);
     // COM4: a port that another descriptor holds with the serial link's lock.
-    PseudoTerminal heldLine;
-    ASSERT_TRUE(heldLine.ready());
-    ASSERT_TRUE(heldLine.linkAs(ports, 4));
-    const int holder = ::open(heldLine.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_TRUE(holdPort(4));
     // COM5 is missing; COM6 is a plain file.
     std::ofstream(ports / "com6") << "no port";
     // Two adapters: one that COM3 already leads to, one that nothing maps.
@@ -107,7 +47,7 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
                                     byId / "usb-Mapped_Reader-if00-port0");
     std::filesystem::create_symlink(adapterLine.slavePath(), byId / "usb-New_Reader-if00-port0");
 
-    const RunningProgram::Result json = ctl({"ports", "--json", "--port", adapterLine.slavePath()});
+    const ChildProcess::Result json = ctl({"ports", "--json", "--port", adapterLine.slavePath()});
     ASSERT_EQ(json.exitCode, 0) << json.errors;
     std::map<std::string, nlohmann::json> byPort;
     std::vector<nlohmann::json> adapters;
@@ -148,7 +88,7 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
                                               " " + (ports / "com1").string());
 
     // The same as a table; looking did not take the simulator's port away.
-    const RunningProgram::Result table = ctl({"--quiet", "ports"});
+    const ChildProcess::Result table = ctl({"--quiet", "ports"});
     ASSERT_EQ(table.exitCode, 0) << table.errors;
     EXPECT_TRUE(
         std::regex_search(table.output, std::regex("\nCOM4 +\\S+ -> /dev/pts/\\d+ +yes +yes "
@@ -159,11 +99,10 @@ TEST_F(CtlProgramTest, PortsTellsWhatEachPortIsAndHowToMapAnAdapter) {
         << table.output;
     EXPECT_TRUE(table.errors.empty()) << table.errors;
     EXPECT_TRUE(portIsFree(3));
-    ::close(holder);
 
     // A device path need not be UTF-8; the JSON line stays valid.
     const std::string latin1 = (folder.path() / "caf\xe9").string();
-    const RunningProgram::Result odd = ctl({"--json", "ports", "--port", latin1});
+    const ChildProcess::Result odd = ctl({"--json", "ports", "--port", latin1});
     ASSERT_EQ(odd.exitCode, 0) << odd.errors;
     const std::vector<nlohmann::json> lines = jsonLines(odd.output);
     ASSERT_EQ(lines.size(), 11u) << odd.output; // COM1..COM9, the path, the adapter
@@ -213,7 +152,8 @@ TEST_F(CtlProgramTest, MonitorDecodeMarksTheSuffixesTheReaderHolds) {
     std::cout << "settings read back in " << took[1] << " ms\n";
     EXPECT_LT(std::stoi(took[1]), 1000) << "not at the reader's pace";
     sim->signal(SIGUSR1);
-    ASSERT_TRUE(monitor->waitForOutput("passes", kPatience));
+    ASSERT_TRUE(monitor->waitForOutput("passes", kPatience))
+        << monitor->output() << monitor->errors();
     EXPECT_NE(monitor->output().find("\n  track 2 suffix: {13}{10}\n"), std::string::npos)
         << monitor->output();
     monitor->signal(SIGINT);
@@ -245,29 +185,29 @@ TEST_F(CtlProgramTest, MonitorReportsAnUnpluggedReader) {
 TEST_F(CtlProgramTest, BadUsageExitsWithTwoAndHelpWithZero) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {}, {"bogus"}, {"ports", "--bogus"}, {"monitor"}, {"monitor", "--port"}}) {
-        const RunningProgram::Result result = ctl(arguments);
+        const ChildProcess::Result result = ctl(arguments);
         EXPECT_EQ(result.exitCode, 2) << (arguments.empty() ? "" : arguments[0]);
         EXPECT_FALSE(result.errors.empty());
     }
     for (const std::string port : {"0", "256", "COMX", "com"}) {
-        const RunningProgram::Result result = ctl({"monitor", "--port", port});
+        const ChildProcess::Result result = ctl({"monitor", "--port", port});
         EXPECT_EQ(result.exitCode, 2) << port;
         EXPECT_NE(result.errors.find("--port " + port + ": not a port"), std::string::npos)
             << result.errors;
     }
     // A port that names no device is a failed device command, not a usage error.
-    const RunningProgram::Result missing = ctl({"monitor", "--port", "7"});
+    const ChildProcess::Result missing = ctl({"monitor", "--port", "7"});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.errors.find("COM7: no device; looked for " + (ports / "com7").string()),
               std::string::npos)
         << missing.errors;
 
-    const RunningProgram::Result help = ctl({"--help"});
+    const ChildProcess::Result help = ctl({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const std::string word : {"ports", "monitor", "--json", "--quiet", "130 interrupted"}) {
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
     }
-    const RunningProgram::Result monitorHelp = ctl({"monitor", "--help"});
+    const ChildProcess::Result monitorHelp = ctl({"monitor", "--help"});
     EXPECT_EQ(monitorHelp.exitCode, 0);
     EXPECT_NE(monitorHelp.output.find("--hex"), std::string::npos);
 
@@ -290,10 +230,10 @@ TEST_F(CtlProgramTest, BadUsageExitsWithTwoAndHelpWithZero) {
         }
         EXPECT_EQ(text.find("R550_PORTS_DIR") != std::string::npos, takesPorts) << command;
     }
-    const RunningProgram::Result typo = ctl({"dif", "a.cfg", "b.cfg"});
+    const ChildProcess::Result typo = ctl({"dif", "a.cfg", "b.cfg"});
     EXPECT_EQ(typo.exitCode, 2);
     EXPECT_EQ(typo.errors, "r550ctl: 'dif' is not a command; did you mean 'diff'?\n");
-    const RunningProgram::Result version = ctl({"--version"});
+    const ChildProcess::Result version = ctl({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     // The build names its commit (and a tree with changes against it), as git tells it now.
     std::smatch build;
@@ -301,7 +241,7 @@ TEST_F(CtlProgramTest, BadUsageExitsWithTwoAndHelpWithZero) {
         version.output, build,
         std::regex(R"(r550ctl [0-9.]+ \(([0-9a-f]{7}|commit not recorded)(, modified)?\)\n)")))
         << version.output;
-    const RunningProgram::Result head = RunningProgram::run(
+    const ChildProcess::Result head = ChildProcess::run(
         {"/usr/bin/git", "-C", R550_SOURCE_DIR, "rev-parse", "--short=7", "HEAD"}, {});
     if (head.exitCode == 0) {
         EXPECT_EQ(build[1].str() + "\n", head.output);

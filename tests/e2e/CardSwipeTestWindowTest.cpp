@@ -4,11 +4,11 @@
 // the settings the reader holds, the full number shown only when asked, and
 // nothing of the card is left in any file afterwards.
 
-#include "ChildProcess.h"
 #include "Poll.h"
 #include "ScreenOperator.h"
 #include "VirtualDisplay.h"
 #include "settings/SettingsImage.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 #include <cctype>
@@ -179,7 +179,7 @@ TEST_F(CardSwipeTestWindow, SearchFindsALateReaderAndASwipeShowsItsSuffixAndAHid
     ASSERT_TRUE(screen_->pressKeys(*test, {"Escape"}) && gone("Card swipe test", 10s));
     ASSERT_TRUE(screen_->pressKeys(*main, {"ctrl+q"}));
     ASSERT_TRUE(pollUntil(10s, [&] { return !tool_.running(); }));
-    const ChildProcess::Capture holding =
+    const ChildProcess::Result holding =
         ChildProcess::run({"grep", "-rlF", "41111111", path("work").string(), path("home").string(),
                            path("tool.out").string()});
     EXPECT_EQ(holding.exitCode, 1) << "files that hold the number: " << holding.output;

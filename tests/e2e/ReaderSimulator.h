@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <filesystem>
 #include <string>

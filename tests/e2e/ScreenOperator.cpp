@@ -39,13 +39,13 @@ bool parseWindow(const std::string& id, const std::string& output, ScreenWindow&
 
 } // namespace
 
-ChildProcess::Capture ScreenOperator::run(const std::vector<std::string>& arguments) const {
+ChildProcess::Result ScreenOperator::run(const std::vector<std::string>& arguments) const {
     return ChildProcess::run(arguments, {{"DISPLAY", display_}});
 }
 
 std::vector<ScreenWindow> ScreenOperator::visibleWindows() const {
     std::vector<ScreenWindow> windows;
-    const ChildProcess::Capture ids = run({"xdotool", "search", "--onlyvisible", "--name", ""});
+    const ChildProcess::Result ids = run({"xdotool", "search", "--onlyvisible", "--name", ""});
     std::istringstream lines(ids.output);
     std::string id;
     while (std::getline(lines, id)) {
@@ -53,7 +53,7 @@ std::vector<ScreenWindow> ScreenOperator::visibleWindows() const {
             continue;
         }
         // A window that closed meanwhile makes the query fail; it is simply not listed.
-        const ChildProcess::Capture details =
+        const ChildProcess::Result details =
             run({"xdotool", "getwindowgeometry", "--shell", id, "getwindowname", id});
         ScreenWindow window;
         if (details.exitCode == 0 && parseWindow(id, details.output, window)) {
@@ -106,7 +106,7 @@ std::string ScreenOperator::readText(const ScreenWindow& window, int scale) cons
             .exitCode != 0) {
         return {};
     }
-    const ChildProcess::Capture text = run({"tesseract", large.string(), "stdout", "--psm", "6"});
+    const ChildProcess::Result text = run({"tesseract", large.string(), "stdout", "--psm", "6"});
     return text.exitCode == 0 ? text.output : std::string();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <filesystem>
 #include <string>
@@ -47,7 +47,7 @@ public:
     bool screenshot(const std::filesystem::path& file) const;
 
 private:
-    ChildProcess::Capture run(const std::vector<std::string>& arguments) const;
+    ChildProcess::Result run(const std::vector<std::string>& arguments) const;
 
     std::string display_;
     std::filesystem::path scratch_;

@@ -3,13 +3,13 @@
 // the message boxes show, the frames the simulated reader received, its memory, the
 // keyboard-port trace and the settings files written.
 
-#include "ChildProcess.h"
 #include "Poll.h"
 #include "PortTrace.h"
 #include "ReaderSimulator.h"
 #include "ScreenOperator.h"
 #include "VirtualDisplay.h"
 #include "settings/SettingsImage.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
@@ -828,10 +828,10 @@ auto ctlRefuses(std::vector<std::string> arguments) {
         for (const std::string& argument : arguments) {
             command.push_back(argument == "{}" ? target.string() : argument);
         }
-        const ChildProcess::Capture run = ChildProcess::run(command);
+        const ChildProcess::Result run = ChildProcess::run(command);
         return testing::AssertionResult(run.exitCode == 2 &&
-                                        run.output.find(odd.kind) != std::string::npos)
-               << run.exitCode << ": " << run.output;
+                                        run.errors.find(odd.kind) != std::string::npos)
+               << run.exitCode << ": " << run.errors;
     };
 }
 

@@ -61,6 +61,14 @@ def focus_window(caption):
     subprocess.run(["xdotool", "search", "--name", f"^{caption}$", "windowfocus"], check=True)
 
 
+def wait_to_focus(what, caption):
+    """Waits until a window of this caption shows on the display, then gives it the keyboard."""
+    wait_for(what, lambda: subprocess.run(
+        ["xdotool", "search", "--onlyvisible", "--name", f"^{caption}$"],
+        capture_output=True).returncode == 0)
+    focus_window(caption)
+
+
 def showing(node):
     """The showing nodes under `node`; trees, tables, lists and menus count as one control."""
     for child in node:
@@ -224,17 +232,11 @@ def add_codes_to_track2_prefix(window):
         keys("space")
     assert prefix.queryText().getText(0, -1) == "T2{13}{10}", prefix.queryText().getText(0, -1)
     keys("ctrl+s")
-    wait_for("Save As", lambda: subprocess.run(
-        ["xdotool", "search", "--onlyvisible", "--name", "^Save As$"],
-        capture_output=True).returncode == 0)
-    focus_window("Save As")
+    wait_to_focus("Save As", "Save As")
     keys("ctrl+a")
     subprocess.run(["xdotool", "type", "codes"], check=True)
     keys("Return")
-    wait_for("Save settings file ok!", lambda: subprocess.run(
-        ["xdotool", "search", "--onlyvisible", "--name", "^System Message$"],
-        capture_output=True).returncode == 0)
-    focus_window("System Message")
+    wait_to_focus("Save settings file ok!", "System Message")
     keys("Return")
 
 

@@ -1,11 +1,9 @@
 #include "link/TransferEngine.h"
 
 #include "link/CommandFrame.h"
-#include "link/KeyboardPortLink.h"
+#include "support/EngineRig.h"
 #include "support/EngineTransactionRunner.h"
-#include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
-#include "support/RecordingPortIo.h"
 
 #include <algorithm>
 #include <chrono>
@@ -67,16 +65,22 @@ void answerLikeReader(FakeSerialPort& serial, Bytes counted = {'V', '1', '.', '0
 }
 
 // An engine driven tick by tick, for the tests that look at single steps.
-struct EngineTest : ::testing::Test {
-    FakeClock clock;
-    FakeSerialPort serial;
-    RecordingPortIo io{clock};
-    KeyboardPortLink keyboard{io, clock};
-    TransferEngine engine{clock, serial, keyboard};
+struct EngineTest : ::testing::Test, EngineRig {
 
     void begin(const Transfer& t) {
         engine.transfer() = t;
         engine.start();
+    }
+    void beginAutoDetect() {
+        Transfer t;
+        t.mode = TransferMode::AutoDetect;
+        begin(t);
+    }
+    // Ticks until the search has a serial port open (or 2000 s have passed).
+    void tickUntilSerialOpen() {
+        while (!serial.isOpen() && clock.nowMilliseconds() < 2'000'000) {
+            tick();
+        }
     }
     // One timer-2 tick, one period after the last.
     void tick() {
@@ -486,9 +490,7 @@ TEST_F(EngineTest, AutoDetectFindsComThreeAfterTheKeyboardWait) {
             port.queueRead({0x42});
         }
     };
-    Transfer t;
-    t.mode = TransferMode::AutoDetect;
-    begin(t);
+    beginAutoDetect();
     EXPECT_EQ(engine.workPeriodMs(), 100);
     tick();
     EXPECT_EQ(io.values(), (Bytes{0x1B, 0x05, 0x1E}));
@@ -550,9 +552,7 @@ TEST(KeyboardProbeWait, LastsTenSecondsAfterTheProbeWherever) {
 }
 
 TEST_F(EngineTest, LetterOInAProbeWaitMeansTheKeyboardLine) {
-    Transfer t;
-    t.mode = TransferMode::AutoDetect;
-    begin(t);
+    beginAutoDetect();
     engine.keyDown('O'); // before the probe: state 0, no effect
     tick();
     EXPECT_EQ(engine.detectStep(), DetectStep::AwaitProbeAnswer);
@@ -570,12 +570,8 @@ TEST_F(EngineTest, LetterOInAProbeWaitMeansTheKeyboardLine) {
 
 TEST_F(EngineTest, LetterODuringASerialProbeClosesThePort) {
     serial.allowPort(1);
-    Transfer t;
-    t.mode = TransferMode::AutoDetect;
-    begin(t);
-    while (!serial.isOpen() && clock.nowMilliseconds() < 2'000'000) {
-        tick();
-    }
+    beginAutoDetect();
+    tickUntilSerialOpen();
     ASSERT_TRUE(serial.isOpen());
     engine.keyDown(0x4F);
     EXPECT_FALSE(serial.isOpen());
@@ -597,12 +593,8 @@ TEST_F(EngineTest, LetterOOutsideAutoDetectChangesNothing) {
 TEST_F(EngineTest, LostPortDuringAProbeMovesOnAtOnce) {
     serial.allowPort(1);
     serial.allowPort(2);
-    Transfer t;
-    t.mode = TransferMode::AutoDetect;
-    begin(t);
-    while (!serial.isOpen() && clock.nowMilliseconds() < 2'000'000) {
-        tick();
-    }
+    beginAutoDetect();
+    tickUntilSerialOpen();
     ASSERT_EQ(serial.openPort(), 1);
     serial.loseDevice();
     tick(); // notices the loss

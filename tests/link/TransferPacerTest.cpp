@@ -3,15 +3,13 @@
 #include "link/TransferPacer.h"
 
 #include "link/CommandFrame.h"
-#include "link/KeyboardPortLink.h"
 #include "link/TransferEngine.h"
 #include "operations/DeviceTransaction.h"
 #include "operations/ProgrammingBatch.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsImage.h"
-#include "support/FakeClock.h"
+#include "support/EngineRig.h"
 #include "support/FakeSerialPort.h"
-#include "support/RecordingPortIo.h"
 
 #include <memory>
 #include <string>
@@ -23,12 +21,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct PacerTest : ::testing::Test {
-    FakeClock clock;
-    FakeSerialPort serial;
-    RecordingPortIo io{clock};
-    KeyboardPortLink keyboard{io, clock};
-    TransferEngine engine{clock, serial, keyboard};
+struct PacerTest : ::testing::Test, EngineRig {
     std::unique_ptr<TransferPacer> pacer;
     bool gone = false;
     std::int64_t startMs = 0;

@@ -31,14 +31,20 @@ struct SandboxedEnvironment {
     SandboxedEnvironment& operator=(const SandboxedEnvironment&) = delete;
 };
 
+// An exchange of frames on COMn (0: the keyboard line), none put in yet.
+Transfer exchangeOn(std::int32_t port) {
+    Transfer transfer;
+    transfer.mode = TransferMode::Exchange;
+    transfer.port = port;
+    return transfer;
+}
+
 } // namespace
 
 TEST(DialogTransactionRunnerTest, SerialPortWithoutDeviceFailsAtOnce) {
     SandboxedEnvironment env;
     DialogTransactionRunner runner(SteadyClock().nowMilliseconds());
-    Transfer transfer;
-    transfer.mode = TransferMode::Exchange;
-    transfer.port = 4;
+    Transfer transfer = exchangeOn(4);
     CommandFrame::firmwareVersion().putInto(transfer.batch, 0);
     transfer.batch.count = 1;
     EXPECT_EQ(runner.run(transfer), EndCode::Ended);
@@ -48,9 +54,7 @@ TEST(DialogTransactionRunnerTest, SerialPortWithoutDeviceFailsAtOnce) {
 TEST(DialogTransactionRunnerTest, KeyboardFrameGoesThroughTheChosenPortIo) {
     SandboxedEnvironment env;
     DialogTransactionRunner runner(SteadyClock().nowMilliseconds());
-    Transfer transfer;
-    transfer.mode = TransferMode::Exchange;
-    transfer.port = 0;
+    Transfer transfer = exchangeOn(0);
     transfer.batch.frames[0][0] = 0x1B;
     transfer.batch.lengths[0] = 1; // 0x1B and its checksum 0x1B: two writes, 200 ms
     transfer.batch.count = 1;

@@ -83,11 +83,12 @@ private:
 // keyboard line); every later transaction runs in the program's own transfer window.
 class StartUpThenRealRunner : public TransactionRunner {
 public:
-    StartUpThenRealRunner() : real(SteadyClock().nowMilliseconds()) {}
+    explicit StartUpThenRealRunner(ScriptedRunner& scripted)
+        : startUp(scripted), real(SteadyClock().nowMilliseconds()) {}
     EndCode run(Transfer& transfer) override {
         return runs++ == 0 ? startUp.run(transfer) : real.run(transfer);
     }
-    ScriptedRunner startUp;
+    ScriptedRunner& startUp;
     DialogTransactionRunner real;
     int runs = 0;
 };
@@ -156,49 +157,27 @@ private:
     int ticks_ = 0;
 };
 
-std::vector<std::uint8_t> bytesOf(const std::filesystem::path& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeBytes(const std::filesystem::path& name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 // The main window started with the reader found on COM3, which is a pseudo-terminal.
-class FaultWindow : public ::testing::Test {
+class FaultWindow : public MainWindowFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ready());
         ASSERT_TRUE(pty.linkAs(sandbox.ports(), kReaderPort));
-        runner.startUp.port = kReaderPort;
-        window = std::make_unique<MainDialog>(image, runner, messages, files, "r550tool");
-        runner.real.setParentWindow(window.get());
+        runner.port = kReaderPort;
+        window = std::make_unique<MainDialog>(image, startUpThenReal, messages, files, "r550tool");
+        startUpThenReal.real.setParentWindow(window.get());
         window->initialise();
         window->show();
         ASSERT_EQ(image.com_port(), kReaderPort);
         messages.shown.clear();
     }
+    // The window goes before the runner, the line and the sandbox it works with.
+    void TearDown() override { window.reset(); }
 
-    void command(const char* id) const {
-        QAction* action = window->findChild<QAction*>(QString::fromLatin1(id));
-        ASSERT_NE(action, nullptr) << id;
-        action->trigger();
-    }
     QDialog* transferWindow() const { return window->findChild<QDialog*>("transferDialog"); }
     bool transferWindowShown() const {
         const QDialog* dialog = transferWindow();
         return dialog != nullptr && dialog->isVisible();
-    }
-    bool onlyMessage(const std::string& text, const std::string& caption) const {
-        return messages.shown.size() == 1 && messages.shown[0].text == text &&
-               messages.shown[0].caption == caption;
-    }
-    std::string path(const char* name) const { return (folder.path() / name).string(); }
-    std::vector<std::uint8_t> imageBytes() const {
-        return {image.raw().begin(), image.raw().end()};
     }
     PortMap ports() const { return PortMap(sandbox.ports().string(), std::nullopt, std::nullopt); }
     bool temporaryLeftBehind() const {
@@ -210,15 +189,9 @@ protected:
         return false;
     }
 
-    TempFolder folder;
-    WorkingFolder workingFolder{folder.path()};
     Sandbox sandbox;
     PseudoTerminal pty;
-    SettingsImage image;
-    StartUpThenRealRunner runner;
-    RecordingMessages messages;
-    ScriptedFileChooser files;
-    std::unique_ptr<MainDialog> window;
+    StartUpThenRealRunner startUpThenReal{runner};
 };
 
 } // namespace
@@ -239,7 +212,7 @@ TEST_F(FaultWindow, PortHeldByAnotherProgramFailsEachCommandAtOnce) {
             ASSERT_TRUE(holder.open(kReaderPort));
         }
 
-        const int runsBefore = runner.runs;
+        const int runsBefore = startUpThenReal.runs;
         QElapsedTimer took;
         took.start();
         command("32781"); // via &RS232
@@ -252,7 +225,7 @@ TEST_F(FaultWindow, PortHeldByAnotherProgramFailsEachCommandAtOnce) {
         EXPECT_TRUE(messages.shown.empty());
         EXPECT_LT(took.elapsed(), 1000);
         EXPECT_FALSE(transferWindowShown());
-        EXPECT_EQ(runner.runs - runsBefore, 3);
+        EXPECT_EQ(startUpThenReal.runs - runsBefore, 3);
         EXPECT_EQ(imageBytes(), before);
 
         // The holder was not disturbed, and once it lets go the port opens again.
@@ -400,7 +373,7 @@ TEST_F(FaultWindow, FloodingReaderDoesNotStallTheWindow) {
 TEST_F(FaultWindow, FailedSavesKeepThePreviousFile) {
     files.saves.push_back(path("kept.cfg"));
     command("32778");
-    ASSERT_TRUE(onlyMessage("Save settings file ok!", "System Message"));
+    ASSERT_TRUE(onlyMessage("Save settings file ok!"));
     messages.shown.clear();
     const std::vector<std::uint8_t> previous = bytesOf(path("kept.cfg"));
     ASSERT_EQ(previous.size(), SettingsImage::kSize);
@@ -414,8 +387,7 @@ TEST_F(FaultWindow, FailedSavesKeepThePreviousFile) {
         files.saves.push_back(path("kept.cfg"));
         command("32778"); // Save &as .......
     }
-    EXPECT_EQ(messages.fileErrors, 2);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(onlyFileErrors(2)) << messages.fileErrors;
     EXPECT_EQ(bytesOf(path("kept.cfg")), previous);
     EXPECT_FALSE(temporaryLeftBehind());
 
@@ -435,8 +407,7 @@ TEST_F(FaultWindow, FailedSavesKeepThePreviousFile) {
     // A name longer than any the system takes.
     files.saves.push_back(path("kept") + std::string(5000, 'x'));
     command("32778");
-    EXPECT_EQ(messages.fileErrors, 4);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(onlyFileErrors(4)) << messages.fileErrors;
     EXPECT_FALSE(std::filesystem::exists(path("gone")));
     EXPECT_FALSE(temporaryLeftBehind());
 
@@ -475,7 +446,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
     files.loads.push_back(path("empty.cfg"));
     messages.answersToGive = {0};
     command("32776");
-    EXPECT_TRUE(onlyMessage("Load settings file ok!", "System Message"));
+    EXPECT_TRUE(onlyMessage("Load settings file ok!"));
     EXPECT_EQ(imageBytes(), before);
     EXPECT_EQ(window->currentPage(), Page::MainSettings);
 
@@ -509,7 +480,7 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
         const qint64 us = took.nsecsElapsed() / 1000;
         std::cout << "[ figures  ] loading the 1 MiB " << name << " took " << us << " us\n";
         EXPECT_LT(us, 1'000'000);
-        EXPECT_TRUE(onlyMessage("Load settings file ok!", "System Message"));
+        EXPECT_TRUE(onlyMessage("Load settings file ok!"));
         EXPECT_EQ(window->currentPage(), Page::MainSettings);
     }
     EXPECT_EQ(imageBytes(), std::vector<std::uint8_t>(block.raw().begin(), block.raw().end()));
@@ -548,8 +519,7 @@ TEST_F(FaultWindow, LoadingAPipeOrAFolderShowsTheFileErrorAtOnce) {
 
     files.loads.push_back(path("folder.cfg"));
     command("32776");
-    EXPECT_EQ(messages.fileErrors, 2);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(onlyFileErrors(2)) << messages.fileErrors;
     EXPECT_EQ(imageBytes(), before);
     EXPECT_EQ(window->currentPage(), Page::MsrTrack1);
 }

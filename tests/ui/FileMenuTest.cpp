@@ -26,30 +26,13 @@ protected:
         messages.shown.clear();
     }
 
-    std::string path(const char* name) const { return file(name).string(); }
-    static std::vector<std::uint8_t> bytesOf(const std::filesystem::path& name) {
-        std::ifstream in(name, std::ios::binary);
-        const std::vector<char> chars{std::istreambuf_iterator<char>(in), {}};
-        return {chars.begin(), chars.end()};
-    }
-    static void writeBytes(const std::filesystem::path& name, std::size_t count,
-                           std::uint8_t value) {
-        std::ofstream(name, std::ios::binary) << std::string(count, static_cast<char>(value));
-    }
-    std::vector<std::uint8_t> imageBytes() const {
-        return {image.raw().begin(), image.raw().end()};
-    }
-    bool onlyMessage(const char* text) const {
-        return messages.shown.size() == 1 && messages.shown[0].text == text &&
-               messages.shown[0].caption == "System Message";
-    }
     QSpinBox* scanDelay() const { return control<QSpinBox>("1016"); }
     QTreeWidget* tree() const { return control<QTreeWidget>("tree"); }
 };
 
 TEST_F(FileMenu, LoadingAnEmptyFileChangesNothingButStillReports) {
     const std::vector<std::uint8_t> before = imageBytes();
-    writeBytes(file("empty.cfg"), 0, 0);
+    writeBytes(file("empty.cfg"), {});
     files.loads.push_back(path("empty.cfg"));
     messages.answersToGive.push_back(0); // "Load it all the same?" Yes
     command("32776");
@@ -62,7 +45,7 @@ TEST_F(FileMenu, LoadingAnEmptyFileChangesNothingButStillReports) {
 
 TEST_F(FileMenu, LoadingAShortFileReplacesOnlyItsOwnBytes) {
     const std::vector<std::uint8_t> before = imageBytes();
-    writeBytes(file("short.cfg"), 100, 0xA5);
+    writeBytes(file("short.cfg"), std::vector<std::uint8_t>(100, 0xA5));
     files.loads.push_back(path("short.cfg"));
     messages.answersToGive.push_back(0);
     command("32776");
@@ -92,8 +75,7 @@ TEST_F(FileMenu, LoadThatCannotOpenShowsOnlyTheFileError) {
     const std::vector<std::uint8_t> before = imageBytes();
     files.loads.push_back(path("missing.cfg"));
     command("32776");
-    EXPECT_EQ(messages.fileErrors, 1);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(onlyFileErrors(1)) << messages.fileErrors;
     EXPECT_EQ(imageBytes(), before);
     EXPECT_EQ(window->currentPage(), Page::MsrMainSettings);
     EXPECT_EQ(window->currentSettingsFile(), "Default.cfg");
@@ -224,8 +206,7 @@ TEST_F(FileMenu, FailedSaveAsShowsTheFileErrorAndKeepsTheCurrentFile) {
     messages.shown.clear();
     files.saves.push_back(path("no-such-folder/x.cfg"));
     command("32778");
-    EXPECT_EQ(messages.fileErrors, 1);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(onlyFileErrors(1)) << messages.fileErrors;
     EXPECT_EQ(window->currentSettingsFile(), path("mine.cfg"));
 }
 
@@ -234,7 +215,7 @@ TEST_F(FileMenu, FailedSaveAsShowsTheFileErrorAndKeepsTheCurrentFile) {
 TEST_F(FileMenu, AFailedLoadOrSaveSaysWhy) {
     ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
     std::filesystem::create_directory(file("dir.cfg"));
-    writeBytes(file("secret.cfg"), 3060, 0);
+    writeBytes(file("secret.cfg"), std::vector<std::uint8_t>(3060, 0));
     ::chmod(path("secret.cfg").c_str(), 0);
     std::vector<std::pair<std::string, std::string>> loads = {
         {"missing.cfg", " does not exist"},

@@ -1,11 +1,9 @@
 #include "ui/TransferDialog.h"
 
 #include "link/CommandFrame.h"
-#include "link/KeyboardPortLink.h"
 #include "link/TransferEngine.h"
-#include "support/FakeClock.h"
+#include "support/EngineRig.h"
 #include "support/FakeSerialPort.h"
-#include "support/RecordingPortIo.h"
 
 #include <functional>
 #include <memory>
@@ -26,12 +24,7 @@ namespace {
 
 // One window around an engine whose clock, serial port and port I/O are fakes: the window's
 // timers tick in real time, but the protocol's waits pass as fast as the test moves the clock.
-struct Bench {
-    FakeClock clock;
-    FakeSerialPort serial;
-    RecordingPortIo io{clock};
-    KeyboardPortLink keyboard{io, clock};
-    TransferEngine engine{clock, serial, keyboard};
+struct Bench : EngineRig {
     TransferDialog dialog{engine};
 
     explicit Bench(TransferMode mode, std::int32_t port = -1) {

@@ -7,8 +7,11 @@
 #include "ui/FileChooser.h"
 #include "ui/MainDialog.h"
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +51,18 @@ private:
         return answer;
     }
 };
+
+// The bytes of a file; none when it cannot be read.
+inline std::vector<std::uint8_t> bytesOf(const std::filesystem::path& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeBytes(const std::filesystem::path& name, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
 
 // Runs the test in a fresh folder, so that "Default.cfg" lands there.
 class WorkingFolder {
@@ -93,6 +108,19 @@ protected:
     void command(const char* id) const { control<QAction>(id)->trigger(); }
 
     std::filesystem::path file(const char* name) const { return folder.path() / name; }
+    std::string path(const char* name) const { return file(name).string(); }
+    std::vector<std::uint8_t> imageBytes() const {
+        return {image.raw().begin(), image.raw().end()};
+    }
+    // The one message box shown so far is this one.
+    bool onlyMessage(const std::string& text, const std::string& caption = "System Message") const {
+        return messages.shown.size() == 1 && messages.shown[0].text == text &&
+               messages.shown[0].caption == caption;
+    }
+    // The file errors so far are `count`, and no other message box was shown.
+    bool onlyFileErrors(int count) const {
+        return messages.fileErrors == count && messages.shown.empty();
+    }
 
     TempFolder folder;
     WorkingFolder workingFolder{folder.path()};
