@@ -1,6 +1,7 @@
 #include "link/Transfer.h"
 #include "support/OperationsBench.h"
 #include "support/ScriptedRunner.h"
+#include "support/SettingsByName.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,14 +33,14 @@ void editAsFromFile(SettingsImage& image) {
     image.subcode(26) = 0x99;
     image.subcode(12) = 0x42;
     const Bytes trackPrefix{0x03, 'A', 'B', 'C', 'x', 'y', 'z', 'w', 0xEE, 0xEE};
-    std::copy(trackPrefix.begin(), trackPrefix.end(), image.track_prefix(1));
+    std::copy(trackPrefix.begin(), trackPrefix.end(), recordOf(image, "track1.prefix"));
     const Bytes msrSuffix{0x07, '1', '2', '3', '4', '5', '6', '7', 0xEE, 0xEE};
-    std::copy(msrSuffix.begin(), msrSuffix.end(), image.msr_suffix());
+    std::copy(msrSuffix.begin(), msrSuffix.end(), recordOf(image, "msr.suffix"));
     image.data(19)[0] = 0x99;
     image.data(10)[1] = 0x99;
-    image.general_flags() = 0x00;
-    image.param_13() = 0xFF;
-    image.iso_flags(2) = 0xE1;
+    flagsOf(image, "main") = 0x00;
+    image.data(23)[0] = 0xFF;
+    flagsOf(image, "iso2") = 0xE1;
 }
 
 TEST(ProgrammingViaKeyboard, FactoryImageGivesTheRecordsAsEntries) {
@@ -105,7 +106,7 @@ TEST(ProgrammingViaKeyboard, DoesNotDependOnTheLinkSettings) {
     for (const int mode : {0x00, 0x01, 0x03, 0xFF}) {
         Bench bench;
         bench.factoryOnSerial(0xFF);
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         bench.programViaKeyboard();
         ASSERT_EQ(bench.runner.received.size(), 1U) << "mode " << mode;
         EXPECT_EQ(bench.runner.last().mode, TransferMode::KeyboardBatch);

@@ -3,6 +3,7 @@
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
+#include "support/SettingsByName.h"
 
 #include <set>
 #include <string>
@@ -25,14 +26,14 @@ TEST(ReadBackCoverage, ComparesByNameOnlyWhatTheReaderHolds) {
     writeFactoryValues(file);
     SettingsImage reader = file;
     // Not held by the reader, or not a named setting: never a difference.
-    reader.operating_mode() = SettingsImage::kModeKeyboardWedge;
-    reader.com_port() = 7;
-    reader.param_04() ^= 0xFF;
-    reader.msr_prefix()[7] ^= 0xFF; // behind the prefix's two codes
+    byteOf(reader, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
+    byteOf(reader, "main.com_port") = 7;
+    reader.data(14)[0] ^= 0xFF;
+    recordOf(reader, "msr.prefix")[7] ^= 0xFF; // behind the prefix's two codes
     // Held by the reader and named: in the table's order, the file's text first.
-    reader.iso_flags(3) ^= 0x40;
-    reader.scan_code_delay() = 9;
-    reader.track_suffix(2)[0] = 1;
+    flagsOf(reader, "iso3") ^= 0x40;
+    byteOf(reader, "main.scan_code_delay") = 9;
+    recordOf(reader, "track2.suffix")[0] = 1;
 
     const std::vector<SettingDifference> found = ReadBackCoverage::differences(file, reader);
     ASSERT_EQ(found.size(), 3u);

@@ -1,6 +1,7 @@
 #include "link/Transfer.h"
 #include "support/OperationsBench.h"
 #include "support/ScriptedRunner.h"
+#include "support/SettingsByName.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,8 +18,8 @@ using Bench = OperationsBench<ScriptedRunner>;
 // The patterned block of an RS232 reader at COM5.
 void fillWithPattern(Bench& bench) {
     bench.fillWithPattern();
-    bench.image.operating_mode() = SettingsImage::kModeRs232;
-    bench.image.com_port() = 5;
+    byteOf(bench.image, "main.operating_mode") = SettingTable::kModeRs232;
+    byteOf(bench.image, "main.com_port") = 5;
 }
 
 // Replies of a reader that holds the factory values.
@@ -74,7 +75,7 @@ TEST(ReadBackGuard, RefusesTheKeyboardLineAndAnUnknownReader) {
         SCOPED_TRACE(mode);
         Bench bench;
         bench.factoryOnSerial();
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         const SettingsImage before = bench.image;
         bench.loadMainSettings();
 
@@ -91,13 +92,13 @@ TEST(ReadBackGuard, OtherModesReadFromComPort) {
         SCOPED_TRACE(mode);
         Bench bench;
         bench.factoryOnSerial(9);
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         bench.loadMainSettings();
 
         ASSERT_EQ(bench.runner.received.size(), 1U);
         EXPECT_EQ(bench.runner.last().port, 9);
         EXPECT_EQ(bench.runner.last().batch.count, 3);
-        EXPECT_EQ(bench.image.operating_mode(), mode);
+        EXPECT_EQ(byteOf(bench.image, "main.operating_mode"), mode);
     }
 }
 
@@ -107,7 +108,7 @@ TEST(ReadBackGuard, NoSerialPortFailsWithoutATransaction) {
         SCOPED_TRACE(mode);
         Bench bench;
         bench.factoryOnSerial(mode == 0x01 ? 0x00 : 0xFF);
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         const SettingsImage before = bench.image;
         bench.loadMainSettings();
 

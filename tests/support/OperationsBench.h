@@ -4,6 +4,7 @@
 #include "operations/DeviceOperations.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsImage.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <cstdint>
@@ -39,8 +40,8 @@ template <typename Runner> struct OperationsBench {
     // Factory values on an RS232 reader at COM3, as after a start that found it there.
     void factoryOnSerial(std::uint8_t comPort = 3) {
         writeFactoryValues(image);
-        image.operating_mode() = SettingsImage::kModeRs232;
-        image.com_port() = comPort;
+        byteOf(image, "main.operating_mode") = SettingTable::kModeRs232;
+        byteOf(image, "main.com_port") = comPort;
     }
 
     SettingsImage image;
