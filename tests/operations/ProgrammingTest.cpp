@@ -48,11 +48,8 @@ TEST(ProgrammingViaKeyboard, FactoryImageGivesTheRecordsAsEntries) {
     bench.factoryOnSerial();
     bench.programViaKeyboard();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::KeyboardBatch, 1, 21));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::KeyboardBatch);
-    EXPECT_EQ(t.port, 1);
-    ASSERT_EQ(t.batch.count, 21);
 
     const std::vector<Bytes> expected = {
         {0xC0, 0x00, 0x01, 0x86},
@@ -119,11 +116,8 @@ TEST(ProgrammingViaSerial, FactoryImageGivesSixWriteBlocks) {
     bench.factoryOnSerial(7);
     bench.programViaSerial();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 7, 6));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::Exchange);
-    EXPECT_EQ(t.port, 7);
-    ASSERT_EQ(t.batch.count, 6);
 
     const std::vector<Bytes> expected = {
         {0x1B, 0x1D, 0xC0, 0x00, 0x09, 0x86, 0x01, 0x0A, 0x05, 0x80, 0xA3, 0xA3, 0xA3, 0x83},
@@ -176,22 +170,16 @@ TEST(ProgrammingViaSerial, NoSerialPortSelectedIsRefusedWithoutATransaction) {
 
 // How each ending of a transfer becomes an outcome; a programming run never changes the block.
 TEST(ProgrammingOutcome, FollowsTheEndingOfTheTransfer) {
-    struct Case {
-        EndCode endCode;
-        TransferResult result;
-        FailureKind failure;
-        OutcomeStatus status;
-    };
-    const Case cases[] = {
-        {EndCode::Ended, TransferResult::Success, FailureKind::None, OutcomeStatus::Done},
-        {EndCode::Ended, TransferResult::Failure, FailureKind::None, OutcomeStatus::Cancelled},
-        {EndCode::Ended, TransferResult::Unknown, FailureKind::None, OutcomeStatus::Cancelled},
-        {EndCode::Ended, TransferResult::Failure, FailureKind::InUse, OutcomeStatus::Failed},
-        {EndCode::Escape, TransferResult::Success, FailureKind::None, OutcomeStatus::Dismissed},
-        {EndCode::Escape, TransferResult::Failure, FailureKind::None, OutcomeStatus::Dismissed},
+    const TransferEnding cases[] = {
+        {EndCode::Ended, TransferResult::Success, OutcomeStatus::Done},
+        {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Failed, FailureKind::InUse},
+        {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
+        {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
     };
     for (const bool viaKeyboard : {true, false}) {
-        for (const Case& c : cases) {
+        for (const TransferEnding& c : cases) {
             SCOPED_TRACE(testing::Message()
                          << "keyboard " << viaKeyboard << " end " << static_cast<int>(c.endCode)
                          << " result " << static_cast<int>(c.result));

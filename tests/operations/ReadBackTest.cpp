@@ -60,11 +60,8 @@ TEST(ReadBackFrames, ThreeReadBlocksOnComPort) {
     bench.factoryOnSerial(5);
     bench.loadMainSettings();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 5, 3));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::Exchange);
-    EXPECT_EQ(t.port, 5);
-    ASSERT_EQ(t.batch.count, 3);
     EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x1C, 0xC0, 0x00, 0x09}));
     EXPECT_EQ(frameBytes(t, 1), (Bytes{0x1B, 0x1C, 0xC1, 0x10, 0x40}));
     EXPECT_EQ(frameBytes(t, 2), (Bytes{0x1B, 0x1C, 0xC0, 0x10, 0x04}));
@@ -119,18 +116,13 @@ TEST(ReadBackGuard, NoSerialPortFailsWithoutATransaction) {
 }
 
 TEST(ReadBackOutcome, FailureAndEscapeLeaveTheImage) {
-    struct Case {
-        EndCode endCode;
-        TransferResult result;
-        OutcomeStatus status;
-    };
-    const Case cases[] = {
+    const TransferEnding cases[] = {
         {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Failed},
         {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Failed},
         {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
         {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
     };
-    for (const Case& c : cases) {
+    for (const TransferEnding& c : cases) {
         SCOPED_TRACE(testing::Message() << "end code " << static_cast<int>(c.endCode));
         Bench bench;
         fillWithPattern(bench);

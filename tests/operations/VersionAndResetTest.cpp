@@ -25,11 +25,8 @@ TEST(FirmwareVersion, AsksComPortAndShowsTheText) {
     const SettingsImage before = bench.image;
     bench.firmwareVersion();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 4, 1));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::Exchange);
-    EXPECT_EQ(t.port, 4);
-    EXPECT_EQ(t.batch.count, 1);
     EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x01}));
     expectOutcome(bench.outcome, OutcomeStatus::Done);
     EXPECT_EQ(bench.outcome.versionText, "V1.00");
@@ -112,19 +109,14 @@ void expectDefaultFileHolds(const std::string& file, const SettingsImage& expect
 }
 
 TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
-    struct Case {
-        EndCode endCode;
-        TransferResult result;
-        OutcomeStatus status;
-    };
-    const Case cases[] = {
+    const TransferEnding cases[] = {
         {EndCode::Ended, TransferResult::Success, OutcomeStatus::Done},
         {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Cancelled},
         {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Cancelled},
         {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
         {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
     };
-    for (const Case& c : cases) {
+    for (const TransferEnding& c : cases) {
         SCOPED_TRACE(testing::Message() << "end code " << static_cast<int>(c.endCode) << " result "
                                         << static_cast<int>(c.result));
         Bench bench;
@@ -136,11 +128,8 @@ TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
         const SettingsImage expected = factoryOver(bench.image, SettingTable::kModeRs232);
         bench.resetReader();
 
-        ASSERT_EQ(bench.runner.received.size(), 1U);
+        ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 6, 1));
         const Transfer& t = bench.runner.last();
-        EXPECT_EQ(t.mode, TransferMode::Exchange);
-        EXPECT_EQ(t.port, 6);
-        EXPECT_EQ(t.batch.count, 1);
         EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x21, 0x01, 0xFF}));
         EXPECT_EQ(bench.outcome.status, c.status);
         EXPECT_TRUE(bench.outcome.imageChanged);

@@ -2,6 +2,7 @@
 
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
+#include "support/FileBytes.h"
 #include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
@@ -61,11 +62,6 @@ std::array<std::uint8_t, 3060> expectedFactoryBlock() {
         }
     }
     return block;
-}
-
-std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "settings/SettingDifferences.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
+#include "support/DifferenceLines.h"
 #include "support/SettingsByName.h"
 
 #include <algorithm>
@@ -20,12 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-SettingsImage factoryImage() {
-    SettingsImage image;
-    writeFactoryValues(image);
-    return image;
-}
 
 std::string read(const SettingsImage& image, const char* name) {
     std::string text;
@@ -124,7 +119,7 @@ TEST(SettingTable, TypedAccessByNameKeepsToTheSetting) {
 // --- Reading ----------------------------------------------------------------------------------
 
 TEST(SettingText, FactoryValuesReadAsThePagesShowThem) {
-    const SettingsImage image = factoryImage();
+    const SettingsImage image = factoryBlock();
     EXPECT_EQ(read(image, "main.scan_code_delay"), "1");
     EXPECT_EQ(read(image, "main.char_code_delay"), "10");
     EXPECT_EQ(read(image, "main.baud_rate"), "9600");
@@ -146,7 +141,7 @@ TEST(SettingText, FactoryValuesReadAsThePagesShowThem) {
 }
 
 TEST(SettingText, ValuesNoChoiceNamesReadAsStoredBytes) {
-    SettingsImage image = factoryImage();
+    SettingsImage image = factoryBlock();
     byteOf(image, "main.operating_mode") = SettingTable::kUnknown;
     byteOf(image, "main.baud_rate") = 0;
     byteOf(image, "main.com_port") = 0;
@@ -170,7 +165,7 @@ TEST(SettingText, CodeListsReadAsTheirCodesAtMostSeven) {
 // --- Setting ----------------------------------------------------------------------------------
 
 TEST(SettingText, EachKindSetsOnlyItsOwnBits) {
-    SettingsImage image = factoryImage();
+    SettingsImage image = factoryBlock();
     flagsOf(image, "msr") = 0x55;
     std::string error;
     const auto set = [&](const char* name, const char* text) {
@@ -248,7 +243,7 @@ TEST(SettingText, EveryCodeListReadsBackAsItWasWritten) {
 }
 
 TEST(SettingText, RefusedTextsLeaveTheBlockAndSayWhy) {
-    const SettingsImage factory = factoryImage();
+    const SettingsImage factory = factoryBlock();
     SettingsImage image = factory;
     const struct {
         const char* name;
@@ -369,18 +364,14 @@ TEST(SettingDifferences, NameEverySettingThatDiffersAndNothingElse) {
     std::string error;
     ASSERT_EQ(writeSetting(b, "main.scan_code_delay", "20", error), SettingStatus::Ok);
     ASSERT_EQ(writeSetting(b, "track2.prefix", "X{13}", error), SettingStatus::Ok);
-    const std::vector<SettingDifference> differences = settingDifferences(a, b);
-    ASSERT_EQ(differences.size(), 2U);
-    EXPECT_EQ(differences[0].setting->name, "main.scan_code_delay");
-    EXPECT_EQ(differences[0].first, "1");
-    EXPECT_EQ(differences[0].second, "20");
-    EXPECT_EQ(differences[1].setting->name, "track2.prefix");
-    EXPECT_EQ(differences[1].second, "X{13}");
+    EXPECT_EQ(
+        differenceLines(settingDifferences(a, b)),
+        (std::vector<std::string>{"main.scan_code_delay: 1 -> 20", "track2.prefix: T2 -> X{13}"}));
 }
 
 TEST(SettingCheck, NamesEverySettingOutsideItsValuesAndNothingElse) {
     const auto modified = [](auto change) {
-        SettingsImage image = factoryImage();
+        SettingsImage image = factoryBlock();
         change(image);
         return image;
     };
@@ -389,7 +380,7 @@ TEST(SettingCheck, NamesEverySettingOutsideItsValuesAndNothingElse) {
         SettingsImage image;
         std::vector<std::string> invalid; // name=stored byte
     } cases[] = {
-        {"factory", factoryImage(), {}},
+        {"factory", factoryBlock(), {}},
         {"what the search stores",
          modified([](SettingsImage& i) {
              byteOf(i, "main.operating_mode") = SettingTable::kModeNotFound;

@@ -14,6 +14,15 @@
 
 #include <gtest/gtest.h>
 
+// How a transfer ends (and the failure the runner reports with it), and what a command then
+// reports.
+struct TransferEnding {
+    EndCode endCode;
+    TransferResult result;
+    OutcomeStatus status;
+    FailureKind failure = FailureKind::None;
+};
+
 // The device commands wired to a runner, with the default file in a folder of its own.
 // The runner type is a parameter so the same bench drives the commands through a scripted
 // runner or through the real engine.
@@ -29,6 +38,23 @@ template <typename Runner> struct OperationsBench {
     Outcome loadMainSettings() { return outcome = operations.loadMainSettings(image); }
     Outcome firmwareVersion() { return outcome = operations.firmwareVersion(image); }
     Outcome resetReader() { return outcome = operations.resetReader(image, defaultFile); }
+
+    // Whether the runner received exactly one transfer, in this mode, to this port and of this
+    // many frames; that transfer is then runner.last().
+    ::testing::AssertionResult sentOne(TransferMode mode, int port, int frames) const {
+        if (runner.received.size() != 1U) {
+            return ::testing::AssertionFailure()
+                   << runner.received.size() << " transfers instead of one";
+        }
+        const Transfer& t = runner.last();
+        if (t.mode != mode || t.port != port || t.batch.count != frames) {
+            return ::testing::AssertionFailure()
+                   << "mode " << static_cast<int>(t.mode) << ", port " << t.port << ", "
+                   << t.batch.count << " frames instead of mode " << static_cast<int>(mode)
+                   << ", port " << port << ", " << frames << " frames";
+        }
+        return ::testing::AssertionSuccess();
+    }
 
     // Every byte of the block different from its neighbours, so that a stray write shows.
     void fillWithPattern() {
