@@ -3,6 +3,7 @@
 #include "base/ShellWord.h"
 #include "settings/SettingCheck.h"
 #include "settings/SettingDifferences.h"
+#include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
 
@@ -11,20 +12,19 @@ nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
     if (!settingIsValid(setting, image)) {
         return nullptr;
     }
-    const std::uint8_t byte = image.at(setting.offset);
+    const std::uint8_t byte = SettingTable::value(image, setting);
     switch (setting.kind) {
     case SettingKind::Flag:
-        return (byte & setting.mask) != 0;
+        return byte != 0;
     case SettingKind::Byte:
-        return byte & setting.mask;
+        return static_cast<int>(byte);
     case SettingKind::Choice: {
-        const SettingChoice* known =
-            choiceOf(setting, static_cast<std::uint8_t>(byte & setting.mask));
+        const SettingChoice* known = choiceOf(setting, byte);
         return known != nullptr ? nlohmann::ordered_json(std::string(known->token))
                                 : nlohmann::ordered_json(nullptr);
     }
     case SettingKind::CodeList:
-        return codeListCodes(setting, image);
+        return SettingTable::codes(image, setting);
     }
     return nullptr;
 }

@@ -5,6 +5,7 @@
 #include "operations/DeviceTransaction.h"
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
+#include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ Outcome failed(FailureKind kind, int port = 0) {
 // was selected on the page) and 0xFF (never found). An Exchange on port 0 would send the first
 // frame into the keyboard line, which cannot answer, and report success.
 bool namesSerialPort(std::uint8_t comPort) {
-    return comPort != 0 && comPort != SettingsImage::kUnknown;
+    return comPort != 0 && comPort != SettingTable::kUnknown;
 }
 
 // The window's writes to a reader leave their line in the system log, as r550ctl's do. The
@@ -52,14 +53,14 @@ Outcome DeviceOperations::run(DeviceTransaction& transaction, SettingsImage* ima
 }
 
 bool DeviceOperations::checkRs232(const SettingsImage& image, Outcome& outcome) {
-    const std::uint8_t mode = image.operating_mode();
-    if (mode == SettingsImage::kModeKeyboardWedge || mode == SettingsImage::kUnknown) {
+    const std::uint8_t mode = SettingTable::value(image, SettingTable::kOperatingMode);
+    if (mode == SettingTable::kModeKeyboardWedge || mode == SettingTable::kUnknown) {
         outcome = failed(FailureKind::NotRs232);
         return false;
     }
     // Any other mode (RS232, "not found", or a value from a file) goes to the port the block
     // names.
-    if (!namesSerialPort(image.com_port())) {
+    if (!namesSerialPort(SettingTable::value(image, SettingTable::kComPort))) {
         outcome = failed(FailureKind::NoPortSelected);
         return false;
     }
@@ -67,8 +68,8 @@ bool DeviceOperations::checkRs232(const SettingsImage& image, Outcome& outcome) 
 }
 
 Outcome DeviceOperations::detectReader(SettingsImage& image) {
-    image.operating_mode() = SettingsImage::kUnknown;
-    image.com_port() = SettingsImage::kUnknown;
+    SettingTable::setValue(image, SettingTable::kOperatingMode, SettingTable::kUnknown);
+    SettingTable::setValue(image, SettingTable::kComPort, SettingTable::kUnknown);
     DeviceTransaction transaction = DeviceTransaction::detect();
     Outcome outcome = run(transaction);
     if (outcome.status == OutcomeStatus::Dismissed) {
@@ -77,14 +78,15 @@ Outcome DeviceOperations::detectReader(SettingsImage& image) {
     const std::int32_t port = outcome.detectedPort;
     outcome.imageChanged = true;
     if (port == Transfer::kKeyboardLine) {
-        image.operating_mode() = SettingsImage::kModeKeyboardWedge;
-        image.com_port() = 0;
+        SettingTable::setValue(image, SettingTable::kOperatingMode,
+                               SettingTable::kModeKeyboardWedge);
+        SettingTable::setValue(image, SettingTable::kComPort, 0);
     } else if (port >= 1 && port <= 9) {
-        image.operating_mode() = SettingsImage::kModeRs232;
-        image.com_port() = static_cast<std::uint8_t>(port);
+        SettingTable::setValue(image, SettingTable::kOperatingMode, SettingTable::kModeRs232);
+        SettingTable::setValue(image, SettingTable::kComPort, static_cast<std::uint8_t>(port));
     } else {
         // No reader answered, or one where the window knows no port: the search ends with none.
-        image.operating_mode() = SettingsImage::kModeNotFound;
+        SettingTable::setValue(image, SettingTable::kOperatingMode, SettingTable::kModeNotFound);
         outcome.status = OutcomeStatus::Failed;
         outcome.failure.kind = FailureKind::NoAnswer;
         outcome.detectedPort = Transfer::kNoPort;
@@ -98,12 +100,13 @@ Outcome DeviceOperations::programViaKeyboard(const SettingsImage& image) {
 }
 
 Outcome DeviceOperations::programViaSerial(const SettingsImage& image) {
-    if (!namesSerialPort(image.com_port())) {
+    const std::uint8_t port = SettingTable::value(image, SettingTable::kComPort);
+    if (!namesSerialPort(port)) {
         return failed(FailureKind::NoPortSelected);
     }
     DeviceTransaction transaction =
-        DeviceTransaction::programViaSerial(image, PortName::number(image.com_port()));
-    return logged(run(transaction), "program", portLabel(image.com_port()), "all");
+        DeviceTransaction::programViaSerial(image, PortName::number(port));
+    return logged(run(transaction), "program", portLabel(port), "all");
 }
 
 Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
@@ -111,8 +114,8 @@ Outcome DeviceOperations::loadMainSettings(SettingsImage& image) {
     if (!checkRs232(image, outcome)) {
         return outcome;
     }
-    DeviceTransaction transaction =
-        DeviceTransaction::loadMainSettings(PortName::number(image.com_port()));
+    DeviceTransaction transaction = DeviceTransaction::loadMainSettings(
+        PortName::number(SettingTable::value(image, SettingTable::kComPort)));
     return run(transaction, &image);
 }
 
@@ -121,31 +124,31 @@ Outcome DeviceOperations::firmwareVersion(const SettingsImage& image) {
     if (!checkRs232(image, outcome)) {
         return outcome;
     }
-    DeviceTransaction transaction =
-        DeviceTransaction::firmwareVersion(PortName::number(image.com_port()));
+    DeviceTransaction transaction = DeviceTransaction::firmwareVersion(
+        PortName::number(SettingTable::value(image, SettingTable::kComPort)));
     return run(transaction);
 }
 
 Outcome DeviceOperations::resetReader(SettingsImage& image, const std::string& defaultFile) {
-    const std::uint8_t mode = image.operating_mode();
-    if (mode == SettingsImage::kUnknown) {
+    const std::uint8_t mode = SettingTable::value(image, SettingTable::kOperatingMode);
+    if (mode == SettingTable::kUnknown) {
         return {};
     }
 
-    const bool keyboardLine = mode == SettingsImage::kModeKeyboardWedge;
+    const bool keyboardLine = mode == SettingTable::kModeKeyboardWedge;
+    const std::uint8_t port = SettingTable::value(image, SettingTable::kComPort);
     if (!keyboardLine) {
-        image.operating_mode() = SettingsImage::kModeRs232;
+        SettingTable::setValue(image, SettingTable::kOperatingMode, SettingTable::kModeRs232);
     }
-    DeviceTransaction transaction =
-        keyboardLine ? DeviceTransaction::resetReaderInKeyboardLine()
-                     : DeviceTransaction::resetReader(PortName::number(image.com_port()));
+    DeviceTransaction transaction = keyboardLine
+                                        ? DeviceTransaction::resetReaderInKeyboardLine()
+                                        : DeviceTransaction::resetReader(PortName::number(port));
 
     // Outside keyboard-wedge mode the reset must go to a serial port.
-    Outcome outcome =
-        !keyboardLine && !namesSerialPort(image.com_port())
-            ? failed(FailureKind::NoPortSelected)
-            : logged(run(transaction), "reset",
-                     keyboardLine ? "keyboard" : portLabel(image.com_port()), "factory");
+    Outcome outcome = !keyboardLine && !namesSerialPort(port)
+                          ? failed(FailureKind::NoPortSelected)
+                          : logged(run(transaction), "reset",
+                                   keyboardLine ? "keyboard" : portLabel(port), "factory");
 
     // The block returns to the factory values whether or not the reader confirmed, so that the
     // pages never show settings the reader may no longer hold.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "settings/SettingsImage.h"
-
 #include <cstdint>
 
 // Where the reader keeps the settings of the block, as the programming and read-back frames
@@ -21,13 +19,13 @@ struct ByteParameters {
 };
 // Sub-codes 0x00..0x08: general flags, the two delays, baud code, parameter 4, the three track
 // flags and the MSR flags (slots 10..18).
-inline constexpr ByteParameters kLowParameters{0x00, SettingsImage::kGeneralFlagsSlot, 9};
+inline constexpr ByteParameters kLowParameters{0x00, 10, 9};
 // Sub-codes 0x10..0x13: the three ISO flags and parameter 0x13 (slots 20..23).
-inline constexpr ByteParameters kHighParameters{0x10, SettingsImage::kIsoFlagsSlot, 4};
+inline constexpr ByteParameters kHighParameters{0x10, 20, 4};
 
 // The code lists of slots 24..31 (MSR prefix and suffix, then prefix and suffix of each track)
 // at sub-codes 0x10, 0x18, ... 0x48.
-inline constexpr int kFirstStringSlot = SettingsImage::kMsrPrefixSlot;
+inline constexpr int kFirstStringSlot = 24;
 inline constexpr int kStrings = 8;
 inline constexpr int kStringBytes = 8;
 inline constexpr std::uint8_t kFirstStringSubCode = 0x10;

@@ -11,8 +11,7 @@ namespace {
 
 // The byte that puts the setting outside its values, or none when it holds one of them.
 std::optional<std::uint8_t> misfit(const NamedSetting& setting, const SettingsImage& image) {
-    const std::uint8_t byte = image.at(setting.offset);
-    const auto value = static_cast<std::uint8_t>(byte & setting.mask);
+    const std::uint8_t value = SettingTable::value(image, setting);
     switch (setting.kind) {
     case SettingKind::Flag:
         return std::nullopt;
@@ -25,10 +24,10 @@ std::optional<std::uint8_t> misfit(const NamedSetting& setting, const SettingsIm
     case SettingKind::Choice:
         return choiceOf(setting, value) != nullptr ? std::nullopt : std::optional{value};
     case SettingKind::CodeList: {
-        if (byte > SettingsImage::kMaxCodes) {
-            return byte;
+        if (value > SettingsImage::kMaxCodes) {
+            return value;
         }
-        const std::vector<std::uint8_t> codes = codeListCodes(setting, image);
+        const std::vector<std::uint8_t> codes = SettingTable::codes(image, setting);
         if (std::ranges::find(codes, std::uint8_t{0}) != codes.end()) {
             return std::uint8_t{0};
         }

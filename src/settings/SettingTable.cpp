@@ -2,11 +2,27 @@
 
 #include "settings/SettingsImage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
 
 using Kind = SettingKind;
+
+// Where the block keeps the settings the pages show: the two link settings at fixed offsets,
+// the others in data byte 0 of their record slot (a code list: its whole record).
+constexpr std::size_t kOperatingModeOffset = 0x064;
+constexpr std::size_t kComPortOffset = 0x163;
+constexpr int kGeneral = 10;
+constexpr int kScanCodeDelay = 11;
+constexpr int kCharCodeDelay = 12;
+constexpr int kBaudCode = 13;
+constexpr int kTrack1 = 15; // tracks 2 and 3 follow
+constexpr int kMsr = 18;
+constexpr int kIso1 = 20; // tracks 2 and 3 follow
+constexpr int kMsrPrefix = 24;
+constexpr int kMsrSuffix = 25;
+constexpr int kPrefix1 = 26; // then the suffix of track 1, prefix and suffix of tracks 2 and 3
 
 constexpr std::size_t dataByte(int slot) {
     return SettingsImage::kDataBase + static_cast<std::size_t>(SettingsImage::kDataBytes * slot);
@@ -36,11 +52,11 @@ constexpr NamedSetting codes(std::string_view name, int slot, std::string_view c
 }
 
 constexpr SettingChoice kOperatingModes[] = {
-    {SettingsImage::kModeKeyboardWedge, "keyboard_wedge", "Keyboard Wedge"},
-    {SettingsImage::kModeRs232, "rs232", "RS232"}};
+    {SettingTable::kModeKeyboardWedge, "keyboard_wedge", "Keyboard Wedge"},
+    {SettingTable::kModeRs232, "rs232", "RS232"}};
 // What the window's search for the reader stores in operating_mode besides the two modes.
-constexpr SettingChoice kSearchModes[] = {{SettingsImage::kModeNotFound, "3", "no reader found"},
-                                          {SettingsImage::kUnknown, "255", "not searched"}};
+constexpr SettingChoice kSearchModes[] = {{SettingTable::kModeNotFound, "3", "no reader found"},
+                                          {SettingTable::kUnknown, "255", "not searched"}};
 // The page lists the rates in this order; the reader's code is the entry's index + 1.
 constexpr SettingChoice kBaudRates[] = {
     {1, "600", "600"},   {2, "1200", "1200"},   {3, "2400", "2400"},  {4, "4800", "4800"},
@@ -48,39 +64,32 @@ constexpr SettingChoice kBaudRates[] = {
 // What the window stores in com_port besides a port of the list: no port (the reader sits in the
 // keyboard line, or none was chosen) and, after a search that found no reader, 255.
 constexpr SettingChoice kNoComPort[] = {{0, "0", "no port"},
-                                        {SettingsImage::kUnknown, "255", "no reader found"}};
+                                        {SettingTable::kUnknown, "255", "no reader found"}};
 constexpr SettingChoice kOutputModes[] = {{0x00, "scan_code", "Scan code mode"},
                                           {0x02, "alt", "ALT mode"}};
 
-constexpr int kGeneral = SettingsImage::kGeneralFlagsSlot;
-constexpr int kMsr = SettingsImage::kMsrFlagsSlot;
-constexpr int kTrack1 = SettingsImage::kTrackFlagsSlot;
-constexpr int kIso1 = SettingsImage::kIsoFlagsSlot;
-constexpr int kPrefix1 = SettingsImage::kTrackPrefixSlot;
-
 constexpr std::array kTable = {
     // Main Settings page.
-    choice("main.operating_mode", SettingsImage::kOperatingModeOffset, 0xFF, kOperatingModes,
+    choice(SettingTable::kOperatingMode, kOperatingModeOffset, 0xFF, kOperatingModes,
            "Operating Mode", "how the reader is attached: in the keyboard line or on a serial port",
            kSearchModes),
-    byte("main.com_port", SettingsImage::kComPortOffset, 1, 98, "Com Port",
+    byte(SettingTable::kComPort, kComPortOffset, 1, 98, "Com Port",
          "the serial port COMn the reader is on (0: it was found in the keyboard line)",
          kNoComPort),
-    choice("main.baud_rate", dataByte(SettingsImage::kBaudCodeSlot), 0xFF, kBaudRates,
-           "Baud Rate(BPS)", "the reader's serial speed in bit/s"),
-    byte("main.scan_code_delay", dataByte(SettingsImage::kScanCodeDelaySlot), 0, 254,
-         "KB mode Scan Code Delay", "pause between scan codes in the keyboard line, in 50 us"),
-    byte("main.char_code_delay", dataByte(SettingsImage::kCharCodeDelaySlot), 0, 254,
-         "KB mode Character Code Delay",
+    choice("main.baud_rate", dataByte(kBaudCode), 0xFF, kBaudRates, "Baud Rate(BPS)",
+           "the reader's serial speed in bit/s"),
+    byte("main.scan_code_delay", dataByte(kScanCodeDelay), 0, 254, "KB mode Scan Code Delay",
+         "pause between scan codes in the keyboard line, in 50 us"),
+    byte("main.char_code_delay", dataByte(kCharCodeDelay), 0, 254, "KB mode Character Code Delay",
          "pause between characters in the keyboard line, in 500 us"),
     flag("main.buzzer", kGeneral, 0x80, "Buzzer Sound", "the reader's buzzer sounds"),
 
     // MSR Main Settings page.
     flag("msr.error_beep", kMsr, 0x80, "Error beep sounds", "beep when a card cannot be read"),
     flag("msr.send_prefix", kMsr, 0x40, "Prefix", "send msr.prefix before the card data"),
-    codes("msr.prefix", SettingsImage::kMsrPrefixSlot, "Prefix", "codes sent before the card data"),
+    codes("msr.prefix", kMsrPrefix, "Prefix", "codes sent before the card data"),
     flag("msr.send_suffix", kMsr, 0x20, "Suffix", "send msr.suffix after the card data"),
-    codes("msr.suffix", SettingsImage::kMsrSuffixSlot, "Suffix", "codes sent after the card data"),
+    codes("msr.suffix", kMsrSuffix, "Suffix", "codes sent after the card data"),
     flag("msr.enable", kMsr, 0x01, "Enable MSR", "the magnetic-stripe reader is on"),
     flag("msr.high_compatible_tk1", kMsr, 0x10, "High compatible TK1",
          "high-compatibility reading of track 1"),
@@ -189,4 +198,83 @@ const NamedSetting* SettingTable::find(std::string_view section, std::string_vie
         }
     }
     return nullptr;
+}
+
+namespace {
+
+constexpr std::size_t kMaxCodes = SettingsImage::kMaxCodes;
+
+} // namespace
+
+bool SettingTable::flag(const SettingsImage& image, const NamedSetting& setting) {
+    return value(image, setting) != 0;
+}
+
+void SettingTable::setFlag(SettingsImage& image, const NamedSetting& setting, bool on) {
+    setValue(image, setting, on ? setting.mask : 0);
+}
+
+std::uint8_t SettingTable::value(const SettingsImage& image, const NamedSetting& setting) {
+    return static_cast<std::uint8_t>(image.at(setting.offset) & setting.mask);
+}
+
+void SettingTable::setValue(SettingsImage& image, const NamedSetting& setting, std::uint8_t value) {
+    std::uint8_t& byte = image.at(setting.offset);
+    byte = static_cast<std::uint8_t>((byte & ~setting.mask) | (value & setting.mask));
+}
+
+std::vector<std::uint8_t> SettingTable::codes(const SettingsImage& image,
+                                              const NamedSetting& setting) {
+    const std::size_t count = std::min<std::size_t>(image.at(setting.offset), kMaxCodes);
+    const auto first = image.raw().begin() + static_cast<std::ptrdiff_t>(setting.offset + 1);
+    return {first, first + static_cast<std::ptrdiff_t>(count)};
+}
+
+void SettingTable::setCodes(SettingsImage& image, const NamedSetting& setting,
+                            std::span<const std::uint8_t> codes) {
+    const std::size_t count = std::min(codes.size(), kMaxCodes);
+    image.at(setting.offset) = static_cast<std::uint8_t>(count);
+    for (std::size_t i = 0; i < kMaxCodes; ++i) {
+        image.at(setting.offset + 1 + i) = i < count ? codes[i] : 0;
+    }
+}
+
+bool SettingTable::flag(const SettingsImage& image, std::string_view name) {
+    const NamedSetting* setting = find(name);
+    return setting != nullptr && flag(image, *setting);
+}
+
+bool SettingTable::setFlag(SettingsImage& image, std::string_view name, bool on) {
+    const NamedSetting* setting = find(name);
+    if (setting != nullptr) {
+        setFlag(image, *setting, on);
+    }
+    return setting != nullptr;
+}
+
+std::uint8_t SettingTable::value(const SettingsImage& image, std::string_view name) {
+    const NamedSetting* setting = find(name);
+    return setting != nullptr ? value(image, *setting) : 0;
+}
+
+bool SettingTable::setValue(SettingsImage& image, std::string_view name, std::uint8_t value) {
+    const NamedSetting* setting = find(name);
+    if (setting != nullptr) {
+        setValue(image, *setting, value);
+    }
+    return setting != nullptr;
+}
+
+std::vector<std::uint8_t> SettingTable::codes(const SettingsImage& image, std::string_view name) {
+    const NamedSetting* setting = find(name);
+    return setting != nullptr ? codes(image, *setting) : std::vector<std::uint8_t>();
+}
+
+bool SettingTable::setCodes(SettingsImage& image, std::string_view name,
+                            std::span<const std::uint8_t> codes) {
+    const NamedSetting* setting = find(name);
+    if (setting != nullptr) {
+        setCodes(image, *setting, codes);
+    }
+    return setting != nullptr;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <span>
 #include <utility>
 
 namespace {
@@ -63,11 +64,6 @@ std::string codeListText(const std::vector<std::uint8_t>& codes) {
     return text;
 }
 
-void setMasked(SettingsImage& image, const NamedSetting& setting, std::uint8_t value) {
-    std::uint8_t& byte = image.at(setting.offset);
-    byte = static_cast<std::uint8_t>((byte & ~setting.mask) | (value & setting.mask));
-}
-
 SettingStatus refuse(SettingStatus status, const NamedSetting& setting, const std::string& why,
                      std::string& error) {
     error = std::string(setting.name) + ": " + why;
@@ -94,7 +90,7 @@ SettingStatus writeRawByte(SettingsImage& image, const NamedSetting& setting, st
                       quoted(text) + " is outside {0}..{" + std::to_string(setting.mask) + "}",
                       error);
     }
-    setMasked(image, setting, static_cast<std::uint8_t>(value));
+    SettingTable::setValue(image, setting, static_cast<std::uint8_t>(value));
     return SettingStatus::Ok;
 }
 
@@ -117,7 +113,7 @@ SettingStatus writeByte(SettingsImage& image, const NamedSetting& setting, std::
                       quoted(text) + " is out of range " + settingValues(setting) + kRawByteHint,
                       error);
     }
-    setMasked(image, setting, static_cast<std::uint8_t>(value));
+    SettingTable::setValue(image, setting, static_cast<std::uint8_t>(value));
     return SettingStatus::Ok;
 }
 
@@ -127,7 +123,7 @@ SettingStatus writeChoice(SettingsImage& image, const NamedSetting& setting, std
     for (const auto list : {setting.choices, setting.stored}) {
         for (const SettingChoice& c : list) {
             if (sameWord(text, c.token) || sameWord(text, c.label)) {
-                setMasked(image, setting, c.value);
+                SettingTable::setValue(image, setting, c.value);
                 return SettingStatus::Ok;
             }
         }
@@ -152,31 +148,24 @@ const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value) {
     return nullptr;
 }
 
-std::vector<std::uint8_t> codeListCodes(const NamedSetting& setting, const SettingsImage& image) {
-    const std::uint8_t* record = image.raw().data() + setting.offset;
-    return {record + 1, record + 1 + std::min<int>(record[0], kMaxCodes)};
-}
-
 std::string settingText(const NamedSetting& setting, const SettingsImage& image) {
-    const std::uint8_t byte = image.at(setting.offset);
+    const std::uint8_t value = SettingTable::value(image, setting);
     switch (setting.kind) {
     case SettingKind::Flag:
-        return (byte & setting.mask) != 0 ? "on" : "off";
+        return value != 0 ? "on" : "off";
     case SettingKind::Byte: {
         // A value outside the range that names no choice either (from a file made by hand)
         // shows as the stored byte, {n}, the form that writeSetting takes back for it.
-        const auto value = static_cast<std::uint8_t>(byte & setting.mask);
         const bool inRange =
             (value >= setting.low && value <= setting.high) || choiceOf(setting, value) != nullptr;
         return inRange ? std::to_string(value) : "{" + std::to_string(value) + "}";
     }
     case SettingKind::Choice: {
-        const auto value = static_cast<std::uint8_t>(byte & setting.mask);
         const SettingChoice* c = choiceOf(setting, value);
         return c != nullptr ? std::string(c->token) : "{" + std::to_string(value) + "}";
     }
     case SettingKind::CodeList:
-        return codeListText(codeListCodes(setting, image));
+        return codeListText(SettingTable::codes(image, setting));
     }
     return {};
 }
@@ -196,7 +185,7 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
     case SettingKind::Flag: {
         for (const auto& [on, off] : kFlagWords) {
             if (sameWord(text, on) || sameWord(text, off)) {
-                setMasked(image, setting, sameWord(text, on) ? setting.mask : 0);
+                SettingTable::setFlag(image, setting, sameWord(text, on));
                 return SettingStatus::Ok;
             }
         }
@@ -214,12 +203,7 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
                              static_cast<std::size_t>(kMaxCodes))) {
             return refuse(SettingStatus::BadCodeList, setting, quoted(text) + ": " + reason, error);
         }
-        // Count and codes; the places behind the last code are cleared, bytes 8 and 9 kept.
-        std::uint8_t* record = image.raw().data() + setting.offset;
-        record[0] = static_cast<std::uint8_t>(parsed.size());
-        for (std::size_t i = 0; i < static_cast<std::size_t>(kMaxCodes); ++i) {
-            record[i + 1] = i < parsed.size() ? parsed[i] : 0;
-        }
+        SettingTable::setCodes(image, setting, parsed);
         return SettingStatus::Ok;
     }
     }

@@ -32,8 +32,6 @@ enum class SettingStatus {
 
 // The choice of `setting` that stores `value`, or none.
 const SettingChoice* choiceOf(const NamedSetting& setting, std::uint8_t value);
-// The codes of a code list, from the record its setting names (at most 7).
-std::vector<std::uint8_t> codeListCodes(const NamedSetting& setting, const SettingsImage& image);
 
 // The value of a setting in the block as text.
 std::string settingText(const NamedSetting& setting, const SettingsImage& image);

@@ -1,30 +1,18 @@
 #include "swipe/SwipeLayout.h"
 
 #include "settings/SettingTable.h"
-#include "settings/SettingText.h"
-#include "settings/SettingsImage.h"
 
 #include <string>
 
 namespace {
 
-bool flagOf(const SettingsImage& image, const std::string& name) {
-    const NamedSetting* setting = SettingTable::find(name);
-    return setting != nullptr && (image.at(setting->offset) & setting->mask) != 0;
-}
-
-std::vector<std::uint8_t> codesOf(const SettingsImage& image, const std::string& name) {
-    const NamedSetting* setting = SettingTable::find(name);
-    return setting != nullptr ? codeListCodes(*setting, image) : std::vector<std::uint8_t>();
-}
-
 // A list the reader sends: its codes when "<section>.send_<which>" is on, otherwise nothing.
 std::vector<std::uint8_t> sentCodes(const SettingsImage& image, const std::string& section,
                                     const std::string& which) {
-    if (!flagOf(image, section + ".send_" + which)) {
+    if (!SettingTable::flag(image, section + ".send_" + which)) {
         return {};
     }
-    return codesOf(image, section + "." + which);
+    return SettingTable::codes(image, section + "." + which);
 }
 
 } // namespace
@@ -38,7 +26,7 @@ SwipeLayout SwipeLayout::fromSettings(const SettingsImage& image) {
         Track& track = layout.tracks[static_cast<std::size_t>(number - 1)];
         track.prefix = sentCodes(image, section, "prefix");
         track.suffix = sentCodes(image, section, "suffix");
-        track.lrc = flagOf(image, section + ".lrc_sentinel");
+        track.lrc = SettingTable::flag(image, section + ".lrc_sentinel");
     }
     return layout;
 }

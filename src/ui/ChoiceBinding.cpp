@@ -1,5 +1,7 @@
 #include "ui/ChoiceBinding.h"
 
+#include "settings/SettingTable.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QSpinBox>
@@ -34,7 +36,7 @@ std::uint8_t ChoiceBinding::valueOfEntry(const NamedSetting& setting, int entry)
 }
 
 void ChoiceBinding::load(const NamedSetting& setting, const SettingsImage& image) {
-    const std::uint8_t shown = value(setting, image);
+    const std::uint8_t shown = SettingTable::value(image, setting);
     if (spinner_ != nullptr) {
         if (entryOfValue(setting, shown) >= 0) {
             spinner_->setValue(shown);
@@ -58,17 +60,17 @@ void ChoiceBinding::load(const NamedSetting& setting, const SettingsImage& image
 
 void ChoiceBinding::store(const NamedSetting& setting, SettingsImage& image) const {
     if (spinner_ != nullptr) {
-        setValue(setting, image, static_cast<std::uint8_t>(spinner_->value()));
+        SettingTable::setValue(image, setting, static_cast<std::uint8_t>(spinner_->value()));
         return;
     }
     if (list_ != nullptr) {
         const int entry = list_->currentIndex();
-        setValue(setting, image, entry >= 0 ? valueOfEntry(setting, entry) : 0);
+        SettingTable::setValue(image, setting, entry >= 0 ? valueOfEntry(setting, entry) : 0);
         return;
     }
     for (int i = 0; i < buttons_.size(); ++i) {
         if (buttons_.at(i)->isChecked()) {
-            setValue(setting, image, valueOfEntry(setting, i));
+            SettingTable::setValue(image, setting, valueOfEntry(setting, i));
         }
     }
 }

@@ -5,6 +5,7 @@
 #include "operations/TransactionRunner.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingCheck.h"
+#include "settings/SettingTable.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 #include "ui/ArialFont.h"
@@ -263,7 +264,7 @@ Outcome MainDialog::detectReader() {
 
 void MainDialog::showMainSetting() {
     // Where no port was chosen, the RS232 layout picks Com 1: the window's choice, no edit.
-    const bool noPort = pageState().com_port() == 0;
+    const bool noPort = SettingTable::value(pageState(), SettingTable::kComPort) == 0;
     navigation_->showMainSetting();
     if (noPort) {
         edits_.takePort();
@@ -280,8 +281,8 @@ void MainDialog::markFoundLink(bool keyboard, bool rs232) {
 void MainDialog::searchForReader() {
     // The pages' edits stay: only the link settings change, as the search at start changes them.
     storePages();
-    const std::uint8_t mode = image_.operating_mode();
-    const std::uint8_t port = image_.com_port();
+    const std::uint8_t mode = SettingTable::value(image_, SettingTable::kOperatingMode);
+    const std::uint8_t port = SettingTable::value(image_, SettingTable::kComPort);
     const bool keyboardMarked = programViaKeyboard_->isChecked();
     const bool rs232Marked = programViaRs232_->isChecked();
     // The mark of an earlier search goes; the search marks what it finds.
@@ -289,8 +290,8 @@ void MainDialog::searchForReader() {
     const Outcome outcome = detectReader();
     if (outcome.status == OutcomeStatus::Dismissed) {
         // Escape: the link settings and marks are those from before, as the page still shows.
-        image_.operating_mode() = mode;
-        image_.com_port() = port;
+        SettingTable::setValue(image_, SettingTable::kOperatingMode, mode);
+        SettingTable::setValue(image_, SettingTable::kComPort, port);
         markFoundLink(keyboardMarked, rs232Marked);
         return;
     }
@@ -339,8 +340,8 @@ void MainDialog::programViaSerial() {
 
 void MainDialog::loadMainSettings() {
     // Asked only where the command goes to the reader; elsewhere it refuses without a change.
-    const std::uint8_t mode = image_.operating_mode();
-    if (mode != SettingsImage::kModeKeyboardWedge && mode != SettingsImage::kUnknown &&
+    const std::uint8_t mode = SettingTable::value(image_, SettingTable::kOperatingMode);
+    if (mode != SettingTable::kModeKeyboardWedge && mode != SettingTable::kUnknown &&
         !mayReplaceEdits("Loading the main settings from the reader replaces them.")) {
         return;
     }
@@ -357,7 +358,7 @@ void MainDialog::detectFirmwareVersion() {
 }
 
 void MainDialog::resetReader() {
-    if (image_.operating_mode() != SettingsImage::kUnknown &&
+    if (SettingTable::value(image_, SettingTable::kOperatingMode) != SettingTable::kUnknown &&
         !mayReplaceEdits("The factory reset replaces them with the factory values.")) {
         return;
     }

@@ -136,15 +136,15 @@ void MainSettingsPage::showDelayRows(bool shown) {
 void MainSettingsPage::applyKeyboardWedgeLayout() {
     protocolBox_->setTitle(QStringLiteral("KeyBoard Protocol"));
     showDelayRows(true);
-    image().operating_mode() = SettingsImage::kModeKeyboardWedge;
+    SettingTable::setValue(image(), SettingTable::kOperatingMode, SettingTable::kModeKeyboardWedge);
 }
 
 void MainSettingsPage::applyRs232Layout() {
     protocolBox_->setTitle(QStringLiteral("RS232 Protocol"));
-    if (image().com_port() == 0) {
+    if (SettingTable::value(image(), SettingTable::kComPort) == 0) {
         comPort_->setCurrentIndex(0); // port 1, taken at the next store
     }
-    image().operating_mode() = SettingsImage::kModeRs232;
+    SettingTable::setValue(image(), SettingTable::kOperatingMode, SettingTable::kModeRs232);
 
     // The serial controls take the place of the delay controls. The lists' drop-downs open
     // below them, so only the closed field needs room here.

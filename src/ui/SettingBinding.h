@@ -3,7 +3,6 @@
 #include "settings/NamedSetting.h"
 #include "settings/SettingsImage.h"
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,15 +32,6 @@ public:
     virtual void store(const NamedSetting& setting, SettingsImage& image) const = 0;
     // Puts the table's caption (or, for buttons of a choice, its labels) on the control.
     virtual void showCaption(const NamedSetting& setting) = 0;
-
-protected:
-    static std::uint8_t value(const NamedSetting& setting, const SettingsImage& image) {
-        return static_cast<std::uint8_t>(image.at(setting.offset) & setting.mask);
-    }
-    static void setValue(const NamedSetting& setting, SettingsImage& image, std::uint8_t value) {
-        std::uint8_t& byte = image.at(setting.offset);
-        byte = static_cast<std::uint8_t>((byte & ~setting.mask) | (value & setting.mask));
-    }
 
 private:
     std::string key_;

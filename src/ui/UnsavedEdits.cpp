@@ -1,13 +1,17 @@
 #include "ui/UnsavedEdits.h"
 
+#include "settings/SettingTable.h"
+
 void UnsavedEdits::takeLinkSettings() {
     const SettingsImage now = state_();
-    unchanged_.operating_mode() = now.operating_mode();
-    unchanged_.com_port() = now.com_port();
+    for (const std::string_view name : {SettingTable::kOperatingMode, SettingTable::kComPort}) {
+        SettingTable::setValue(unchanged_, name, SettingTable::value(now, name));
+    }
 }
 
 void UnsavedEdits::takePort() {
-    unchanged_.com_port() = state_().com_port();
+    SettingTable::setValue(unchanged_, SettingTable::kComPort,
+                           SettingTable::value(state_(), SettingTable::kComPort));
 }
 
 bool UnsavedEdits::any() const {

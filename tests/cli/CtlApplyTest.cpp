@@ -5,6 +5,7 @@
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <csignal>
@@ -49,8 +50,8 @@ struct CtlApplyTest : CtlFixture {
         }
         SettingsImage image;
         writeFactoryValues(image);
-        image.general_flags() &= 0x7F; // main.buzzer off
-        image.msr_prefix()[1] = 'A';
+        flagsOf(image, "main") &= 0x7F; // main.buzzer off
+        recordOf(image, "msr.prefix")[1] = 'A';
         ASSERT_EQ(writeSettingsFile(image, shop.string()), 0);
     }
 

@@ -9,6 +9,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 #include "support/PseudoTerminal.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <csignal>
@@ -95,11 +96,11 @@ TEST_F(CtlDeviceTest, VersionProgramVerifyReadAndResetOnTwoReaders) {
     // Settings that differ from the factory's in all three blocks the read-back covers.
     SettingsImage image;
     writeFactoryValues(image);
-    image.scan_code_delay() = 7;
-    image.msr_prefix()[0] = 2;
-    image.msr_prefix()[1] = 'A';
-    image.msr_prefix()[2] = 13;
-    image.iso_flags(2) = 0x0E;
+    byteOf(image, "main.scan_code_delay") = 7;
+    recordOf(image, "msr.prefix")[0] = 2;
+    recordOf(image, "msr.prefix")[1] = 'A';
+    recordOf(image, "msr.prefix")[2] = 13;
+    flagsOf(image, "iso2") = 0x0E;
     const std::filesystem::path shop = folder.path() / "shop.cfg";
     ASSERT_EQ(writeSettingsFile(image, shop.string()), 0);
 
@@ -384,7 +385,7 @@ TEST_F(CtlDeviceTest, ExitStatusTellsDifferingFromFailingAndBadInput) {
     writeFactoryValues(image);
     const std::string same = (folder.path() / "same.cfg").string();
     ASSERT_EQ(writeSettingsFile(image, same), 0);
-    image.scan_code_delay() = 9;
+    byteOf(image, "main.scan_code_delay") = 9;
     const std::string other = (folder.path() / "other.cfg").string();
     ASSERT_EQ(writeSettingsFile(image, other), 0);
     const std::string empty = (folder.path() / "empty.cfg").string();
@@ -431,7 +432,7 @@ TEST_F(CtlDeviceTest, ACommandRightAfterCtrlCGetsItsOwnAnswer) {
     ASSERT_TRUE(com1);
     SettingsImage image;
     writeFactoryValues(image);
-    image.scan_code_delay() = 9;
+    byteOf(image, "main.scan_code_delay") = 9;
     const std::string shop = (folder.path() / "shop.cfg").string();
     ASSERT_EQ(writeSettingsFile(image, shop), 0);
     const std::regex howFar("interrupted after ([1-5] of 6|all 6) frames were acknowledged"

@@ -9,6 +9,7 @@
 #include "VirtualDisplay.h"
 #include "settings/SettingsImage.h"
 #include "support/ChildProcess.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <cctype>
@@ -40,10 +41,10 @@ std::string contentsOf(const fs::path& file) {
 // The factory settings with the reader's global suffix {13}{10} sent, and on every track its
 // sentinels instead of its own suffix.
 std::string withGlobalSuffix(std::string file) {
-    file.at(SettingsImage::dataOffset(SettingsImage::kMsrFlagsSlot)) |= 0x20;
-    file.replace(SettingsImage::dataOffset(SettingsImage::kMsrSuffixSlot), 3, "\x02\r\n");
-    for (int track = 0; track < 3; ++track) {
-        char& flags = file.at(SettingsImage::dataOffset(SettingsImage::kTrackFlagsSlot + track));
+    file.at(flagsOffset("msr")) |= 0x20;
+    file.replace(offsetOf("msr.suffix"), 3, "\x02\r\n");
+    for (int track = 1; track <= 3; ++track) {
+        char& flags = file.at(flagsOffset(trackSection(track)));
         flags = static_cast<char>((flags & ~0x20) | 0x18);
     }
     return file;
@@ -150,8 +151,8 @@ TEST_F(CardSwipeTestWindow, SearchFindsALateReaderAndASwipeShowsItsSuffixAndAHid
     ASSERT_TRUE(answerBox("System message", "Programming all value ok!", 60s));
     // The pages go back to the factory's track suffixes; the marks must still follow the reader.
     std::string factory = contentsOf(path("work/Default.cfg"));
-    factory.at(SettingsImage::kOperatingModeOffset) = SettingsImage::kModeRs232;
-    factory.at(SettingsImage::kComPortOffset) = 1;
+    factory.at(offsetOf("main.operating_mode")) = SettingTable::kModeRs232;
+    factory.at(offsetOf("main.com_port")) = 1;
     std::ofstream(path("factory.cfg"), std::ios::binary) << factory;
     ASSERT_TRUE(screen_->pressKeys(*main, {"alt+f", "l"}));
     const std::optional<ScreenWindow> again = waitFor("Open", 15s);

@@ -10,6 +10,7 @@
 #include "VirtualDisplay.h"
 #include "settings/SettingsImage.h"
 #include "support/ChildProcess.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
@@ -84,9 +85,9 @@ const std::array<std::array<std::uint8_t, 8>, 8> kPresetStrings = {{
     {0x02, 0x0D, 0x0A},
 }};
 
-constexpr int kFirstByteSlot = SettingsImage::kGeneralFlagsSlot; // 10..18: C0 00..08
-constexpr int kFirstIsoSlot = SettingsImage::kIsoFlagsSlot;      // 20..23: C0 10..13
-constexpr int kFirstStringSlot = SettingsImage::kMsrPrefixSlot;  // 24..31: C1 10..4F
+constexpr int kFirstByteSlot = 10;   // 10..18: C0 00..08
+constexpr int kFirstIsoSlot = 20;    // 20..23: C0 10..13
+constexpr int kFirstStringSlot = 24; // 24..31: C1 10..4F
 
 std::string hex(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
@@ -522,8 +523,8 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
                 << "string " << s << ", byte " << i;
         }
     }
-    EXPECT_EQ(readBack[SettingsImage::kOperatingModeOffset], SettingsImage::kModeRs232);
-    EXPECT_EQ(readBack[SettingsImage::kComPortOffset], 3);
+    EXPECT_EQ(readBack[offsetOf("main.operating_mode")], SettingTable::kModeRs232);
+    EXPECT_EQ(readBack[offsetOf("main.com_port")], 3);
     const fs::path restore = file("restore.cfg");
     fs::copy_file(workFile("read-back.cfg"), restore);
 
@@ -536,8 +537,7 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
     EXPECT_TRUE(pollUntil(5s, [&] { return reader_->memory() == factoryMemory; }))
         << reader_->memory();
     const Bytes afterReset = readBytes(workFile("Default.cfg"));
-    std::vector<std::size_t> allowed = {SettingsImage::kOperatingModeOffset,
-                                        SettingsImage::kComPortOffset};
+    std::vector<std::size_t> allowed = {offsetOf("main.operating_mode"), offsetOf("main.com_port")};
     for (int s = 0; s < 8; ++s) {
         for (int i = 3; i < SettingsImage::kDataBytes; ++i) {
             allowed.push_back(SettingsImage::dataOffset(kFirstStringSlot + s) + std::size_t(i));
@@ -552,8 +552,8 @@ TEST_F(ToolAgainstReader, ReaderOnCom3IsFoundProgrammedReadBackAndReset) {
     EXPECT_TRUE(unexpected.empty()) << "Default.cfg after the reset differs from the factory "
                                        "file at "
                                     << offsetList(unexpected);
-    EXPECT_EQ(afterReset.at(SettingsImage::kOperatingModeOffset), SettingsImage::kModeRs232);
-    EXPECT_EQ(afterReset.at(SettingsImage::kComPortOffset), 3);
+    EXPECT_EQ(afterReset.at(offsetOf("main.operating_mode")), SettingTable::kModeRs232);
+    EXPECT_EQ(afterReset.at(offsetOf("main.com_port")), 3);
 
     // Load the saved settings, save them under a name without extension, program them.
     ASSERT_TRUE(choose(kLoadSettingFile));
@@ -622,12 +622,11 @@ TEST_F(ToolAgainstReader, WithoutReaderNothingIsSelectedAndSerialCommandsFail) {
     ASSERT_TRUE(expectMessage("Error message", "Reset all to default value error!"));
     const Bytes afterReset = readBytes(workFile("Default.cfg"));
     ASSERT_EQ(afterReset.size(), SettingsImage::kSize);
-    EXPECT_EQ(afterReset[SettingsImage::kOperatingModeOffset], SettingsImage::kModeRs232);
-    EXPECT_EQ(afterReset[SettingsImage::kComPortOffset], SettingsImage::kUnknown);
+    EXPECT_EQ(afterReset[offsetOf("main.operating_mode")], SettingTable::kModeRs232);
+    EXPECT_EQ(afterReset[offsetOf("main.com_port")], SettingTable::kUnknown);
     std::vector<std::size_t> unexpected;
     for (const std::size_t offset : differences(afterReset, factoryFile)) {
-        if (offset != SettingsImage::kOperatingModeOffset &&
-            offset != SettingsImage::kComPortOffset) {
+        if (offset != offsetOf("main.operating_mode") && offset != offsetOf("main.com_port")) {
             unexpected.push_back(offset);
         }
     }
@@ -750,8 +749,7 @@ TEST_F(ToolAgainstReader, EditsAreNeverLostWithoutAQuestion) {
     const std::vector<std::size_t> changed =
         differences(readBytes(workFile("kept.cfg")), startFile);
     EXPECT_TRUE(std::all_of(changed.begin(), changed.end(), [](std::size_t offset) {
-        return offset == SettingsImage::kOperatingModeOffset ||
-               offset == SettingsImage::kComPortOffset;
+        return offset == offsetOf("main.operating_mode") || offset == offsetOf("main.com_port");
     })) << offsetList(changed);
 
     // An edit (the buzzer), then Escape: the question; Escape in it stays, edit and all, so that

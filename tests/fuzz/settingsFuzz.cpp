@@ -2,6 +2,7 @@
 // walk it: nothing may read or write outside the block, and a count above seven never reaches
 // past its record.
 #include "settings/CodeList.h"
+#include "settings/SettingTable.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 
@@ -45,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Every page's code lists as the pages show and edit them: shown, a code typed, Backspace.
     // Nothing outside the record's count and seven codes may change.
-    for (int page = 1; page <= 4; ++page) {
-        for (const bool prefix : {true, false}) {
+    for (const NamedSetting& setting : SettingTable::all()) {
+        if (setting.kind == SettingKind::CodeList) {
             const SettingsImage loaded = image;
-            std::uint8_t* record = prefix ? image.pagePrefix(page) : image.pageSuffix(page);
+            std::uint8_t* record = image.raw().data() + setting.offset;
             CodeList list(record);
             const std::string text = list.displayText();
             check(list.count() >= 0 && list.count() <= SettingsImage::kMaxCodes);

@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsImage image;
     writeFactoryValues(image);
     // Leftovers behind the factory lists, and bits no page names, must survive any set.
-    image.at(SettingsImage::dataOffset(SettingsImage::kMsrPrefixSlot) + 8) = 0xA5;
-    image.iso_flags(2) = 0xDE;
+    image.at(SettingTable::find("msr.prefix")->offset + 8) = 0xA5;
+    image.at(SettingTable::find("iso2.fc_pan")->offset) = 0xDE;
     const SettingsImage before = image;
 
     std::string error;

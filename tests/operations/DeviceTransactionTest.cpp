@@ -3,6 +3,7 @@
 
 #include "operations/FailureDescription.h"
 #include "settings/SettingsImage.h"
+#include "support/SettingsByName.h"
 
 #include <string>
 
@@ -42,14 +43,14 @@ TEST(DeviceTransaction, ConcludesAsTheWindowDoes) {
     SettingsImage image;
     // Escape is dismissed whatever the batch says; the block stays as it was.
     EXPECT_EQ(load.conclude(EndCode::Escape, &image).status, OutcomeStatus::Dismissed);
-    EXPECT_EQ(image.general_flags(), 0);
+    EXPECT_EQ(flagsOf(image, "main"), 0);
     // Done: written into the block when one is given, and only then.
     const Outcome withoutImage = load.conclude(EndCode::Ended);
     EXPECT_TRUE(withoutImage.done());
     EXPECT_FALSE(withoutImage.imageChanged);
     const Outcome withImage = load.conclude(EndCode::Ended, &image);
     EXPECT_TRUE(withImage.imageChanged);
-    EXPECT_EQ(image.general_flags(), 0x42);
+    EXPECT_EQ(flagsOf(image, "main"), 0x42);
     // A failure without a reason was CANCEL.
     load.transfer().batch.result = TransferResult::Failure;
     EXPECT_EQ(load.conclude(EndCode::Ended).status, OutcomeStatus::Cancelled);

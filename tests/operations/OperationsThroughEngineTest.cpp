@@ -7,6 +7,7 @@
 #include "settings/SettingsFile.h"
 #include "support/EngineTransactionRunner.h"
 #include "support/OperationsBench.h"
+#include "support/SettingsByName.h"
 
 #include <array>
 #include <cstddef>
@@ -120,12 +121,12 @@ TEST(SerialThroughEngine, ProgrammingSendsSixAcknowledgedFrames) {
 TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
     Bench source;
     source.factoryOnSerial(3);
-    source.image.general_flags() = 0x00;
-    source.image.baud_code() = 7;
-    source.image.iso_flags(3) = 0x41;
-    source.image.param_13() = 0x5A;
+    flagsOf(source.image, "main") = 0x00;
+    byteOf(source.image, "main.baud_rate") = 7;
+    flagsOf(source.image, "iso3") = 0x41;
+    source.image.data(23)[0] = 0x5A;
     const Bytes prefix{0x07, 'A', 'B', 'C', 'D', 'E', 'F', 'G'};
-    std::copy(prefix.begin(), prefix.end(), source.image.track_prefix(3));
+    std::copy(prefix.begin(), prefix.end(), recordOf(source.image, "track3.prefix"));
     source.runner.serial().allowPort(3);
     ScriptedReader reader(source.runner.serial());
     source.programViaSerial();
@@ -135,18 +136,18 @@ TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
     Bench target;
     target.factoryOnSerial(3);
     const Bytes longSuffix{0x05, '1', '2', '3', '4', '5', '6', '7'};
-    std::copy(longSuffix.begin(), longSuffix.end(), target.image.msr_suffix());
+    std::copy(longSuffix.begin(), longSuffix.end(), recordOf(target.image, "msr.suffix"));
     target.runner.serial().allowPort(3);
     target.runner.serial().onWrite = source.runner.serial().onWrite;
     SettingsImage expected = target.image;
-    expected.general_flags() = 0x00;
-    expected.baud_code() = 7;
-    expected.iso_flags(3) = 0x41;
-    expected.param_13() = 0x5A;
-    std::copy(prefix.begin(), prefix.end(), expected.track_prefix(3));
-    expected.msr_suffix()[0] = 0x02;
-    expected.msr_suffix()[1] = 'C';
-    expected.msr_suffix()[2] = 'R';
+    flagsOf(expected, "main") = 0x00;
+    byteOf(expected, "main.baud_rate") = 7;
+    flagsOf(expected, "iso3") = 0x41;
+    expected.data(23)[0] = 0x5A;
+    std::copy(prefix.begin(), prefix.end(), recordOf(expected, "track3.prefix"));
+    recordOf(expected, "msr.suffix")[0] = 0x02;
+    recordOf(expected, "msr.suffix")[1] = 'C';
+    recordOf(expected, "msr.suffix")[2] = 'R';
     target.loadMainSettings();
 
     expectOutcome(target.outcome, OutcomeStatus::Done);
@@ -267,24 +268,24 @@ TEST(SerialThroughEngine, VersionTextIsShown) {
 TEST(SerialThroughEngine, ResetConfirmedAndUnconfirmed) {
     Bench confirmed;
     confirmed.factoryOnSerial(6);
-    confirmed.image.msr_flags() = 0x00;
+    flagsOf(confirmed.image, "msr") = 0x00;
     confirmed.runner.serial().allowPort(6);
     ScriptedReader reader(confirmed.runner.serial());
     confirmed.resetReader();
     expectOutcome(confirmed.outcome, OutcomeStatus::Done);
     EXPECT_EQ(reader.frames, (std::vector<Bytes>{{0x1B, 0x21, 0x01, 0xFF}}));
-    EXPECT_EQ(confirmed.image.msr_flags(), 0x83);
+    EXPECT_EQ(flagsOf(confirmed.image, "msr"), 0x83);
 
     // No reader found at start (mode 3, port 0xFF): nothing is sent.
     Bench notFound;
     notFound.factoryOnSerial(0xFF);
-    notFound.image.operating_mode() = SettingsImage::kModeNotFound;
-    notFound.image.msr_flags() = 0x00;
+    byteOf(notFound.image, "main.operating_mode") = SettingTable::kModeNotFound;
+    flagsOf(notFound.image, "msr") = 0x00;
     notFound.resetReader();
     expectOutcome(notFound.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
     EXPECT_TRUE(notFound.runner.received.empty());
-    EXPECT_EQ(notFound.image.operating_mode(), SettingsImage::kModeRs232);
-    EXPECT_EQ(notFound.image.msr_flags(), 0x83);
+    EXPECT_EQ(byteOf(notFound.image, "main.operating_mode"), SettingTable::kModeRs232);
+    EXPECT_EQ(flagsOf(notFound.image, "msr"), 0x83);
     SettingsImage file;
     ASSERT_EQ(readSettingsFile(file, notFound.defaultFile), 0);
     EXPECT_EQ(file.raw(), notFound.image.raw());
@@ -302,7 +303,7 @@ std::vector<std::uint8_t> portValues(const RecordingPortIo& io) {
 TEST(KeyboardThroughEngine, ProgrammingFactoryImageIs168PortWrites) {
     Bench bench;
     bench.factoryOnSerial(0);
-    bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+    byteOf(bench.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
     bench.programViaKeyboard();
 
     expectOutcome(bench.outcome, OutcomeStatus::Done);
@@ -320,14 +321,14 @@ TEST(KeyboardThroughEngine, ProgrammingFactoryImageIs168PortWrites) {
 TEST(KeyboardThroughEngine, ResetInTheKeyboardLine) {
     Bench bench;
     bench.factoryOnSerial(0);
-    bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
-    bench.image.char_code_delay() = 200;
+    byteOf(bench.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
+    byteOf(bench.image, "main.char_code_delay") = 200;
     bench.resetReader();
 
     expectOutcome(bench.outcome, OutcomeStatus::Done);
     EXPECT_EQ(portValues(bench.runner.portIo()), (Bytes{0x1B, 0x21, 0x01, 0xE0, 0x1F, 0xC4}));
-    EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeKeyboardWedge);
-    EXPECT_EQ(bench.image.char_code_delay(), 10);
+    EXPECT_EQ(byteOf(bench.image, "main.operating_mode"), SettingTable::kModeKeyboardWedge);
+    EXPECT_EQ(byteOf(bench.image, "main.char_code_delay"), 10);
     EXPECT_TRUE(bench.runner.serial().writes.empty());
 }
 
@@ -340,7 +341,7 @@ TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
              {PortAccess::Misconfigured, FailureKind::PortIoSettingUnknown}}) {
         Bench program;
         program.factoryOnSerial(0);
-        program.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+        byteOf(program.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
         program.runner.portIo().access = access;
         program.programViaKeyboard();
         expectOutcome(program.outcome, OutcomeStatus::Failed, kind);
@@ -349,13 +350,13 @@ TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
         // The reset fails the same way and still applies the factory values.
         Bench reset;
         reset.factoryOnSerial(0);
-        reset.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
-        reset.image.char_code_delay() = 200;
+        byteOf(reset.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
+        byteOf(reset.image, "main.char_code_delay") = 200;
         reset.runner.portIo().access = access;
         reset.resetReader();
         expectOutcome(reset.outcome, OutcomeStatus::Failed, kind);
         EXPECT_TRUE(reset.runner.portIo().writes.empty());
-        EXPECT_EQ(reset.image.char_code_delay(), 10);
+        EXPECT_EQ(byteOf(reset.image, "main.char_code_delay"), 10);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "link/Transfer.h"
 #include "support/OperationsBench.h"
 #include "support/ScriptedRunner.h"
+#include "support/SettingsByName.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,14 +33,14 @@ void editAsFromFile(SettingsImage& image) {
     image.subcode(26) = 0x99;
     image.subcode(12) = 0x42;
     const Bytes trackPrefix{0x03, 'A', 'B', 'C', 'x', 'y', 'z', 'w', 0xEE, 0xEE};
-    std::copy(trackPrefix.begin(), trackPrefix.end(), image.track_prefix(1));
+    std::copy(trackPrefix.begin(), trackPrefix.end(), recordOf(image, "track1.prefix"));
     const Bytes msrSuffix{0x07, '1', '2', '3', '4', '5', '6', '7', 0xEE, 0xEE};
-    std::copy(msrSuffix.begin(), msrSuffix.end(), image.msr_suffix());
+    std::copy(msrSuffix.begin(), msrSuffix.end(), recordOf(image, "msr.suffix"));
     image.data(19)[0] = 0x99;
     image.data(10)[1] = 0x99;
-    image.general_flags() = 0x00;
-    image.param_13() = 0xFF;
-    image.iso_flags(2) = 0xE1;
+    flagsOf(image, "main") = 0x00;
+    image.data(23)[0] = 0xFF;
+    flagsOf(image, "iso2") = 0xE1;
 }
 
 TEST(ProgrammingViaKeyboard, FactoryImageGivesTheRecordsAsEntries) {
@@ -47,11 +48,8 @@ TEST(ProgrammingViaKeyboard, FactoryImageGivesTheRecordsAsEntries) {
     bench.factoryOnSerial();
     bench.programViaKeyboard();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::KeyboardBatch, 1, 21));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::KeyboardBatch);
-    EXPECT_EQ(t.port, 1);
-    ASSERT_EQ(t.batch.count, 21);
 
     const std::vector<Bytes> expected = {
         {0xC0, 0x00, 0x01, 0x86},
@@ -105,7 +103,7 @@ TEST(ProgrammingViaKeyboard, DoesNotDependOnTheLinkSettings) {
     for (const int mode : {0x00, 0x01, 0x03, 0xFF}) {
         Bench bench;
         bench.factoryOnSerial(0xFF);
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         bench.programViaKeyboard();
         ASSERT_EQ(bench.runner.received.size(), 1U) << "mode " << mode;
         EXPECT_EQ(bench.runner.last().mode, TransferMode::KeyboardBatch);
@@ -118,11 +116,8 @@ TEST(ProgrammingViaSerial, FactoryImageGivesSixWriteBlocks) {
     bench.factoryOnSerial(7);
     bench.programViaSerial();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 7, 6));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::Exchange);
-    EXPECT_EQ(t.port, 7);
-    ASSERT_EQ(t.batch.count, 6);
 
     const std::vector<Bytes> expected = {
         {0x1B, 0x1D, 0xC0, 0x00, 0x09, 0x86, 0x01, 0x0A, 0x05, 0x80, 0xA3, 0xA3, 0xA3, 0x83},
@@ -175,22 +170,16 @@ TEST(ProgrammingViaSerial, NoSerialPortSelectedIsRefusedWithoutATransaction) {
 
 // How each ending of a transfer becomes an outcome; a programming run never changes the block.
 TEST(ProgrammingOutcome, FollowsTheEndingOfTheTransfer) {
-    struct Case {
-        EndCode endCode;
-        TransferResult result;
-        FailureKind failure;
-        OutcomeStatus status;
-    };
-    const Case cases[] = {
-        {EndCode::Ended, TransferResult::Success, FailureKind::None, OutcomeStatus::Done},
-        {EndCode::Ended, TransferResult::Failure, FailureKind::None, OutcomeStatus::Cancelled},
-        {EndCode::Ended, TransferResult::Unknown, FailureKind::None, OutcomeStatus::Cancelled},
-        {EndCode::Ended, TransferResult::Failure, FailureKind::InUse, OutcomeStatus::Failed},
-        {EndCode::Escape, TransferResult::Success, FailureKind::None, OutcomeStatus::Dismissed},
-        {EndCode::Escape, TransferResult::Failure, FailureKind::None, OutcomeStatus::Dismissed},
+    const TransferEnding cases[] = {
+        {EndCode::Ended, TransferResult::Success, OutcomeStatus::Done},
+        {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Cancelled},
+        {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Failed, FailureKind::InUse},
+        {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
+        {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
     };
     for (const bool viaKeyboard : {true, false}) {
-        for (const Case& c : cases) {
+        for (const TransferEnding& c : cases) {
             SCOPED_TRACE(testing::Message()
                          << "keyboard " << viaKeyboard << " end " << static_cast<int>(c.endCode)
                          << " result " << static_cast<int>(c.result));

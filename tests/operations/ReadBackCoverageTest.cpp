@@ -3,9 +3,12 @@
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
+#include "support/DifferenceLines.h"
+#include "support/SettingsByName.h"
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -25,21 +28,17 @@ TEST(ReadBackCoverage, ComparesByNameOnlyWhatTheReaderHolds) {
     writeFactoryValues(file);
     SettingsImage reader = file;
     // Not held by the reader, or not a named setting: never a difference.
-    reader.operating_mode() = SettingsImage::kModeKeyboardWedge;
-    reader.com_port() = 7;
-    reader.param_04() ^= 0xFF;
-    reader.msr_prefix()[7] ^= 0xFF; // behind the prefix's two codes
+    byteOf(reader, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
+    byteOf(reader, "main.com_port") = 7;
+    reader.data(14)[0] ^= 0xFF;
+    recordOf(reader, "msr.prefix")[7] ^= 0xFF; // behind the prefix's two codes
     // Held by the reader and named: in the table's order, the file's text first.
-    reader.iso_flags(3) ^= 0x40;
-    reader.scan_code_delay() = 9;
-    reader.track_suffix(2)[0] = 1;
+    flagsOf(reader, "iso3") ^= 0x40;
+    byteOf(reader, "main.scan_code_delay") = 9;
+    recordOf(reader, "track2.suffix")[0] = 1;
 
-    const std::vector<SettingDifference> found = ReadBackCoverage::differences(file, reader);
-    ASSERT_EQ(found.size(), 3u);
-    EXPECT_EQ(found[0].setting->name, "main.scan_code_delay");
-    EXPECT_EQ(found[0].first, "1");
-    EXPECT_EQ(found[0].second, "9");
-    EXPECT_EQ(found[1].setting->name, "track2.suffix");
-    EXPECT_EQ(found[1].second, "{13}");
-    EXPECT_EQ(found[2].setting->name, "iso3.send_cr");
+    EXPECT_EQ(
+        differenceLines(ReadBackCoverage::differences(file, reader)),
+        (std::vector<std::string>{"main.scan_code_delay: 1 -> 9", "track2.suffix: {13}{10} -> {13}",
+                                  "iso3.send_cr: on -> off"}));
 }

@@ -1,6 +1,7 @@
 #include "link/Transfer.h"
 #include "support/OperationsBench.h"
 #include "support/ScriptedRunner.h"
+#include "support/SettingsByName.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,8 +18,8 @@ using Bench = OperationsBench<ScriptedRunner>;
 // The patterned block of an RS232 reader at COM5.
 void fillWithPattern(Bench& bench) {
     bench.fillWithPattern();
-    bench.image.operating_mode() = SettingsImage::kModeRs232;
-    bench.image.com_port() = 5;
+    byteOf(bench.image, "main.operating_mode") = SettingTable::kModeRs232;
+    byteOf(bench.image, "main.com_port") = 5;
 }
 
 // Replies of a reader that holds the factory values.
@@ -59,11 +60,8 @@ TEST(ReadBackFrames, ThreeReadBlocksOnComPort) {
     bench.factoryOnSerial(5);
     bench.loadMainSettings();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 5, 3));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::Exchange);
-    EXPECT_EQ(t.port, 5);
-    ASSERT_EQ(t.batch.count, 3);
     EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x1C, 0xC0, 0x00, 0x09}));
     EXPECT_EQ(frameBytes(t, 1), (Bytes{0x1B, 0x1C, 0xC1, 0x10, 0x40}));
     EXPECT_EQ(frameBytes(t, 2), (Bytes{0x1B, 0x1C, 0xC0, 0x10, 0x04}));
@@ -74,7 +72,7 @@ TEST(ReadBackGuard, RefusesTheKeyboardLineAndAnUnknownReader) {
         SCOPED_TRACE(mode);
         Bench bench;
         bench.factoryOnSerial();
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         const SettingsImage before = bench.image;
         bench.loadMainSettings();
 
@@ -91,13 +89,13 @@ TEST(ReadBackGuard, OtherModesReadFromComPort) {
         SCOPED_TRACE(mode);
         Bench bench;
         bench.factoryOnSerial(9);
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         bench.loadMainSettings();
 
         ASSERT_EQ(bench.runner.received.size(), 1U);
         EXPECT_EQ(bench.runner.last().port, 9);
         EXPECT_EQ(bench.runner.last().batch.count, 3);
-        EXPECT_EQ(bench.image.operating_mode(), mode);
+        EXPECT_EQ(byteOf(bench.image, "main.operating_mode"), mode);
     }
 }
 
@@ -107,7 +105,7 @@ TEST(ReadBackGuard, NoSerialPortFailsWithoutATransaction) {
         SCOPED_TRACE(mode);
         Bench bench;
         bench.factoryOnSerial(mode == 0x01 ? 0x00 : 0xFF);
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         const SettingsImage before = bench.image;
         bench.loadMainSettings();
 
@@ -118,18 +116,13 @@ TEST(ReadBackGuard, NoSerialPortFailsWithoutATransaction) {
 }
 
 TEST(ReadBackOutcome, FailureAndEscapeLeaveTheImage) {
-    struct Case {
-        EndCode endCode;
-        TransferResult result;
-        OutcomeStatus status;
-    };
-    const Case cases[] = {
+    const TransferEnding cases[] = {
         {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Failed},
         {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Failed},
         {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
         {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
     };
-    for (const Case& c : cases) {
+    for (const TransferEnding& c : cases) {
         SCOPED_TRACE(testing::Message() << "end code " << static_cast<int>(c.endCode));
         Bench bench;
         fillWithPattern(bench);

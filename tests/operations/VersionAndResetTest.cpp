@@ -3,6 +3,7 @@
 #include "settings/SettingsFile.h"
 #include "support/OperationsBench.h"
 #include "support/ScriptedRunner.h"
+#include "support/SettingsByName.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,11 +25,8 @@ TEST(FirmwareVersion, AsksComPortAndShowsTheText) {
     const SettingsImage before = bench.image;
     bench.firmwareVersion();
 
-    ASSERT_EQ(bench.runner.received.size(), 1U);
+    ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 4, 1));
     const Transfer& t = bench.runner.last();
-    EXPECT_EQ(t.mode, TransferMode::Exchange);
-    EXPECT_EQ(t.port, 4);
-    EXPECT_EQ(t.batch.count, 1);
     EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x01}));
     expectOutcome(bench.outcome, OutcomeStatus::Done);
     EXPECT_EQ(bench.outcome.versionText, "V1.00");
@@ -72,7 +70,7 @@ TEST(FirmwareVersion, GuardAndPortChoice) {
     for (const int mode : {0x00, 0xFF}) {
         Bench bench;
         bench.factoryOnSerial();
-        bench.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(bench.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         bench.firmwareVersion();
         EXPECT_TRUE(bench.runner.received.empty()) << mode;
         expectOutcome(bench.outcome, OutcomeStatus::Failed, FailureKind::NotRs232);
@@ -80,7 +78,7 @@ TEST(FirmwareVersion, GuardAndPortChoice) {
 
     Bench notFound;
     notFound.factoryOnSerial(2);
-    notFound.image.operating_mode() = SettingsImage::kModeNotFound;
+    byteOf(notFound.image, "main.operating_mode") = SettingTable::kModeNotFound;
     notFound.firmwareVersion();
     ASSERT_EQ(notFound.runner.received.size(), 1U);
     EXPECT_EQ(notFound.runner.last().port, 2);
@@ -89,7 +87,7 @@ TEST(FirmwareVersion, GuardAndPortChoice) {
     for (const int mode : {0x01, 0x03}) {
         Bench keyboardPort;
         keyboardPort.factoryOnSerial(0);
-        keyboardPort.image.operating_mode() = static_cast<std::uint8_t>(mode);
+        byteOf(keyboardPort.image, "main.operating_mode") = static_cast<std::uint8_t>(mode);
         keyboardPort.firmwareVersion();
         EXPECT_TRUE(keyboardPort.runner.received.empty()) << mode;
         expectOutcome(keyboardPort.outcome, OutcomeStatus::Failed, FailureKind::NoPortSelected);
@@ -100,7 +98,7 @@ TEST(FirmwareVersion, GuardAndPortChoice) {
 SettingsImage factoryOver(const SettingsImage& before, std::uint8_t operatingMode) {
     SettingsImage expected = before;
     writeFactoryValues(expected);
-    expected.operating_mode() = operatingMode;
+    byteOf(expected, "main.operating_mode") = operatingMode;
     return expected;
 }
 
@@ -111,35 +109,27 @@ void expectDefaultFileHolds(const std::string& file, const SettingsImage& expect
 }
 
 TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
-    struct Case {
-        EndCode endCode;
-        TransferResult result;
-        OutcomeStatus status;
-    };
-    const Case cases[] = {
+    const TransferEnding cases[] = {
         {EndCode::Ended, TransferResult::Success, OutcomeStatus::Done},
         {EndCode::Ended, TransferResult::Failure, OutcomeStatus::Cancelled},
         {EndCode::Ended, TransferResult::Unknown, OutcomeStatus::Cancelled},
         {EndCode::Escape, TransferResult::Success, OutcomeStatus::Dismissed},
         {EndCode::Escape, TransferResult::Failure, OutcomeStatus::Dismissed},
     };
-    for (const Case& c : cases) {
+    for (const TransferEnding& c : cases) {
         SCOPED_TRACE(testing::Message() << "end code " << static_cast<int>(c.endCode) << " result "
                                         << static_cast<int>(c.result));
         Bench bench;
         bench.fillWithPattern();
-        bench.image.operating_mode() = SettingsImage::kModeRs232;
-        bench.image.com_port() = 6;
+        byteOf(bench.image, "main.operating_mode") = SettingTable::kModeRs232;
+        byteOf(bench.image, "main.com_port") = 6;
         bench.runner.endCode = c.endCode;
         bench.runner.result = c.result;
-        const SettingsImage expected = factoryOver(bench.image, SettingsImage::kModeRs232);
+        const SettingsImage expected = factoryOver(bench.image, SettingTable::kModeRs232);
         bench.resetReader();
 
-        ASSERT_EQ(bench.runner.received.size(), 1U);
+        ASSERT_TRUE(bench.sentOne(TransferMode::Exchange, 6, 1));
         const Transfer& t = bench.runner.last();
-        EXPECT_EQ(t.mode, TransferMode::Exchange);
-        EXPECT_EQ(t.port, 6);
-        EXPECT_EQ(t.batch.count, 1);
         EXPECT_EQ(frameBytes(t, 0), (Bytes{0x1B, 0x21, 0x01, 0xFF}));
         EXPECT_EQ(bench.outcome.status, c.status);
         EXPECT_TRUE(bench.outcome.imageChanged);
@@ -152,7 +142,7 @@ TEST(FactoryReset, EveryOutcomeAppliesTheFactoryValues) {
 TEST(FactoryReset, UnknownReaderDoesNothing) {
     Bench bench;
     bench.fillWithPattern();
-    bench.image.operating_mode() = SettingsImage::kUnknown;
+    byteOf(bench.image, "main.operating_mode") = SettingTable::kUnknown;
     const SettingsImage before = bench.image;
     bench.resetReader();
 
@@ -166,12 +156,12 @@ TEST(FactoryReset, UnknownReaderDoesNothing) {
 TEST(FactoryReset, KeyboardLineGoesThroughPortZero) {
     Bench bench;
     bench.factoryOnSerial(0);
-    bench.image.operating_mode() = SettingsImage::kModeKeyboardWedge;
+    byteOf(bench.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
     bench.resetReader();
 
     ASSERT_EQ(bench.runner.received.size(), 1U);
     EXPECT_EQ(bench.runner.last().port, 0);
-    EXPECT_EQ(bench.image.operating_mode(), SettingsImage::kModeKeyboardWedge);
+    EXPECT_EQ(byteOf(bench.image, "main.operating_mode"), SettingTable::kModeKeyboardWedge);
     expectOutcome(bench.outcome, OutcomeStatus::Done);
 }
 
@@ -180,12 +170,12 @@ TEST(FactoryReset, NoSerialPortSendsNothingAndFails) {
     // no port selected leaves com_port 0. Neither may send the frame into the keyboard line and
     // report it confirmed; the factory values are applied all the same.
     for (const int port : {0x00, 0xFF}) {
-        for (const std::uint8_t mode : {SettingsImage::kModeRs232, SettingsImage::kModeNotFound}) {
+        for (const std::uint8_t mode : {SettingTable::kModeRs232, SettingTable::kModeNotFound}) {
             Bench bench;
             bench.factoryOnSerial(static_cast<std::uint8_t>(port));
-            bench.image.operating_mode() = mode;
-            bench.image.msr_prefix()[0] = 0x07;
-            const SettingsImage expected = factoryOver(bench.image, SettingsImage::kModeRs232);
+            byteOf(bench.image, "main.operating_mode") = mode;
+            recordOf(bench.image, "msr.prefix")[0] = 0x07;
+            const SettingsImage expected = factoryOver(bench.image, SettingTable::kModeRs232);
             bench.resetReader();
 
             EXPECT_TRUE(bench.runner.received.empty());

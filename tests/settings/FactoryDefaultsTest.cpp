@@ -2,6 +2,8 @@
 
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
+#include "support/FileBytes.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <array>
@@ -62,11 +64,6 @@ std::array<std::uint8_t, 3060> expectedFactoryBlock() {
     return block;
 }
 
-std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 } // namespace
 
 TEST(FactoryDefaults, BlockAndDefaultFileMatchTheSlotTableByteForByte) {
@@ -90,33 +87,15 @@ TEST(FactoryDefaults, TouchesNothingButHeaderAndRecords) {
     image.raw().fill(0x77);
     applyFactoryDefaults(image, (folder.path() / "Default.cfg").string());
 
-    EXPECT_EQ(image.operating_mode(), 0x77);
-    EXPECT_EQ(image.com_port(), 0x77);
-    EXPECT_EQ(image.data(19)[0], 0x77);                          // slot 19 unused
-    EXPECT_EQ(image.data(SettingsImage::kParam04Slot)[1], 0x77); // unused data bytes
+    EXPECT_EQ(byteOf(image, "main.operating_mode"), 0x77);
+    EXPECT_EQ(byteOf(image, "main.com_port"), 0x77);
+    EXPECT_EQ(image.data(19)[0], 0x77); // slot 19 unused
+    EXPECT_EQ(image.data(14)[1], 0x77); // parameter 4: unused data bytes
     EXPECT_EQ(image.group(9), 0x77);
     EXPECT_EQ(image.group(32), 0x77);
     // A seven-character string keeps characters 3..7 behind the new length 2.
-    EXPECT_EQ(image.msr_prefix()[0], 2);
-    EXPECT_EQ(image.msr_prefix()[3], 0x77);
-    EXPECT_EQ(image.msr_prefix()[7], 0x77);
-    EXPECT_EQ(image.general_flags(), 0x86);
-}
-
-TEST(SettingsImage, NamedFieldsSitAtTheirOffsets) {
-    SettingsImage image;
-    image.operating_mode() = 1;
-    image.com_port() = 9;
-    EXPECT_EQ(image.at(0x064), 1);
-    EXPECT_EQ(image.at(0x163), 9);
-    image.track_flags(3) = 0x11;
-    EXPECT_EQ(image.at(0x2A8), 0x11);
-    image.iso_flags(2) = 0x22;
-    EXPECT_EQ(image.at(0x2D0), 0x22);
-    // Page strings: prefix at 0x2DA + 20p, suffix at 0x2E4 + 20p.
-    EXPECT_EQ(image.pagePrefix(1), image.msr_prefix());
-    EXPECT_EQ(image.pageSuffix(1), image.msr_suffix());
-    EXPECT_EQ(image.pagePrefix(4), image.track_prefix(3));
-    EXPECT_EQ(image.pageSuffix(4), image.track_suffix(3));
-    EXPECT_EQ(image.pageSuffix(4) - image.raw().data(), 0x334);
+    EXPECT_EQ(recordOf(image, "msr.prefix")[0], 2);
+    EXPECT_EQ(recordOf(image, "msr.prefix")[3], 0x77);
+    EXPECT_EQ(recordOf(image, "msr.prefix")[7], 0x77);
+    EXPECT_EQ(flagsOf(image, "main"), 0x86);
 }

@@ -3,6 +3,7 @@
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
+#include "support/SettingsByName.h"
 
 #include <string>
 #include <vector>
@@ -58,11 +59,11 @@ TEST(SettingAssignment, AnUnknownNameGetsTheNearestNames) {
 // What `show` prints for any value a block may hold goes back into `set` as the same value.
 TEST(SettingAssignment, EveryShownValueGoesBackIn) {
     std::vector<SettingsImage> blocks(4, factoryBlock());
-    blocks[1].com_port() = 0;                       // the reader in the keyboard line
-    blocks[2].com_port() = SettingsImage::kUnknown; // a search that found no reader
-    blocks[2].operating_mode() = SettingsImage::kModeNotFound;
-    blocks[3].raw().fill(0xFF); // every flag on, every list full, delays out of range
-    blocks[3].com_port() = 150; // a port number no page offers
+    byteOf(blocks[1], "main.com_port") = 0;                      // the reader in the keyboard line
+    byteOf(blocks[2], "main.com_port") = SettingTable::kUnknown; // a search that found no reader
+    byteOf(blocks[2], "main.operating_mode") = SettingTable::kModeNotFound;
+    blocks[3].raw().fill(0xFF);               // every flag on, every list full, delays out of range
+    byteOf(blocks[3], "main.com_port") = 150; // a port number no page offers
     for (const SettingsImage& block : blocks) {
         for (const NamedSetting& setting : SettingTable::all()) {
             SettingAssignment assignment;

@@ -5,6 +5,8 @@
 #include "settings/SettingDifferences.h"
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
+#include "support/DifferenceLines.h"
+#include "support/SettingsByName.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,16 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::size_t offsetOf(const SettingsImage& image, const std::uint8_t* byte) {
-    return static_cast<std::size_t>(byte - image.raw().data());
-}
-
-SettingsImage factoryImage() {
-    SettingsImage image;
-    writeFactoryValues(image);
-    return image;
-}
 
 std::string read(const SettingsImage& image, const char* name) {
     std::string text;
@@ -56,47 +48,6 @@ TEST(SettingTable, NamesAreUniqueAndSectionsArePages) {
     EXPECT_EQ(SettingTable::find(""), nullptr);
 }
 
-// Every entry sits on the byte the block's named accessors give for it.
-TEST(SettingTable, EntriesLiveWhereTheBlockKeepsThem) {
-    SettingsImage image;
-    std::map<std::string, const std::uint8_t*> expected = {
-        {"main.operating_mode", &image.operating_mode()},
-        {"main.com_port", &image.com_port()},
-        {"main.baud_rate", &image.baud_code()},
-        {"main.scan_code_delay", &image.scan_code_delay()},
-        {"main.char_code_delay", &image.char_code_delay()},
-        {"main.buzzer", &image.general_flags()},
-        {"msr.prefix", image.msr_prefix()},
-        {"msr.suffix", image.msr_suffix()},
-    };
-    for (int t = 1; t <= 3; ++t) {
-        const std::string track = "track" + std::to_string(t) + ".";
-        const std::string iso = "iso" + std::to_string(t) + ".";
-        expected[track + "prefix"] = image.track_prefix(t);
-        expected[track + "suffix"] = image.track_suffix(t);
-        for (const char* key :
-             {"beep", "send_prefix", "send_suffix", "start_sentinel", "end_sentinel",
-              "lrc_sentinel", "swipe_left_to_right", "swipe_right_to_left"}) {
-            expected[track + key] = &image.track_flags(t);
-        }
-        for (const char* key :
-             {"field_splitting", "fc_pan", "cc_name", "additional_data", "send_lf", "send_cr"}) {
-            expected[iso + key] = &image.iso_flags(t);
-        }
-    }
-    for (const char* key :
-         {"error_beep", "send_prefix", "send_suffix", "enable", "high_compatible_tk1",
-          "high_compatible_tk2", "high_compatible_tk3", "kb_output_mode"}) {
-        expected[std::string("msr.") + key] = &image.msr_flags();
-    }
-    ASSERT_EQ(SettingTable::all().size(), expected.size());
-    for (const auto& [name, byte] : expected) {
-        const NamedSetting* s = SettingTable::find(name);
-        ASSERT_NE(s, nullptr) << name;
-        EXPECT_EQ(s->offset, offsetOf(image, byte)) << name;
-    }
-}
-
 // The bits of one byte belong to one setting each; every option bit of the reader's and the
 // tracks' flags has its name, and the ISO bits no box edits stay unnamed.
 TEST(SettingTable, BitsOfAByteAreNamedOnce) {
@@ -111,19 +62,64 @@ TEST(SettingTable, BitsOfAByteAreNamedOnce) {
         EXPECT_EQ(used[s.offset] & s.mask, 0u) << s.name;
         used[s.offset] |= s.mask;
     }
-    SettingsImage image;
-    EXPECT_EQ(used[offsetOf(image, &image.msr_flags())], 0xFFu);
+    EXPECT_EQ(used[flagsOffset("msr")], 0xFFu);
     for (int t = 1; t <= 3; ++t) {
-        EXPECT_EQ(used[offsetOf(image, &image.track_flags(t))], 0xFFu) << t;
-        EXPECT_EQ(used[offsetOf(image, &image.iso_flags(t))], 0x6Fu) << t;
+        EXPECT_EQ(used[flagsOffset(trackSection(t))], 0xFFu) << t;
+        EXPECT_EQ(used[flagsOffset(isoSection(t))], 0x6Fu) << t;
     }
-    EXPECT_EQ(used[offsetOf(image, &image.general_flags())], 0x80u);
+    EXPECT_EQ(used[flagsOffset("main")], 0x80u);
+}
+
+// Typed access by name touches only the setting's bits or record; a name the table does not
+// have reads as nothing and writes nothing.
+TEST(SettingTable, TypedAccessByNameKeepsToTheSetting) {
+    SettingsImage image;
+    image.raw().fill(0x5A);
+    const SettingsImage filled = image;
+    EXPECT_FALSE(SettingTable::setValue(image, "main.volume", 1));
+    EXPECT_FALSE(SettingTable::setFlag(image, "msr.volume", true));
+    EXPECT_FALSE(SettingTable::setCodes(image, "msr.volume", std::vector<std::uint8_t>{1}));
+    EXPECT_EQ(image.raw(), filled.raw());
+    EXPECT_EQ(SettingTable::value(image, "main.volume"), 0);
+    EXPECT_FALSE(SettingTable::flag(image, "msr.volume"));
+    EXPECT_TRUE(SettingTable::codes(image, "msr.volume").empty());
+
+    const struct {
+        const char* name;
+        std::uint8_t write;
+        std::uint8_t read; // what the setting reads as afterwards
+        std::uint8_t byte; // its byte afterwards, the neighbours' bits kept
+    } cases[] = {
+        {"msr.kb_output_mode", 0xFF, 0x02, 0x5A},
+        {"msr.kb_output_mode", 0x00, 0x00, 0x58},
+        {"msr.enable", 0x01, 0x01, 0x5B},
+        {"main.scan_code_delay", 0x80, 0x80, 0x80},
+    };
+    for (const auto& c : cases) {
+        image = filled;
+        ASSERT_TRUE(SettingTable::setValue(image, c.name, c.write));
+        EXPECT_EQ(SettingTable::value(image, c.name), c.read) << c.name;
+        EXPECT_EQ(byteOf(image, c.name), c.byte) << c.name;
+    }
+    ASSERT_TRUE(SettingTable::setFlag(image, "track2.beep", true));
+    EXPECT_TRUE(SettingTable::flag(image, "track2.beep"));
+    EXPECT_EQ(flagsOf(image, "track2"), 0xDA);
+
+    // Codes: at most seven, the places behind them cleared, the record's last two bytes kept.
+    const std::vector<std::uint8_t> nine = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    ASSERT_TRUE(SettingTable::setCodes(image, "track3.suffix", nine));
+    EXPECT_EQ(SettingTable::codes(image, "track3.suffix"),
+              std::vector<std::uint8_t>(nine.begin(), nine.begin() + 7));
+    ASSERT_TRUE(SettingTable::setCodes(image, "track3.suffix", std::vector<std::uint8_t>{'A'}));
+    const std::uint8_t* record = recordOf(image, "track3.suffix");
+    EXPECT_EQ(std::vector<int>(record, record + 11),
+              (std::vector<int>{1, 'A', 0, 0, 0, 0, 0, 0, 0x5A, 0x5A, 0x5A}));
 }
 
 // --- Reading ----------------------------------------------------------------------------------
 
 TEST(SettingText, FactoryValuesReadAsThePagesShowThem) {
-    const SettingsImage image = factoryImage();
+    const SettingsImage image = factoryBlock();
     EXPECT_EQ(read(image, "main.scan_code_delay"), "1");
     EXPECT_EQ(read(image, "main.char_code_delay"), "10");
     EXPECT_EQ(read(image, "main.baud_rate"), "9600");
@@ -145,20 +141,20 @@ TEST(SettingText, FactoryValuesReadAsThePagesShowThem) {
 }
 
 TEST(SettingText, ValuesNoChoiceNamesReadAsStoredBytes) {
-    SettingsImage image = factoryImage();
-    image.operating_mode() = SettingsImage::kUnknown;
-    image.baud_code() = 0;
-    image.com_port() = 0;
+    SettingsImage image = factoryBlock();
+    byteOf(image, "main.operating_mode") = SettingTable::kUnknown;
+    byteOf(image, "main.baud_rate") = 0;
+    byteOf(image, "main.com_port") = 0;
     EXPECT_EQ(read(image, "main.operating_mode"), "255");
     EXPECT_EQ(read(image, "main.baud_rate"), "{0}");
     EXPECT_EQ(read(image, "main.com_port"), "0");
-    image.operating_mode() = 2;
+    byteOf(image, "main.operating_mode") = 2;
     EXPECT_EQ(read(image, "main.operating_mode"), "{2}");
 }
 
 TEST(SettingText, CodeListsReadAsTheirCodesAtMostSeven) {
     SettingsImage image;
-    std::uint8_t* list = image.track_prefix(2);
+    std::uint8_t* list = recordOf(image, "track2.prefix");
     const std::uint8_t codes[] = {9, 'a', 'b', '{', '}', ' ', 127, 255, 'x', 'y'};
     std::copy(std::begin(codes), std::end(codes), list);
     EXPECT_EQ(read(image, "track2.prefix"), "ab{123}} {127}{255}");
@@ -169,8 +165,8 @@ TEST(SettingText, CodeListsReadAsTheirCodesAtMostSeven) {
 // --- Setting ----------------------------------------------------------------------------------
 
 TEST(SettingText, EachKindSetsOnlyItsOwnBits) {
-    SettingsImage image = factoryImage();
-    image.msr_flags() = 0x55;
+    SettingsImage image = factoryBlock();
+    flagsOf(image, "msr") = 0x55;
     std::string error;
     const auto set = [&](const char* name, const char* text) {
         const SettingsImage before = image;
@@ -183,36 +179,36 @@ TEST(SettingText, EachKindSetsOnlyItsOwnBits) {
         }
         return changed;
     };
-    const std::size_t msr = SettingsImage::dataOffset(SettingsImage::kMsrFlagsSlot);
+    const std::size_t msr = flagsOffset("msr");
     EXPECT_EQ(set("msr.error_beep", "on"), std::vector<std::size_t>{msr});
-    EXPECT_EQ(image.msr_flags(), 0xD5);
+    EXPECT_EQ(flagsOf(image, "msr"), 0xD5);
     EXPECT_EQ(set("msr.enable", "OFF"), std::vector<std::size_t>{msr});
-    EXPECT_EQ(image.msr_flags(), 0xD4);
+    EXPECT_EQ(flagsOf(image, "msr"), 0xD4);
     set("msr.kb_output_mode", "ALT mode");
-    EXPECT_EQ(image.msr_flags(), 0xD6);
+    EXPECT_EQ(flagsOf(image, "msr"), 0xD6);
     set("msr.kb_output_mode", "scan_code");
-    EXPECT_EQ(image.msr_flags(), 0xD4);
+    EXPECT_EQ(flagsOf(image, "msr"), 0xD4);
     EXPECT_TRUE(set("msr.high_compatible_tk3", "yes").empty());
-    EXPECT_EQ(image.msr_flags(), 0xD4) << "0x04 was set already";
+    EXPECT_EQ(flagsOf(image, "msr"), 0xD4) << "0x04 was set already";
 
     set("main.scan_code_delay", "254");
-    EXPECT_EQ(image.scan_code_delay(), 254);
+    EXPECT_EQ(byteOf(image, "main.scan_code_delay"), 254);
     set("main.com_port", "98");
-    EXPECT_EQ(image.com_port(), 98);
+    EXPECT_EQ(byteOf(image, "main.com_port"), 98);
     set("main.baud_rate", "38400");
-    EXPECT_EQ(image.baud_code(), 7);
+    EXPECT_EQ(byteOf(image, "main.baud_rate"), 7);
     set("main.operating_mode", "Keyboard Wedge");
-    EXPECT_EQ(image.operating_mode(), SettingsImage::kModeKeyboardWedge);
+    EXPECT_EQ(byteOf(image, "main.operating_mode"), SettingTable::kModeKeyboardWedge);
     set("main.operating_mode", "rs232");
-    EXPECT_EQ(image.operating_mode(), SettingsImage::kModeRs232);
-    image.general_flags() = 0x06;
+    EXPECT_EQ(byteOf(image, "main.operating_mode"), SettingTable::kModeRs232);
+    flagsOf(image, "main") = 0x06;
     set("main.buzzer", "1");
-    EXPECT_EQ(image.general_flags(), 0x86);
+    EXPECT_EQ(flagsOf(image, "main"), 0x86);
 }
 
 TEST(SettingText, ACodeListIsReplacedAndTheRestOfItsRecordCleared) {
     SettingsImage image;
-    std::uint8_t* list = image.track_suffix(1);
+    std::uint8_t* list = recordOf(image, "track1.suffix");
     for (int i = 0; i < 10; ++i) {
         list[i] = 0xEE;
     }
@@ -231,7 +227,7 @@ TEST(SettingText, EveryCodeListReadsBackAsItWasWritten) {
     std::uint32_t seed = 12345;
     std::string error;
     for (int round = 0; round < 2000; ++round) {
-        std::uint8_t* list = image.msr_prefix();
+        std::uint8_t* list = recordOf(image, "msr.prefix");
         seed = seed * 1664525U + 1013904223U;
         const int count = static_cast<int>(seed >> 29); // 0..7
         list[0] = static_cast<std::uint8_t>(count);
@@ -247,7 +243,7 @@ TEST(SettingText, EveryCodeListReadsBackAsItWasWritten) {
 }
 
 TEST(SettingText, RefusedTextsLeaveTheBlockAndSayWhy) {
-    const SettingsImage factory = factoryImage();
+    const SettingsImage factory = factoryBlock();
     SettingsImage image = factory;
     const struct {
         const char* name;
@@ -368,18 +364,14 @@ TEST(SettingDifferences, NameEverySettingThatDiffersAndNothingElse) {
     std::string error;
     ASSERT_EQ(writeSetting(b, "main.scan_code_delay", "20", error), SettingStatus::Ok);
     ASSERT_EQ(writeSetting(b, "track2.prefix", "X{13}", error), SettingStatus::Ok);
-    const std::vector<SettingDifference> differences = settingDifferences(a, b);
-    ASSERT_EQ(differences.size(), 2U);
-    EXPECT_EQ(differences[0].setting->name, "main.scan_code_delay");
-    EXPECT_EQ(differences[0].first, "1");
-    EXPECT_EQ(differences[0].second, "20");
-    EXPECT_EQ(differences[1].setting->name, "track2.prefix");
-    EXPECT_EQ(differences[1].second, "X{13}");
+    EXPECT_EQ(
+        differenceLines(settingDifferences(a, b)),
+        (std::vector<std::string>{"main.scan_code_delay: 1 -> 20", "track2.prefix: T2 -> X{13}"}));
 }
 
 TEST(SettingCheck, NamesEverySettingOutsideItsValuesAndNothingElse) {
     const auto modified = [](auto change) {
-        SettingsImage image = factoryImage();
+        SettingsImage image = factoryBlock();
         change(image);
         return image;
     };
@@ -388,37 +380,39 @@ TEST(SettingCheck, NamesEverySettingOutsideItsValuesAndNothingElse) {
         SettingsImage image;
         std::vector<std::string> invalid; // name=stored byte
     } cases[] = {
-        {"factory", factoryImage(), {}},
+        {"factory", factoryBlock(), {}},
         {"what the search stores",
          modified([](SettingsImage& i) {
-             i.operating_mode() = SettingsImage::kModeNotFound;
-             i.com_port() = 0xFF;
+             byteOf(i, "main.operating_mode") = SettingTable::kModeNotFound;
+             byteOf(i, "main.com_port") = 0xFF;
          }),
          {}},
-        {"not searched", modified([](SettingsImage& i) { i.operating_mode() = 0xFF; }), {}},
+        {"not searched",
+         modified([](SettingsImage& i) { byteOf(i, "main.operating_mode") = 0xFF; }),
+         {}},
         {"a mode nobody stores",
-         modified([](SettingsImage& i) { i.operating_mode() = 2; }),
+         modified([](SettingsImage& i) { byteOf(i, "main.operating_mode") = 2; }),
          {"main.operating_mode=2"}},
         {"zeros", SettingsImage{}, {"main.baud_rate=0"}},
         {"a delay of 255 and port 99",
          modified([](SettingsImage& i) {
-             i.scan_code_delay() = 255;
-             i.com_port() = 99;
+             byteOf(i, "main.scan_code_delay") = 255;
+             byteOf(i, "main.com_port") = 99;
          }),
          {"main.com_port=99", "main.scan_code_delay=255"}},
         {"eight codes and a code 0",
          modified([](SettingsImage& i) {
-             i.msr_prefix()[0] = 8;
-             i.track_suffix(2)[0] = 2;
-             i.track_suffix(2)[1] = 13;
-             i.track_suffix(2)[2] = 0;
+             recordOf(i, "msr.prefix")[0] = 8;
+             recordOf(i, "track2.suffix")[0] = 2;
+             recordOf(i, "track2.suffix")[1] = 13;
+             recordOf(i, "track2.suffix")[2] = 0;
          }),
          {"msr.prefix=8", "track2.suffix=0"}},
         {"a code 0 behind the count is no code",
          modified([](SettingsImage& i) {
-             i.track_prefix(1)[0] = 1;
-             i.track_prefix(1)[1] = 'A';
-             i.track_prefix(1)[2] = 0;
+             recordOf(i, "track1.prefix")[0] = 1;
+             recordOf(i, "track1.prefix")[1] = 'A';
+             recordOf(i, "track1.prefix")[2] = 0;
          }),
          {}},
     };

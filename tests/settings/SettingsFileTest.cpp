@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include "settings/SettingsImage.h"
+#include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 
@@ -24,11 +25,6 @@ void writeBytes(const std::filesystem::path& path, std::size_t n, std::uint8_t v
     std::ofstream out(path, std::ios::binary);
     const std::string bytes(n, static_cast<char>(value));
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 SettingsImage patterned() {

@@ -4,6 +4,7 @@
 #include "operations/DeviceOperations.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsImage.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
 #include <cstdint>
@@ -12,6 +13,15 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+// How a transfer ends (and the failure the runner reports with it), and what a command then
+// reports.
+struct TransferEnding {
+    EndCode endCode;
+    TransferResult result;
+    OutcomeStatus status;
+    FailureKind failure = FailureKind::None;
+};
 
 // The device commands wired to a runner, with the default file in a folder of its own.
 // The runner type is a parameter so the same bench drives the commands through a scripted
@@ -29,6 +39,23 @@ template <typename Runner> struct OperationsBench {
     Outcome firmwareVersion() { return outcome = operations.firmwareVersion(image); }
     Outcome resetReader() { return outcome = operations.resetReader(image, defaultFile); }
 
+    // Whether the runner received exactly one transfer, in this mode, to this port and of this
+    // many frames; that transfer is then runner.last().
+    ::testing::AssertionResult sentOne(TransferMode mode, int port, int frames) const {
+        if (runner.received.size() != 1U) {
+            return ::testing::AssertionFailure()
+                   << runner.received.size() << " transfers instead of one";
+        }
+        const Transfer& t = runner.last();
+        if (t.mode != mode || t.port != port || t.batch.count != frames) {
+            return ::testing::AssertionFailure()
+                   << "mode " << static_cast<int>(t.mode) << ", port " << t.port << ", "
+                   << t.batch.count << " frames instead of mode " << static_cast<int>(mode)
+                   << ", port " << port << ", " << frames << " frames";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
     // Every byte of the block different from its neighbours, so that a stray write shows.
     void fillWithPattern() {
         for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
@@ -39,8 +66,8 @@ template <typename Runner> struct OperationsBench {
     // Factory values on an RS232 reader at COM3, as after a start that found it there.
     void factoryOnSerial(std::uint8_t comPort = 3) {
         writeFactoryValues(image);
-        image.operating_mode() = SettingsImage::kModeRs232;
-        image.com_port() = comPort;
+        byteOf(image, "main.operating_mode") = SettingTable::kModeRs232;
+        byteOf(image, "main.com_port") = comPort;
     }
 
     SettingsImage image;

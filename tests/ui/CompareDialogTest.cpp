@@ -19,9 +19,7 @@ void answerWith(ScriptedRunner& runner, const SettingsImage& reader) {
         }
         return reply;
     };
-    runner.replies = {{0, collect(SettingsImage::kGeneralFlagsSlot, 9, 1)},
-                      {1, collect(SettingsImage::kMsrPrefixSlot, 8, 8)},
-                      {2, collect(SettingsImage::kIsoFlagsSlot, 4, 1)}};
+    runner.replies = {{0, collect(10, 9, 1)}, {1, collect(24, 8, 8)}, {2, collect(20, 4, 1)}};
 }
 
 // A reader that holds two settings otherwise: the window lists exactly those two, by name, with

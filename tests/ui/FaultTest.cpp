@@ -16,6 +16,7 @@
 #include "support/RecordingMessages.h"
 #include "support/RecordingPortIo.h"
 #include "support/ScriptedRunner.h"
+#include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 #include "ui/DialogTransactionRunner.h"
 #include "ui/MainDialog.h"
@@ -168,7 +169,7 @@ protected:
         startUpThenReal.real.setParentWindow(window.get());
         window->initialise();
         window->show();
-        ASSERT_EQ(image.com_port(), kReaderPort);
+        ASSERT_EQ(byteOf(image, "main.com_port"), kReaderPort);
         messages.shown.clear();
     }
     // The window goes before the runner, the line and the sandbox it works with.
@@ -418,7 +419,7 @@ TEST_F(FaultWindow, FailedSavesKeepThePreviousFile) {
     EXPECT_EQ(messages.shown.size(), 2U);
     const std::vector<std::uint8_t> saved = bytesOf(path("kept.cfg"));
     ASSERT_EQ(saved.size(), SettingsImage::kSize);
-    EXPECT_EQ(saved[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 99);
+    EXPECT_EQ(saved[offsetOf("main.scan_code_delay")], 99);
 }
 
 // A settings file reached through a symbolic link is saved into the file the link names; the
@@ -435,7 +436,7 @@ TEST_F(FaultWindow, SaveThroughALinkWritesTheLinkedFile) {
     EXPECT_TRUE(std::filesystem::is_symlink(path("mine.cfg")));
     const std::vector<std::uint8_t> saved = bytesOf(path("shared/reader.cfg"));
     ASSERT_EQ(saved.size(), SettingsImage::kSize);
-    EXPECT_EQ(saved[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 99);
+    EXPECT_EQ(saved[offsetOf("main.scan_code_delay")], 99);
 }
 
 // Files of any length load once the operator says Yes to the question about them: an empty one
@@ -461,9 +462,9 @@ TEST_F(FaultWindow, EmptyAndHugeFilesLoad) {
     writeBytes(path("noise.cfg"), noise);
     SettingsImage block;
     writeFactoryValues(block);
-    block.operating_mode() = SettingsImage::kModeRs232;
-    block.com_port() = 5;
-    block.scan_code_delay() = 77;
+    byteOf(block, "main.operating_mode") = SettingTable::kModeRs232;
+    byteOf(block, "main.com_port") = 5;
+    byteOf(block, "main.scan_code_delay") = 77;
     std::vector<std::uint8_t> huge(block.raw().begin(), block.raw().end());
     huge.resize(kMiB, 0xEE);
     writeBytes(path("huge.cfg"), huge);

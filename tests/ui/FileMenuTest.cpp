@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsImage.h"
 #include "support/MainWindowFixture.h"
+#include "support/SettingsByName.h"
 
 #include <array>
 #include <cstdint>
@@ -58,7 +59,7 @@ TEST_F(FileMenu, LoadingAShortFileReplacesOnlyItsOwnBytes) {
 
 TEST_F(FileMenu, LoadAlwaysReturnsToTheMainSettingsPageAndShowsTheFile) {
     SettingsImage saved = image;
-    saved.scan_code_delay() = 123;
+    byteOf(saved, "main.scan_code_delay") = 123;
     ASSERT_EQ(writeSettingsFile(saved, path("slow.cfg")), 0);
     command("32775"); // MSR Setting
     ASSERT_EQ(window->currentPage(), Page::MsrMainSettings);
@@ -103,15 +104,13 @@ TEST_F(FileMenu, SaveAtStartAsksForANameThenStoresThePagesThere) {
     EXPECT_TRUE(onlyMessage("Save settings file ok!"));
     const std::vector<std::uint8_t> written = bytesOf(file("mine.cfg"));
     ASSERT_EQ(written.size(), SettingsImage::kSize);
-    EXPECT_EQ(written[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 99);
+    EXPECT_EQ(written[offsetOf("main.scan_code_delay")], 99);
     EXPECT_EQ(written, imageBytes());
     EXPECT_EQ(bytesOf(file("Default.cfg")), startFile);
     scanDelay()->setValue(98);
     command("32777"); // no dialog now
     EXPECT_EQ(files.saveNotes.size(), 2U);
-    EXPECT_EQ(
-        bytesOf(file("mine.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
-        98);
+    EXPECT_EQ(bytesOf(file("mine.cfg"))[offsetOf("main.scan_code_delay")], 98);
 }
 
 TEST_F(FileMenu, SaveAsAppendsCfg) {
@@ -151,7 +150,7 @@ TEST_F(FileMenu, SaveAsStoresTheVisiblePageFirstAsSaveDoes) {
     command("32778");
     const std::vector<std::uint8_t> savedAs = bytesOf(file("as.cfg"));
     ASSERT_EQ(savedAs.size(), SettingsImage::kSize);
-    EXPECT_EQ(savedAs[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)], 20);
+    EXPECT_EQ(savedAs[offsetOf("main.scan_code_delay")], 20);
     command("32777");
     EXPECT_EQ(bytesOf(file("as.cfg")), savedAs) << "Save writes the same bytes";
 
@@ -162,9 +161,7 @@ TEST_F(FileMenu, SaveAsStoresTheVisiblePageFirstAsSaveDoes) {
     control<QCheckBox>("1303")->click(); // start sentinel on
     files.saves.push_back(path("track.cfg"));
     command("32778");
-    EXPECT_EQ(
-        bytesOf(file("track.cfg"))[SettingsImage::dataOffset(SettingsImage::kTrackFlagsSlot + 1)],
-        0xA3 | 0x10);
+    EXPECT_EQ(bytesOf(file("track.cfg"))[flagsOffset("track2")], 0xA3 | 0x10);
 }
 
 // A file that cannot be loaded does not become the file "Save" writes: the save goes where it
@@ -183,9 +180,7 @@ TEST_F(FileMenu, SaveAfterAFailedLoadWritesThePreviousFile) {
     command("32777");
     EXPECT_TRUE(onlyMessage("Save settings file ok!"));
     EXPECT_TRUE(std::filesystem::is_fifo(file("pipe.cfg")));
-    EXPECT_EQ(
-        bytesOf(file("before.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
-        33);
+    EXPECT_EQ(bytesOf(file("before.cfg"))[offsetOf("main.scan_code_delay")], 33);
 }
 
 TEST_F(FileMenu, SaveAfterLoadWritesBackToTheLoadedFile) {
@@ -194,9 +189,7 @@ TEST_F(FileMenu, SaveAfterLoadWritesBackToTheLoadedFile) {
     command("32776");
     scanDelay()->setValue(55);
     command("32777");
-    EXPECT_EQ(
-        bytesOf(file("mine.cfg"))[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)],
-        55);
+    EXPECT_EQ(bytesOf(file("mine.cfg"))[offsetOf("main.scan_code_delay")], 55);
 }
 
 // A name that cannot be written never becomes the current file.
@@ -268,7 +261,7 @@ TEST_F(FileMenu, SavesFollowOnlyLinksOfTheCallerOrRoot) {
         std::filesystem::create_directory(dir);
         std::filesystem::permissions(dir, std::filesystem::perms::all);
         SettingsImage old = image;
-        old.scan_code_delay() = 7;
+        byteOf(old, "main.scan_code_delay") = 7;
         ASSERT_EQ(writeSettingsFile(old, (dir / "target.cfg").string()), 0);
         ::chmod((dir / "target.cfg").c_str(), 0666);
         const std::string link = (dir / "link.cfg").string();
@@ -294,7 +287,7 @@ TEST_F(FileMenu, SavesFollowOnlyLinksOfTheCallerOrRoot) {
             if (c.written) {
                 EXPECT_TRUE(onlyMessage("Save settings file ok!")) << delay;
                 EXPECT_EQ(after.size() == SettingsImage::kSize
-                              ? after[SettingsImage::dataOffset(SettingsImage::kScanCodeDelaySlot)]
+                              ? after[offsetOf("main.scan_code_delay")]
                               : -1,
                           delay);
             } else {

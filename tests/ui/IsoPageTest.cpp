@@ -1,4 +1,5 @@
 #include "support/MsrPagesFixture.h"
+#include "support/SettingsByName.h"
 
 #include <QAbstractButton>
 
@@ -43,18 +44,18 @@ TEST_F(IsoPageTest, FieldSplittingEnablesTheFieldBoxesWithoutClearingThem) {
     }
     EXPECT_TRUE(box("1401")->isChecked());
     openIso(2);
-    EXPECT_EQ(image.iso_flags(1), 0x4E | 0x20);
+    EXPECT_EQ(flagsOf(image, "iso1"), 0x4E | 0x20);
 }
 
 TEST_F(IsoPageTest, EveryFlagsByteSurvivesLoadAndStoreOnEachTrack) {
     for (int track = 1; track <= 3; ++track) {
         openIso(track);
         for (int value = 0; value < 256; ++value) {
-            image.iso_flags(track) = static_cast<std::uint8_t>(value);
+            flagsOf(image, isoSection(track)) = static_cast<std::uint8_t>(value);
             const auto before = image.raw();
             pages.loadPage(isoTrackPage(track));
             // The boxes' bits are written over; 0x10 and 0x80 must simply be left.
-            image.iso_flags(track) = static_cast<std::uint8_t>(value ^ 0x6F);
+            flagsOf(image, isoSection(track)) = static_cast<std::uint8_t>(value ^ 0x6F);
             pages.storePage(isoTrackPage(track));
             ASSERT_EQ(image.raw(), before) << track << " " << value;
         }
@@ -62,13 +63,13 @@ TEST_F(IsoPageTest, EveryFlagsByteSurvivesLoadAndStoreOnEachTrack) {
 }
 
 TEST_F(IsoPageTest, HiddenAndUnboundBitsSurviveEdits) {
-    image.iso_flags(2) = 0x80 | 0x10 | 0x04;
+    flagsOf(image, "iso2") = 0x80 | 0x10 | 0x04;
     openIso(2);
     EXPECT_FALSE(shown("1403"));
     click("1405");
     click("1404");
     openIso(3);
-    EXPECT_EQ(image.iso_flags(2), 0x80 | 0x10 | 0x04 | 0x02 | 0x01);
+    EXPECT_EQ(flagsOf(image, "iso2"), 0x80 | 0x10 | 0x04 | 0x02 | 0x01);
 }
 
 TEST_F(IsoPageTest, LayoutFollowsTheTrack) {

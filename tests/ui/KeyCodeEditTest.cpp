@@ -1,6 +1,7 @@
 #include "ui/KeyCodeEdit.h"
 
 #include "support/MsrPagesFixture.h"
+#include "support/SettingsByName.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,14 +13,14 @@ namespace {
 class KeyCodeEditTest : public MsrPagesFixture {
 protected:
     KeyCodeEdit* openPrefix(std::vector<std::uint8_t> list) {
-        image.track_flags(1) = 0xE3;
-        setCodes(image.track_prefix(1), std::move(list));
+        flagsOf(image, "track1") = 0xE3;
+        setCodes(recordOf(image, "track1.prefix"), std::move(list));
         openTrack(1);
         auto* entry = control<KeyCodeEdit>("3010");
         entry->setFocus();
         return entry;
     }
-    std::uint8_t* prefix() { return image.track_prefix(1); }
+    std::uint8_t* prefix() { return recordOf(image, "track1.prefix"); }
 };
 
 TEST_F(KeyCodeEditTest, TypedCharactersGoIntoTheListAtOnce) {
@@ -120,7 +121,7 @@ TEST_F(KeyCodeEditTest, ACountAboveSevenIsHandledAsSevenCodes) {
     EXPECT_EQ(image.raw(), expected);
 
     QTest::keyClick(entry, Qt::Key_Backspace);
-    const std::size_t record = SettingsImage::dataOffset(SettingsImage::kTrackPrefixSlot);
+    const std::size_t record = offsetOf("track1.prefix");
     expected[record] = 6;
     expected[record + 7] = 0;
     EXPECT_EQ(image.raw(), expected); // bytes 8 and 9 and the next record untouched

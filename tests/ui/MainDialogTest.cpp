@@ -3,6 +3,7 @@
 #include "settings/SettingsImage.h"
 #include "support/FileSizeLimit.h"
 #include "support/MainWindowFixture.h"
+#include "support/SettingsByName.h"
 
 #include <filesystem>
 #include <fstream>
@@ -47,8 +48,8 @@ TEST_F(StartUp, ReaderOnCom3ShowsTheRs232LayoutWithCom3) {
     EXPECT_EQ(control<QComboBox>("1031")->currentText(), "Com 3");
     EXPECT_TRUE(checked("32781"));
     EXPECT_FALSE(checked("32780"));
-    EXPECT_EQ(image.operating_mode(), SettingsImage::kModeRs232);
-    EXPECT_EQ(image.com_port(), 3);
+    EXPECT_EQ(byteOf(image, "main.operating_mode"), SettingTable::kModeRs232);
+    EXPECT_EQ(byteOf(image, "main.com_port"), 3);
     EXPECT_EQ(window->currentPage(), Page::MainSettings);
     EXPECT_FALSE(shown("tree"));
 }
@@ -59,8 +60,8 @@ TEST_F(StartUp, ReaderInTheKeyboardLineShowsTheKeyboardLayout) {
     EXPECT_TRUE(keyboardLayout());
     EXPECT_TRUE(checked("32780"));
     EXPECT_FALSE(checked("32781"));
-    EXPECT_EQ(image.operating_mode(), SettingsImage::kModeKeyboardWedge);
-    EXPECT_EQ(image.com_port(), 0);
+    EXPECT_EQ(byteOf(image, "main.operating_mode"), SettingTable::kModeKeyboardWedge);
+    EXPECT_EQ(byteOf(image, "main.com_port"), 0);
 }
 
 TEST_F(StartUp, CancelledOrNothingFoundLeavesNoModeAndNoPort) {
@@ -71,8 +72,8 @@ TEST_F(StartUp, CancelledOrNothingFoundLeavesNoModeAndNoPort) {
         EXPECT_FALSE(control<QRadioButton>("1009")->isChecked());
         EXPECT_TRUE(rs232Layout());
         EXPECT_EQ(control<QComboBox>("1031")->currentIndex(), -1);
-        EXPECT_EQ(image.operating_mode(), SettingsImage::kModeRs232);
-        EXPECT_EQ(image.com_port(), SettingsImage::kUnknown);
+        EXPECT_EQ(byteOf(image, "main.operating_mode"), SettingTable::kModeRs232);
+        EXPECT_EQ(byteOf(image, "main.com_port"), SettingTable::kUnknown);
         EXPECT_FALSE(checked("32780"));
         EXPECT_FALSE(checked("32781"));
     }
@@ -82,8 +83,8 @@ TEST_F(StartUp, EscapeKeepsWhatDefaultCfgGave) {
     startEscaped();
     EXPECT_TRUE(control<QRadioButton>("1008")->isChecked());
     EXPECT_TRUE(keyboardLayout());
-    EXPECT_EQ(image.operating_mode(), SettingsImage::kModeKeyboardWedge);
-    EXPECT_EQ(image.com_port(), SettingsImage::kUnknown);
+    EXPECT_EQ(byteOf(image, "main.operating_mode"), SettingTable::kModeKeyboardWedge);
+    EXPECT_EQ(byteOf(image, "main.com_port"), SettingTable::kUnknown);
     EXPECT_FALSE(checked("32780"));
     EXPECT_FALSE(checked("32781"));
 }
@@ -106,7 +107,7 @@ TEST_F(StartUp, UnwritableDefaultCfgShowsTheFileErrorAndGoesOn) {
     std::filesystem::create_directory(file("Default.cfg"));
     startWithReaderOn(3);
     EXPECT_EQ(messages.fileErrors, 1);
-    EXPECT_EQ(image.scan_code_delay(), 1); // factory values kept
+    EXPECT_EQ(byteOf(image, "main.scan_code_delay"), 1); // factory values kept
     EXPECT_TRUE(shown("1007"));
 }
 
@@ -115,16 +116,16 @@ TEST_F(StartUp, UnwritableDefaultCfgShowsTheFileErrorAndGoesOn) {
 TEST_F(StartUp, AnOlderDefaultCfgReadBackReachesEveryPage) {
     SettingsImage older;
     writeFactoryValues(older);
-    older.msr_flags() = 0x55;
-    older.track_flags(2) = 0x18;
-    older.scan_code_delay() = 42;
+    flagsOf(older, "msr") = 0x55;
+    flagsOf(older, "track2") = 0x18;
+    byteOf(older, "main.scan_code_delay") = 42;
     ASSERT_EQ(writeSettingsFile(older, file("Default.cfg").string()), 0);
     {
         FileSizeLimit fullDisk(1000);
         startWithReaderOn(3);
     }
     EXPECT_EQ(messages.fileErrors, 1);
-    EXPECT_EQ(image.msr_flags(), 0x55);
+    EXPECT_EQ(flagsOf(image, "msr"), 0x55);
 
     command("32775");                                      // MSR Setting
     EXPECT_TRUE(control<QCheckBox>("1201")->isChecked());  // 0x40
@@ -137,12 +138,12 @@ TEST_F(StartUp, AnOlderDefaultCfgReadBackReachesEveryPage) {
     std::ifstream in(file("Default.cfg"), std::ios::binary);
     const std::vector<char> saved{std::istreambuf_iterator<char>(in), {}};
     ASSERT_EQ(saved.size(), SettingsImage::kSize);
-    const auto byteAt = [&](int slot) {
-        return static_cast<std::uint8_t>(saved[SettingsImage::dataOffset(slot)]);
+    const auto byteAt = [&](std::size_t offset) {
+        return static_cast<std::uint8_t>(saved[offset]);
     };
-    EXPECT_EQ(byteAt(SettingsImage::kMsrFlagsSlot), 0x55);
-    EXPECT_EQ(byteAt(SettingsImage::kTrackFlagsSlot + 1), 0x18);
-    EXPECT_EQ(byteAt(SettingsImage::kScanCodeDelaySlot), 42);
+    EXPECT_EQ(byteAt(flagsOffset("msr")), 0x55);
+    EXPECT_EQ(byteAt(flagsOffset("track2")), 0x18);
+    EXPECT_EQ(byteAt(offsetOf("main.scan_code_delay")), 42);
 }
 
 TEST_F(MainWindowFixture, MenuHasTheItemsAndIdsUncheckedAndEnabled) {

@@ -1,4 +1,5 @@
 #include "support/MsrPagesFixture.h"
+#include "support/SettingsByName.h"
 
 #include <QAbstractButton>
 #include <QFont>
@@ -17,7 +18,7 @@ constexpr Bit kBits[] = {{"1200", 0x80}, {"1201", 0x40}, {"1202", 0x20}, {"1207"
 struct MsrMainPageTest : MsrPagesFixture {
     // The page opened on a block whose MSR flags were replaced by `flags`.
     void openWithFlags(std::uint8_t flags) {
-        image.msr_flags() = flags;
+        flagsOf(image, "msr") = flags;
         blockReplaced();
         openMsrMain();
     }
@@ -54,10 +55,10 @@ TEST_F(MsrMainPageTest, ControlsSitAtTheirPlacesAndTheTitleIsBoldArial) {
 
 TEST_F(MsrMainPageTest, EveryFlagsByteSurvivesLoadAndStoreAndNothingElseChanges) {
     for (int value = 0; value < 256; ++value) {
-        image.msr_flags() = static_cast<std::uint8_t>(value);
+        flagsOf(image, "msr") = static_cast<std::uint8_t>(value);
         const auto before = image.raw();
         pages.loadPage(Page::MsrMainSettings);
-        image.msr_flags() = static_cast<std::uint8_t>(~value);
+        flagsOf(image, "msr") = static_cast<std::uint8_t>(~value);
         pages.storePage(Page::MsrMainSettings);
         ASSERT_EQ(image.raw(), before) << value;
     }
@@ -70,7 +71,7 @@ TEST_F(MsrMainPageTest, HighCompatibleBoxesUseTheSameBitBothWays) {
     click("1207");
     click("1209");
     pages.storePage(Page::MsrMainSettings);
-    EXPECT_EQ(image.msr_flags(), 0x04);
+    EXPECT_EQ(flagsOf(image, "msr"), 0x04);
 }
 
 TEST_F(MsrMainPageTest, ScanCodeModeIsTheComplementOfAltMode) {
@@ -80,7 +81,7 @@ TEST_F(MsrMainPageTest, ScanCodeModeIsTheComplementOfAltMode) {
     click("1206");
     EXPECT_FALSE(control<QAbstractButton>("1205")->isChecked());
     pages.storePage(Page::MsrMainSettings);
-    EXPECT_EQ(image.msr_flags(), 0x03);
+    EXPECT_EQ(flagsOf(image, "msr"), 0x03);
 }
 
 TEST_F(MsrMainPageTest, OutputModeButtonsLeaveOtherRadioButtonsOfTheWindowAlone) {
@@ -103,7 +104,7 @@ TEST_F(MsrMainPageTest, PrefixBoxShowsThePrefixEntryAndTheKeyPad) {
     EXPECT_FALSE(shown("suffixCounter"));
 
     QTest::keyClicks(control("3010"), "x");
-    EXPECT_EQ(codes(image.msr_prefix()), (std::vector<int>{'C', 'R', 'x'}));
+    EXPECT_EQ(codes(recordOf(image, "msr.prefix")), (std::vector<int>{'C', 'R', 'x'}));
     click("1201");
     EXPECT_FALSE(shown("3010"));
     EXPECT_FALSE(shown("keyPadGroup"));
@@ -119,12 +120,12 @@ TEST_F(MsrMainPageTest, KeyPadFeedsTheOnlyEntryShown) {
     click("2006");
     click("2005");
     click("2010");
-    EXPECT_EQ(codes(image.msr_prefix()), (std::vector<int>{'C', 'R', 'A'}));
-    EXPECT_EQ(codes(image.msr_suffix()), (std::vector<int>{'C', 'R'}));
+    EXPECT_EQ(codes(recordOf(image, "msr.prefix")), (std::vector<int>{'C', 'R', 'A'}));
+    EXPECT_EQ(codes(recordOf(image, "msr.suffix")), (std::vector<int>{'C', 'R'}));
     EXPECT_EQ(text("3010"), "CRA");
     // OK stored the page before reloading it, so the box is still checked.
     EXPECT_TRUE(control<QAbstractButton>("1201")->isChecked());
-    EXPECT_EQ(image.msr_flags(), 0x83 | 0x40);
+    EXPECT_EQ(flagsOf(image, "msr"), 0x83 | 0x40);
 }
 
 } // namespace

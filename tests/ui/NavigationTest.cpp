@@ -1,5 +1,6 @@
 #include "settings/SettingsImage.h"
 #include "support/MainWindowFixture.h"
+#include "support/SettingsByName.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -94,11 +95,11 @@ TEST_F(Navigation, MainSettingReturnsAndMsrSettingAlwaysLandsOnPage1) {
 TEST_F(Navigation, MainPageEditsSurviveAVisitToTheMsrPages) {
     control<QSpinBox>("1016")->setValue(77); // hidden in the RS232 layout, still stored
     command("32775");
-    EXPECT_EQ(image.scan_code_delay(), 77);
+    EXPECT_EQ(byteOf(image, "main.scan_code_delay"), 77);
     select("MSR Track 2");
     command("32786");
     EXPECT_EQ(control<QSpinBox>("1016")->value(), 77);
-    EXPECT_EQ(image.com_port(), 3);
+    EXPECT_EQ(byteOf(image, "main.com_port"), 3);
 }
 
 TEST_F(Navigation, TrackPageEditsSurviveSwitchesToOtherPagesAndBack) {
@@ -108,13 +109,13 @@ TEST_F(Navigation, TrackPageEditsSurviveSwitchesToOtherPagesAndBack) {
     ASSERT_TRUE(beep->isChecked()); // factory 0xA3
     beep->click();
     select("MSR Track 2");
-    EXPECT_EQ(image.track_flags(1), 0x23);
+    EXPECT_EQ(flagsOf(image, "track1"), 0x23);
     EXPECT_TRUE(beep->isChecked()) << "track 2 keeps its own beep";
     command("32786");
     command("32775");
     select("MSR Track 1");
     EXPECT_FALSE(beep->isChecked());
-    EXPECT_EQ(image.track_flags(2), 0xA3);
+    EXPECT_EQ(flagsOf(image, "track2"), 0xA3);
 }
 
 TEST_F(Navigation, MsrSettingOnTheMsrMainSettingsPageKeepsItsEdits) {
@@ -124,7 +125,7 @@ TEST_F(Navigation, MsrSettingOnTheMsrMainSettingsPageKeepsItsEdits) {
     errorBeep->click();
     command("32775");
     EXPECT_FALSE(errorBeep->isChecked());
-    EXPECT_EQ(image.msr_flags(), 0x03);
+    EXPECT_EQ(flagsOf(image, "msr"), 0x03);
 }
 
 TEST_F(Navigation, OnTheIsoGroupItemSaveStoresOnlyTheTwoMainPages) {
@@ -132,10 +133,10 @@ TEST_F(Navigation, OnTheIsoGroupItemSaveStoresOnlyTheTwoMainPages) {
     select("Track 1");
     control<QCheckBox>("1405")->click(); // field splitting on: stored when the page is left
     select("MSR ISO Standard Field Setting Group");
-    EXPECT_EQ(image.iso_flags(1), 0x4F);
+    EXPECT_EQ(flagsOf(image, "iso1"), 0x4F);
     control<QCheckBox>("1400")->setChecked(false); // hidden now, so not stored
     command("32777");
-    EXPECT_EQ(image.iso_flags(1), 0x4F);
+    EXPECT_EQ(flagsOf(image, "iso1"), 0x4F);
     EXPECT_EQ(window->currentPage(), Page::IsoGroup);
 }
 

@@ -1,4 +1,5 @@
 #include "support/MsrPagesFixture.h"
+#include "support/SettingsByName.h"
 #include "ui/KeyPad.h"
 
 #include <QAbstractButton>
@@ -82,10 +83,10 @@ TEST_F(TrackPageTest, PrefixAndSuffixBoxesShowAndHideEntriesAndKeyPad) {
 TEST_F(TrackPageTest, EveryFlagsByteSurvivesLoadAndStoreOnEachTrack) {
     for (int track = 1; track <= 3; ++track) {
         for (int value = 0; value < 256; ++value) {
-            image.track_flags(track) = static_cast<std::uint8_t>(value);
+            flagsOf(image, trackSection(track)) = static_cast<std::uint8_t>(value);
             const auto before = image.raw();
             pages.loadPage(msrTrackPage(track));
-            image.track_flags(track) = static_cast<std::uint8_t>(~value);
+            flagsOf(image, trackSection(track)) = static_cast<std::uint8_t>(~value);
             pages.storePage(msrTrackPage(track));
             ASSERT_EQ(image.raw(), before) << track << " " << value;
         }
@@ -101,8 +102,8 @@ TEST_F(TrackPageTest, EditsSurviveASwitchToAnotherTrackAndBack) {
     EXPECT_EQ(text("3020"), "{13}{10}");
     openTrack(1);
     EXPECT_TRUE(checked("1303"));
-    EXPECT_EQ(image.track_flags(1), 0xA3 | 0x10);
-    EXPECT_EQ(image.track_flags(3), 0xA3);
+    EXPECT_EQ(flagsOf(image, "track1"), 0xA3 | 0x10);
+    EXPECT_EQ(flagsOf(image, "track3"), 0xA3);
 }
 
 TEST_F(TrackPageTest, KeyPadAddsACodeToThePrefixEntryItWorksFor) {
@@ -114,7 +115,7 @@ TEST_F(TrackPageTest, KeyPadAddsACodeToThePrefixEntryItWorksFor) {
     EXPECT_EQ(QApplication::focusWidget(), control("3010"));
     EXPECT_EQ(text("2012"), "127");
     click("2010");
-    EXPECT_EQ(codes(image.track_prefix(1)), (std::vector<int>{'T', '1', 127}));
+    EXPECT_EQ(codes(recordOf(image, "track1.prefix")), (std::vector<int>{'T', '1', 127}));
     EXPECT_EQ(text("3010"), "T1{127}");
     EXPECT_EQ(label("prefixCounter"), "4");
     EXPECT_EQ(text("2012"), "");
@@ -126,7 +127,7 @@ TEST_F(TrackPageTest, KeyPadWithoutTargetFeedsTheSuffix) {
     pressDigits("65");
     EXPECT_EQ(QApplication::focusWidget(), control("3020"));
     click("2010");
-    EXPECT_EQ(codes(image.track_suffix(1)), (std::vector<int>{13, 10, 65}));
+    EXPECT_EQ(codes(recordOf(image, "track1.suffix")), (std::vector<int>{13, 10, 65}));
     EXPECT_EQ(text("3020"), "{13}{10}A");
     EXPECT_EQ(label("suffixCounter"), "4");
 }
@@ -162,12 +163,12 @@ TEST_F(TrackPageTest, OkWithoutAValidCodeOrWithAFullListAddsNothing) {
     EXPECT_EQ(image.raw(), before);
     EXPECT_EQ(text("2012"), "");
 
-    setCodes(image.track_suffix(1), {1, 2, 3, 4, 5, 6, 7});
+    setCodes(recordOf(image, "track1.suffix"), {1, 2, 3, 4, 5, 6, 7});
     openTrack(1);
     pressDigits("9");
     click("2010");
-    EXPECT_EQ(codes(image.track_suffix(1)), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(image.track_suffix(1)[8], 0);
+    EXPECT_EQ(codes(recordOf(image, "track1.suffix")), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(recordOf(image, "track1.suffix")[8], 0);
     EXPECT_EQ(text("2012"), "");
     EXPECT_EQ(label("suffixCounter"), "0");
 }
