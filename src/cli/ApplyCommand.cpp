@@ -9,6 +9,7 @@
 #include "settings/SettingsImage.h"
 
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -35,9 +36,9 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) 
     const bool compared = applied.ending != ReaderApply::Ending::Failed || !applied.during.empty();
     result.extra["differences"] =
         compared && applied.target != nullptr && applied.readBack != nullptr
-            ? SettingRecord::differences(*applied.readBack, "reader", *applied.target, "file",
-                                         &applied.differences)
-            : nlohmann::ordered_json(nullptr);
+            ? FieldValue(SettingRecord::differences(*applied.readBack, "reader", *applied.target,
+                                                    "file", &applied.differences))
+            : FieldValue();
     const std::size_t count = applied.differences.size();
     switch (applied.ending) {
     case ReaderApply::Ending::Failed:
@@ -84,13 +85,17 @@ void takeApplied(Reader& reader, const ReaderApply::Result& applied, bool list) 
 // difference), still differs or failed. --watch (--port N|PATH... | --usb) keeps doing it for every
 // reader plugged in (ApplyWatch). A reader in the keyboard line cannot be read back, so --keyboard
 // is refused. --set NAME=VALUE... or --profile FILE in place of FILE bring each reader to the named
-// values alone, laid over what it holds; --backup DIR keeps what a reader held before it is written.
+// values alone, laid over what it holds; --backup DIR keeps what a reader held before it is
+// written.
 class ApplyCommand final : public DeviceCommand {
 public:
-    ApplyCommand() : DeviceCommand(false, {"changed", "differences", "backup_file"}) {}
+    ApplyCommand()
+        : DeviceCommand(false, {"changed", "differences", "backup_file"},
+                        "With --all: also the USB serial adapters under /dev/serial/by-id; with "
+                        "--watch: each new adapter there") {}
 
 protected:
-    void defineOwn(CLI::App& subcommand) override;
+    std::vector<CommandOption> ownOptions() override;
     std::optional<int> runOwnWay(CommandContext& context) override;
     std::optional<int> prepare(CommandContext& context) override;
     void begin(Reader& reader) override {
@@ -120,35 +125,30 @@ private:
     std::optional<ReaderApply> apply_;
 };
 
-void ApplyCommand::defineOwn(CLI::App& subcommand) {
-    subcommand.add_option("FILE", file_,
-                          "The settings file to bring the readers to: every setting it holds");
-    subcommand
-        .add_option("--profile", profile_,
-                    "Only the settings a profile names (name=value lines as show prints "
-                    "them), laid over what each reader holds")
-        ->type_name("FILE");
-    subcommand
-        .add_option("--set", sets_,
-                    "Only this setting, laid over what each reader holds; repeatable")
-        ->type_name("NAME=VALUE");
-    subcommand.add_flag("--check", check_,
-                        "Only read back and compare: tell which readers would change, write "
-                        "nothing");
-    subcommand.add_flag("--diff", diff_,
-                        "List each setting that differs as 'name: reader -> file'");
-    subcommand.add_flag("--watch", watch_,
-                        "Keep running: apply FILE to each reader as it appears on a given port "
-                        "or, with --usb, as a new USB serial adapter; Ctrl+C ends it");
-    addAnyLengthOption(subcommand);
-    addAllowInvalidOption(subcommand);
-    addBackupOption(subcommand);
-    subcommand.add_flag("--keyboard", keyboard_,
-                        "Refused: a reader in the keyboard line cannot be read back (use "
-                        "program --keyboard)");
-    subcommand.get_option("--usb")->description(
-        "With --all: also the USB serial adapters under /dev/serial/by-id; with --watch: each "
-        "new adapter there");
+std::vector<CommandOption> ApplyCommand::ownOptions() {
+    CommandOption keyboard{"--keyboard",
+                           "Refused: a reader in the keyboard line cannot be read back (use "
+                           "program --keyboard)",
+                           &keyboard_};
+    keyboard.offered = false;
+    return {{"FILE", "The settings file to bring the readers to: every setting it holds", &file_},
+            {"--profile",
+             "Only the settings a profile names (name=value lines as show prints them), laid "
+             "over what each reader holds",
+             &profile_, "FILE"},
+            {"--set", "Only this setting, laid over what each reader holds; repeatable", &sets_,
+             "NAME=VALUE"},
+            {"--check",
+             "Only read back and compare: tell which readers would change, write nothing", &check_},
+            {"--diff", "List each setting that differs as 'name: reader -> file'", &diff_},
+            {"--watch",
+             "Keep running: apply FILE to each reader as it appears on a given port or, with "
+             "--usb, as a new USB serial adapter; Ctrl+C ends it",
+             &watch_},
+            anyLengthOption(),
+            allowInvalidOption(),
+            backupOption(),
+            keyboard};
 }
 
 std::optional<int> ApplyCommand::runOwnWay(CommandContext& context) {

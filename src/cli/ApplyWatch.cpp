@@ -112,9 +112,9 @@ void ApplyWatch::report(const Reader& reader) {
         failedPorts_.push_back(reader.label());
     }
     if (context_.json) {
-        nlohmann::ordered_json object = reader.json(ownKeys_);
-        object["count"] = count_;
-        context_.printJson(object);
+        Record record = reader.record(ownKeys_);
+        record.emplace_back("count", count_);
+        context_.printJson(record);
         return;
     }
     std::vector<std::vector<std::string>> rows = reader.rows();

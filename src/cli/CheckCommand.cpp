@@ -4,6 +4,8 @@
 #include "settings/SettingCheck.h"
 #include "settings/SettingsFileContents.h"
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 // r550ctl check FILE...: whether each file is a settings block that may be programmed as it
@@ -11,8 +13,8 @@ namespace {
 // one line (or the file's JSON object lists them); exit 0 when every file is sound, 2 otherwise.
 class CheckCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand.add_option("FILE", files_, "The settings files to check")->required();
+    std::vector<CommandOption> options() override {
+        return {{"FILE", "The settings files to check", &files_, "", true}};
     }
 
     int run(CommandContext& context) override {

@@ -1,21 +1,22 @@
 #pragma once
 
 #include "cli/CommandContext.h"
+#include "cli/CommandOption.h"
 
-#include <CLI/CLI.hpp>
 #include <memory>
+#include <vector>
 
-// One subcommand of r550ctl. define() gives it its options (bound to members of the command);
-// run() does its work once the whole command line has been read and gives the exit code. A
-// command prints its results and messages through the context and throws nothing.
+// One subcommand of r550ctl. options() lists its options and arguments as data, bound to members
+// of the command; run() does its work once the whole command line has been read and gives the
+// exit code. A command prints its results and messages through the context and throws nothing.
 class Command {
 public:
     virtual ~Command() = default;
-    virtual void define(CLI::App& subcommand) = 0;
+    virtual std::vector<CommandOption> options() = 0;
     virtual int run(CommandContext& context) = 0;
 };
 
-// The subcommands, each made in its own source file; CommandLine lists them in one table.
+// The subcommands, each made in its own source file; CommandTable lists them.
 std::unique_ptr<Command> makePortsCommand();
 std::unique_ptr<Command> makeDetectCommand();
 std::unique_ptr<Command> makeVersionCommand();

@@ -2,6 +2,7 @@
 
 #include "base/InterruptSignals.h"
 #include "base/TextTable.h"
+#include "cli/CommandOption.h"
 #include "link/PortIoSelection.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFileContents.h"
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 namespace {
@@ -63,6 +65,14 @@ void CommandContext::printBlock(const SettingsImage& image) {
 
 void CommandContext::printJson(const nlohmann::ordered_json& object) {
     printLine(object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+void CommandContext::printJson(const Record& record) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    for (const auto& [key, value] : record) {
+        object[key] = value.json();
+    }
+    printJson(object);
 }
 
 void CommandContext::printRows(const std::vector<std::vector<std::string>>& rows,
@@ -161,21 +171,10 @@ bool CommandContext::outputAllowed(const std::string& path, bool force) {
     return true;
 }
 
-nlohmann::ordered_json CommandContext::textOrNull(const std::string& text) {
-    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
-}
-
-void CommandContext::addPaceOption(CLI::App& subcommand, std::string& pace,
-                                   const std::string& readerMeaning) {
-    subcommand
-        .add_option("--pace", pace,
-                    "reader: " + readerMeaning + " (default); window: the window's 500 ms ticks")
-        ->type_name("reader|window")
-        ->check(CLI::Validator(
-            [](const std::string& text) {
-                return text == "reader" || text == "window"
-                           ? std::string()
-                           : "'" + text + "' is neither reader nor window";
-            },
-            ""));
+CommandOption CommandContext::paceOption(std::string& pace, const std::string& readerMeaning) {
+    CommandOption option{
+        "--pace", "reader: " + readerMeaning + " (default); window: the window's 500 ms ticks",
+        &pace, "reader|window"};
+    option.choices = {"reader", "window"};
+    return option;
 }

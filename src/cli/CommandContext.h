@@ -1,12 +1,13 @@
 #pragma once
 
+#include "cli/FieldValue.h"
+#include "cli/RecordTable.h"
 #include "link/PortMap.h"
 #include "link/PortName.h"
 #include "link/TransferPacer.h"
 
-#include <CLI/CLI.hpp>
 #include <filesystem>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 class InterruptSignals;
 class SettingsFileContents;
 class SettingsImage;
+struct CommandOption;
 
 // What every subcommand shares: the common options, the port map, where the system lists USB
 // serial adapters, the two output streams (data on stdout, messages on stderr), and the helpers
@@ -47,9 +49,29 @@ public:
     // One JSON object as one line on stdout, its members in the order they were set. Bytes that
     // are not UTF-8 (a device path may hold any) are replaced instead of failing the whole line.
     void printJson(const nlohmann::ordered_json& object);
+    void printJson(const Record& record);
     // Rows of cells as lines, the columns lined up (see tableLines).
     void printRows(const std::vector<std::vector<std::string>>& rows,
                    const std::vector<std::size_t>& rightAligned = {});
+    // The one rendering of records: one JSON object per row with --json; otherwise the rows'
+    // text columns lined up (under their headings with `headings`), each followed by its lines.
+    template <class Row>
+    void printRecords(const RecordTable<Row>& table, const std::vector<Row>& rows,
+                      bool headings = false, const std::vector<std::size_t>& rightAligned = {}) {
+        std::vector<std::vector<std::string>> text;
+        if (headings && !json) {
+            text.push_back(table.headings());
+        }
+        for (const Row& row : rows) {
+            if (json) {
+                printJson(table.record(row));
+                continue;
+            }
+            const std::vector<std::vector<std::string>> own = table.rows(row);
+            text.insert(text.end(), own.begin(), own.end());
+        }
+        printRows(text, rightAligned);
+    }
     // "r550ctl: TEXT" on stderr, whatever --quiet says; control bytes (of an argument it echoes)
     // shown as \xHH. printRows shows them so too.
     void error(const std::string& text);
@@ -80,11 +102,8 @@ public:
     // message shown.
     bool outputAllowed(const std::string& path, bool force);
 
-    // JSON null for an empty text.
-    static nlohmann::ordered_json textOrNull(const std::string& text);
-    // Adds --pace reader|window, described by `readerMeaning`.
-    static void addPaceOption(CLI::App& subcommand, std::string& pace,
-                              const std::string& readerMeaning);
+    // --pace reader|window, described by `readerMeaning`.
+    static CommandOption paceOption(std::string& pace, const std::string& readerMeaning);
     static Pace paceOf(const std::string& pace) {
         return pace == "window" ? Pace::Window : Pace::Reader;
     }

@@ -2,11 +2,15 @@
 
 #include "R550BuildId.h"
 #include "base/NearestWords.h"
+#include "cli/CommandTable.h"
 #include "cli/ExitCode.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <sstream>
+#include <type_traits>
 #include <utility>
 
 #ifndef R550_VERSION
@@ -31,51 +35,6 @@ std::string versionLine() {
     return std::string("r550ctl ") + R550_VERSION + " (" +
            (commit.empty() ? "commit not recorded" : commit) + modified + ")";
 }
-
-// Every subcommand, in the order the help lists them.
-struct Subcommand {
-    const char* name;
-    const char* description;
-    bool takesPorts;
-    std::unique_ptr<Command> (*make)();
-};
-
-const Subcommand kSubcommands[] = {
-    {"ports",
-     "Show COM1..COM9 (and the --port ports): device, whether it exists, may be opened, is held; "
-     "and the USB serial adapters no port number leads to",
-     true, makePortsCommand},
-    {"detect",
-     "Probe COM1..COM9 at the same time (--usb: also the USB serial adapters; --keyboard: also "
-     "the keyboard line) and show each reader that answers",
-     true, makeDetectCommand},
-    {"version", "Show each reader's firmware version", true, makeVersionCommand},
-    {"program", "Program FILE's settings into each reader (--verify: and check)", true,
-     makeProgramCommand},
-    {"read", "Read each reader's main settings back over BASE's (-o: into a settings file)", true,
-     makeReadCommand},
-    {"verify", "Read each reader's main settings back and list the settings that differ from FILE",
-     true, makeVerifyCommand},
-    {"reset", "Reset each reader to its factory settings", true, makeResetCommand},
-    {"apply",
-     "Bring each reader to FILE's settings, writing only to readers that differ (--check: only "
-     "tell; --watch: each reader as it is plugged in)",
-     true, makeApplyCommand},
-    {"monitor",
-     "Print what a reader on RS232 sends when a card is swiped, one line per burst, until Ctrl+C",
-     true, makeMonitorCommand},
-    {"show", "Show every named setting of a settings file as name=value", false, makeShowCommand},
-    {"diff", "Show the named settings that differ between two settings files; exit 1 when any do",
-     false, makeDiffCommand},
-    {"set", "Change named settings of a settings file (name=value...), all or none, atomically",
-     false, makeSetCommand},
-    {"new", "Write a settings file with the factory values", false, makeNewCommand},
-    {"check",
-     "List every setting of each settings file that holds none of its values, and a length "
-     "other than 3060; exit 2 when any does",
-     false, makeCheckCommand},
-    {"names", "List the named settings and the values each takes", false, makeNamesCommand},
-};
 
 // CLI11's message as a sentence: capital first letter, a full stop at the end.
 std::string sentence(std::string text) {
@@ -105,90 +64,101 @@ void tidyHelp(CLI::App& subcommand) {
     }
 }
 
-} // namespace
+// A subcommand as the parser holds it, with the command that takes its options.
+struct Parsed {
+    CLI::App* subcommand;
+    std::unique_ptr<Command> command;
+};
 
-CommandLine::CommandLine(CommandContext& context)
-    : context_(context),
-      app_("Configures R550 card readers from the command line and from scripts.", "r550ctl") {
-    app_.require_subcommand(1);
-    // The common options may also follow the subcommand: r550ctl ports --json.
-    app_.fallthrough();
-    app_.footer(kExitFooter);
-    app_.set_version_flag("--version", versionLine(), "Print the version and exit");
-    app_.add_flag("--json", context_.json, "Print one JSON object per line instead of text");
-    app_.add_flag("-q,--quiet", context_.quiet, "No notes on stderr; errors still show");
-    for (const Subcommand& entry : kSubcommands) {
-        CLI::App* subcommand = app_.add_subcommand(entry.name, entry.description);
-        subcommand->add_flag("--json", context_.json,
-                             "Print one JSON object per line instead of text");
-        subcommand->add_flag("-q,--quiet", context_.quiet, "No notes on stderr; errors still show");
-        subcommand->footer(std::string(kExitFooter) + (entry.takesPorts ? kPortsFooter : ""));
-        std::unique_ptr<Command> command = entry.make();
-        command->define(*subcommand);
-        tidyHelp(*subcommand);
-        entries_.push_back({subcommand, std::move(command)});
+// One option of the table as the parser takes it.
+void addOption(CLI::App& app, const CommandOption& option) {
+    CLI::Option* added = std::visit(
+        [&app, &option](auto* target) {
+            if constexpr (std::is_same_v<decltype(target), bool*>) {
+                return app.add_flag(option.names, *target, option.help);
+            } else {
+                return app.add_option(option.names, *target, option.help);
+            }
+        },
+        option.target);
+    if (!option.valueName.empty()) {
+        added->type_name(option.valueName);
+    }
+    if (option.required) {
+        added->required();
+    }
+    if (!option.choices.empty() || option.check != nullptr) {
+        added->check(
+            CLI::Validator([option](const std::string& text) { return option.refusal(text); }, ""));
     }
 }
 
-bool CommandLine::refuseUnknownCommand(int argc, const char* const* argv) {
+// r550ctl itself and every subcommand with its options; `parsed` gets the subcommands.
+void define(CLI::App& app, CommandContext& context, std::vector<Parsed>& parsed) {
+    app.require_subcommand(1);
+    // The common options may also follow the subcommand: r550ctl ports --json.
+    app.fallthrough();
+    app.footer(kExitFooter);
+    app.set_version_flag("--version", versionLine(), "Print the version and exit");
+    const std::vector<CommandOption> common =
+        CommandTable::commonOptions(context.json, context.quiet);
+    for (const CommandOption& option : common) {
+        addOption(app, option);
+    }
+    for (const CommandTable::Entry& entry : CommandTable::entries()) {
+        CLI::App* subcommand = app.add_subcommand(entry.name, entry.description);
+        subcommand->footer(std::string(kExitFooter) + (entry.takesPorts ? kPortsFooter : ""));
+        std::unique_ptr<Command> command = entry.make();
+        for (const std::vector<CommandOption>& options : {common, command->options()}) {
+            for (const CommandOption& option : options) {
+                addOption(*subcommand, option);
+            }
+        }
+        tidyHelp(*subcommand);
+        parsed.push_back({subcommand, std::move(command)});
+    }
+}
+
+// A command word that names no command: the message, or nothing.
+bool refuseUnknownCommand(CommandContext& context, int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word.empty() || word[0] == '-') {
             continue;
         }
-        const bool known =
-            std::any_of(std::begin(kSubcommands), std::end(kSubcommands),
-                        [&word](const Subcommand& entry) { return word == entry.name; });
-        if (known) {
+        if (CommandTable::find(word) != nullptr) {
             return false;
         }
         std::vector<std::string_view> names;
-        for (const Subcommand& entry : kSubcommands) {
+        for (const CommandTable::Entry& entry : CommandTable::entries()) {
             names.emplace_back(entry.name);
         }
         const std::vector<std::string_view> nearest = NearestWords::of(word, names);
-        context_.error("'" + word + "' is not a command" +
-                       (nearest.empty()
-                            ? "; r550ctl --help lists them."
-                            : "; did you mean '" + std::string(nearest.front()) + "'?"));
+        context.error("'" + word + "' is not a command" +
+                      (nearest.empty() ? "; r550ctl --help lists them."
+                                       : "; did you mean '" + std::string(nearest.front()) + "'?"));
         return true;
     }
     return false;
 }
 
-int CommandLine::parseFailed(const CLI::ParseError& problem) {
-    if (problem.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-        // --help and --version print what was asked for.
-        app_.exit(problem, context_.out(), context_.err());
-        return context_.outputComplete() ? ExitCode::kSuccess : ExitCode::kError;
-    }
-    const std::string what = problem.what();
-    const std::size_t colon = what.find(':');
-    if (what.find("subcommand is required") != std::string::npos) {
-        context_.error("Name a command; r550ctl --help lists them.");
-    } else if (what.find(" missing") != std::string::npos && colon != std::string::npos) {
-        context_.error(what.substr(0, colon) + " needs a value. See r550ctl --help.");
-    } else {
-        context_.error(sentence(what) + optionHint(problem) + " See r550ctl --help.");
-    }
-    return ExitCode::kUsage;
-}
-
-std::string CommandLine::optionHint(const CLI::ParseError& problem) const {
+// For an option that was not expected: " Did you mean '--all' for '--al'?", or nothing.
+std::string optionHint(const CLI::App& app, const std::vector<Parsed>& parsed,
+                       const CLI::ParseError& problem) {
     if (dynamic_cast<const CLI::ExtrasError*>(&problem) == nullptr) {
         return "";
     }
     // The options of the command being read (or of r550ctl itself), as they are typed.
     std::vector<std::string> names;
-    const auto addNames = [&names](const CLI::App& app) {
-        for (const CLI::Option* option : app.get_options()) {
+    const auto addNames = [&names](const CLI::App& options) {
+        for (const CLI::Option* option : options.get_options()) {
             for (const std::string& name : option->get_lnames()) {
                 names.push_back("--" + name);
             }
         }
     };
-    addNames(app_);
-    for (const Entry& entry : entries_) {
+    addNames(app);
+    for (const Parsed& entry : parsed) {
         if (entry.subcommand->parsed()) {
             addNames(*entry.subcommand);
         }
@@ -210,18 +180,42 @@ std::string CommandLine::optionHint(const CLI::ParseError& problem) const {
     return hint;
 }
 
+int parseFailed(CommandContext& context, const CLI::App& app, const std::vector<Parsed>& parsed,
+                const CLI::ParseError& problem) {
+    if (problem.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+        // --help and --version print what was asked for.
+        app.exit(problem, context.out(), context.err());
+        return context.outputComplete() ? ExitCode::kSuccess : ExitCode::kError;
+    }
+    const std::string what = problem.what();
+    const std::size_t colon = what.find(':');
+    if (what.find("subcommand is required") != std::string::npos) {
+        context.error("Name a command; r550ctl --help lists them.");
+    } else if (what.find(" missing") != std::string::npos && colon != std::string::npos) {
+        context.error(what.substr(0, colon) + " needs a value. See r550ctl --help.");
+    } else {
+        context.error(sentence(what) + optionHint(app, parsed, problem) + " See r550ctl --help.");
+    }
+    return ExitCode::kUsage;
+}
+
+} // namespace
+
 int CommandLine::run(int argc, const char* const* argv) {
-    if (refuseUnknownCommand(argc, argv)) {
+    CLI::App app("Configures R550 card readers from the command line and from scripts.", "r550ctl");
+    std::vector<Parsed> parsed;
+    define(app, context_, parsed);
+    if (refuseUnknownCommand(context_, argc, argv)) {
         return ExitCode::kUsage;
     }
     // CLI11 reports a command line it cannot take, --help and --version, by exceptions; they
     // end here.
     try {
-        app_.parse(argc, argv);
+        app.parse(argc, argv);
     } catch (const CLI::ParseError& problem) {
-        return parseFailed(problem);
+        return parseFailed(context_, app, parsed, problem);
     }
-    for (Entry& entry : entries_) {
+    for (Parsed& entry : parsed) {
         if (entry.subcommand->parsed()) {
             const int code = entry.command->run(context_);
             return context_.outputComplete() ? code : ExitCode::kError;

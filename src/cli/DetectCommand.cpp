@@ -24,14 +24,16 @@ namespace {
 // it. Exit status 3 when no reader answered.
 class DetectCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand.add_flag("--usb", usb_,
-                            "Also probe every USB serial adapter under /dev/serial/by-id "
-                            "(opening a port resets some devices)");
-        subcommand.add_flag("--keyboard", keyboard_,
-                            "Also probe the keyboard line: the reader answers by typing O, read "
-                            "from the terminal (waits up to 10 s; needs port access)");
-        CommandContext::addPaceOption(subcommand, pace_, "a silent port is given up after 500 ms");
+    std::vector<CommandOption> options() override {
+        return {{"--usb",
+                 "Also probe every USB serial adapter under /dev/serial/by-id (opening a port "
+                 "resets some devices)",
+                 &usb_},
+                {"--keyboard",
+                 "Also probe the keyboard line: the reader answers by typing O, read from the "
+                 "terminal (waits up to 10 s; needs port access)",
+                 &keyboard_},
+                CommandContext::paceOption(pace_, "a silent port is given up after 500 ms")};
     }
 
     int run(CommandContext& context) override;
@@ -40,7 +42,6 @@ private:
     // Access to the keyboard controller, asked for while the terminal is still the operator's
     // (an authentication may ask there). False, with the message shown, when it is not given.
     bool takeKeyboard(CommandContext& context);
-    void print(CommandContext& context, const std::vector<ReaderSearch::Found>& readers) const;
 
     bool usb_ = false;
     bool keyboard_ = false;
@@ -61,29 +62,32 @@ bool DetectCommand::takeKeyboard(CommandContext& context) {
     return false;
 }
 
-void DetectCommand::print(CommandContext& context,
-                          const std::vector<ReaderSearch::Found>& readers) const {
-    std::vector<std::vector<std::string>> rows;
-    for (const ReaderSearch::Found& reader : readers) {
-        if (context.json) {
-            context.printJson({{"port", reader.label},
-                               {"device", CommandContext::textOrNull(reader.device)},
-                               {"keyboard_line", reader.keyboardLine},
-                               {"ms", reader.milliseconds},
-                               {"suggested_port", reader.suggestedPort != 0
-                                                      ? nlohmann::ordered_json(reader.suggestedPort)
-                                                      : nlohmann::ordered_json(nullptr)},
-                               {"map_command", CommandContext::textOrNull(reader.mapCommand)}});
-            continue;
-        }
-        rows.push_back({reader.label, reader.device, std::to_string(reader.milliseconds) + " ms",
-                        reader.keyboardLine ? "in the keyboard line" : ""});
-        if (!reader.mapCommand.empty()) {
-            rows.push_back({"  no port number leads to it; as COM" +
-                            std::to_string(reader.suggestedPort) + ": " + reader.mapCommand});
-        }
+using Found = ReaderSearch::Found;
+
+const RecordField<Found> kFoundFields[] = {
+    {"port", "PORT", FieldType::Text, [](const Found& f) { return FieldValue(f.label); }},
+    {"device", "DEVICE", FieldType::Text,
+     [](const Found& f) { return FieldValue::textOrNull(f.device); },
+     [](const Found& f) { return f.device; }},
+    {"keyboard_line", "", FieldType::Flag,
+     [](const Found& f) { return FieldValue(f.keyboardLine); }},
+    {"ms", "TIME", FieldType::Number, [](const Found& f) { return FieldValue(f.milliseconds); },
+     [](const Found& f) { return std::to_string(f.milliseconds) + " ms"; }},
+    {"", "LINE", FieldType::Text, nullptr,
+     [](const Found& f) { return std::string(f.keyboardLine ? "in the keyboard line" : ""); }},
+    {"suggested_port", "", FieldType::Number,
+     [](const Found& f) { return FieldValue::numberOrNull(f.suggestedPort); }},
+    {"map_command", "", FieldType::Text,
+     [](const Found& f) { return FieldValue::textOrNull(f.mapCommand); }},
+};
+
+// An adapter that no port number leads to: the line that maps it.
+std::vector<std::string> mapLines(const Found& found) {
+    if (found.mapCommand.empty()) {
+        return {};
     }
-    context.printRows(rows);
+    return {"  no port number leads to it; as COM" + std::to_string(found.suggestedPort) + ": " +
+            found.mapCommand};
 }
 
 int DetectCommand::run(CommandContext& context) {
@@ -123,7 +127,7 @@ int DetectCommand::run(CommandContext& context) {
         return ExitCode::kError;
     }
     const std::vector<ReaderSearch::Found> readers = search.found();
-    print(context, readers);
+    context.printRecords(RecordTable<Found>(kFoundFields, mapLines), readers);
     if (ending == ReaderLoop::Ending::Interrupted) {
         context.error("interrupted; every port released");
         return ExitCode::kInterrupted;

@@ -2,6 +2,7 @@
 
 #include "base/InterruptSignals.h"
 #include "base/WriteLog.h"
+#include "cli/CommandOption.h"
 #include "cli/ExitCode.h"
 #include "cli/ProgressLines.h"
 #include "cli/Reader.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <unistd.h>
 
@@ -29,53 +31,58 @@ namespace {
 
 constexpr double kLongestTimeoutSeconds = 3600.0;
 
+// For a --timeout that is no time it takes: the message.
+std::string timeoutRefusal(const std::string& text) {
+    const double seconds = std::strtod(text.c_str(), nullptr);
+    return seconds >= 0.001 && seconds <= kLongestTimeoutSeconds
+               ? std::string()
+               : "'" + text + "' is not a time from 0.001 to 3600 seconds";
+}
+
 } // namespace
 
-void DeviceCommand::define(CLI::App& subcommand) {
-    subcommand
-        .add_option("-p,--port", portTexts_,
-                    "A reader's port: a number (3, COM3) or a device path; repeatable, all "
-                    "served at once")
-        ->type_name("N|PATH");
-    subcommand.add_flag("--all", all_,
-                        "Every port among COM1..COM9 where a reader answers a probe");
-    subcommand.add_flag("--usb", usb_,
-                        "With --all: also the USB serial adapters under /dev/serial/by-id");
-    subcommand.add_flag("--force-open", forceOpen_,
-                        "Open a --port that another program holds all the same (that program "
-                        "may then swallow the reader's replies)");
+std::vector<CommandOption> DeviceCommand::options() {
+    std::vector<CommandOption> options{
+        {"-p,--port",
+         "A reader's port: a number (3, COM3) or a device path; repeatable, all served at once",
+         &portTexts_, "N|PATH"},
+        {"--all", "Every port among COM1..COM9 where a reader answers a probe", &all_},
+        {"--usb", usbHelp_, &usb_},
+        {"--force-open",
+         "Open a --port that another program holds all the same (that program may then swallow "
+         "the reader's replies)",
+         &forceOpen_}};
     if (offersKeyboard_) {
-        subcommand.add_flag("--keyboard", keyboard_,
-                            "Through the keyboard controller to the reader in the keyboard line, "
-                            "at the window's pace (needs port access)");
+        options.push_back({"--keyboard",
+                           "Through the keyboard controller to the reader in the keyboard line, "
+                           "at the window's pace (needs port access)",
+                           &keyboard_});
     }
-    subcommand
-        .add_option("--timeout", timeoutSeconds_,
-                    "Seconds a reader may take for a reply after its echo, up to 3600 "
-                    "(default 2)")
-        ->type_name("SECONDS")
-        ->check(CLI::Validator(
-            [](const std::string& text) {
-                const double seconds = std::strtod(text.c_str(), nullptr);
-                return seconds >= 0.001 && seconds <= kLongestTimeoutSeconds
-                           ? std::string()
-                           : "'" + text + "' is not a time from 0.001 to 3600 seconds";
-            },
-            ""));
-    CommandContext::addPaceOption(subcommand, pace_, "each step as soon as its bytes are there");
-    defineOwn(subcommand);
+    CommandOption timeout{
+        "--timeout", "Seconds a reader may take for a reply after its echo, up to 3600 (default 2)",
+        &timeoutSeconds_, "SECONDS"};
+    timeout.check = timeoutRefusal;
+    options.push_back(timeout);
+    options.push_back(
+        CommandContext::paceOption(pace_, "each step as soon as its bytes are there"));
+    for (CommandOption& option : ownOptions()) {
+        options.push_back(std::move(option));
+    }
+    return options;
 }
 
-void DeviceCommand::addAnyLengthOption(CLI::App& subcommand) {
-    subcommand.add_flag("--any-length", anyLength_,
-                        "Take a settings file of another length than 3060 bytes, laid over the "
-                        "factory values as the window's Load does");
+CommandOption DeviceCommand::anyLengthOption() {
+    return {"--any-length",
+            "Take a settings file of another length than 3060 bytes, laid over the factory values "
+            "as the window's Load does",
+            &anyLength_};
 }
 
-void DeviceCommand::addAllowInvalidOption(CLI::App& subcommand) {
-    subcommand.add_flag("--allow-invalid", allowInvalid_,
-                        "Program a file even where a setting holds none of its values (r550ctl "
-                        "check lists them)");
+CommandOption DeviceCommand::allowInvalidOption() {
+    return {"--allow-invalid",
+            "Program a file even where a setting holds none of its values (r550ctl check lists "
+            "them)",
+            &allowInvalid_};
 }
 
 bool DeviceCommand::programmable(CommandContext& context, const std::string& what,
@@ -100,12 +107,11 @@ bool DeviceCommand::programmable(CommandContext& context, const std::string& wha
     return allowInvalid_;
 }
 
-void DeviceCommand::addBackupOption(CLI::App& subcommand) {
-    subcommand
-        .add_option("--backup", backup_,
-                    "Before writing to a reader, keep what it held as a settings file in DIR "
-                    "(program BACKUP puts it back)")
-        ->type_name("DIR");
+CommandOption DeviceCommand::backupOption() {
+    return {"--backup",
+            "Before writing to a reader, keep what it held as a settings file in DIR (program "
+            "BACKUP puts it back)",
+            &backup_, "DIR"};
 }
 
 bool DeviceCommand::backupUsable(CommandContext& context) const {
@@ -185,7 +191,8 @@ void DeviceCommand::recordDifferences(Reader& reader, const SettingsImage& file,
     for (const SettingDifference& difference : differences) {
         result.lines.push_back(SettingRecord::differenceLine(*difference.setting, readBack, file));
     }
-    result.extra["differences"] = SettingRecord::differences(readBack, "reader", file, "file");
+    result.extra["differences"] =
+        FieldValue(SettingRecord::differences(readBack, "reader", file, "file"));
     if (differences.empty()) {
         result.status = ReaderResult::Status::Ok;
         result.detail = "same settings";
@@ -362,7 +369,7 @@ void DeviceCommand::printResults(CommandContext& context) const {
     std::vector<std::vector<std::string>> rows;
     for (const Reader* reader : readers_) {
         if (context.json) {
-            context.printJson(reader->json(ownKeys_));
+            context.printJson(reader->record(ownKeys_));
             continue;
         }
         const std::vector<std::vector<std::string>> own = reader->rows();

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,15 +25,21 @@ class SettingsImage;
 // its own keys of the JSON object are in every object, null where a reader has none.
 class DeviceCommand : public Command {
 public:
-    void define(CLI::App& subcommand) final;
+    std::vector<CommandOption> options() final;
     int run(CommandContext& context) final;
 
 protected:
     // `offersKeyboard`: the command also goes through the keyboard controller (--keyboard).
-    DeviceCommand(bool offersKeyboard, std::vector<std::string> ownKeys)
-        : offersKeyboard_(offersKeyboard), ownKeys_(std::move(ownKeys)) {}
+    // `usbHelp`: what --usb says, where the command gives it more to do.
+    DeviceCommand(bool offersKeyboard, std::vector<std::string> ownKeys,
+                  const char* usbHelp = kUsbHelp)
+        : offersKeyboard_(offersKeyboard), ownKeys_(std::move(ownKeys)), usbHelp_(usbHelp) {}
 
-    virtual void defineOwn(CLI::App& /*subcommand*/) {}
+    static constexpr const char* kUsbHelp =
+        "With --all: also the USB serial adapters under /dev/serial/by-id";
+
+    // The command's own options, after those every device command takes.
+    virtual std::vector<CommandOption> ownOptions() { return {}; }
     // Before anything else: a command that serves its readers its own way (apply --watch) or
     // refuses a combination gives its exit status here; nothing goes on.
     virtual std::optional<int> runOwnWay(CommandContext& /*context*/) { return std::nullopt; }
@@ -63,15 +68,15 @@ protected:
     const std::vector<std::string>& ownKeys() const { return ownKeys_; }
     TransferPacer::Limits limits() const;
     // --any-length, for a command that reads a settings file to send or compare.
-    void addAnyLengthOption(CLI::App& subcommand);
+    CommandOption anyLengthOption();
     // --allow-invalid, for a command that programs a settings file.
-    void addAllowInvalidOption(CLI::App& subcommand);
+    CommandOption allowInvalidOption();
     // Whether `image` (read from `what`) may be programmed: false, with every setting that holds
     // none of its values named, unless --allow-invalid was given, which is then said on stderr.
     bool programmable(CommandContext& context, const std::string& what,
                       const SettingsImage& image) const;
     // --backup DIR, for a command that writes to readers.
-    void addBackupOption(CLI::App& subcommand);
+    CommandOption backupOption();
     bool backingUp() const { return !backup_.empty(); }
     // False, with the reason shown, when --backup names a folder that takes no file.
     bool backupUsable(CommandContext& context) const;
@@ -108,6 +113,7 @@ private:
 
     bool offersKeyboard_;
     std::vector<std::string> ownKeys_;
+    const char* usbHelp_;
     std::vector<std::string> portTexts_;
     bool all_ = false;
     bool usb_ = false;

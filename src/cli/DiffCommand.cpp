@@ -4,6 +4,8 @@
 #include "settings/SettingDifferences.h"
 #include "settings/SettingsFileContents.h"
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 // r550ctl diff A B: the named settings that differ between two settings files, "name: a -> b",
@@ -11,9 +13,9 @@ namespace {
 // empty list when there are none); exit 1 when any differ.
 class DiffCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand.add_option("A", first_, "The first settings file")->required();
-        subcommand.add_option("B", second_, "The second settings file")->required();
+    std::vector<CommandOption> options() override {
+        return {{"A", "The first settings file", &first_, "", true},
+                {"B", "The second settings file", &second_, "", true}};
     }
 
     int run(CommandContext& context) override {

@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <system_error>
 
@@ -28,6 +29,23 @@ using WallClock = std::chrono::system_clock;
 constexpr std::chrono::milliseconds kQuietTime{20};
 // The reader's line rate, as the window's device commands use it.
 constexpr int kLineRate = 9600;
+
+// A burst as it is shown: when it began, the port, its bytes (card numbers hidden unless asked).
+struct Burst {
+    std::string at;
+    std::string port;
+    std::vector<std::uint8_t> shown;
+};
+
+const RecordField<Burst> kBurstFields[] = {
+    {"time", "", FieldType::Text, [](const Burst& b) { return FieldValue(b.at); }},
+    {"port", "", FieldType::Text, [](const Burst& b) { return FieldValue(b.port); }},
+    {"text", "", FieldType::Text,
+     [](const Burst& b) { return FieldValue(SwipeText::format(b.shown)); }},
+    {"hex", "", FieldType::Text, [](const Burst& b) { return FieldValue(CodeText::hex(b.shown)); }},
+    {"length", "", FieldType::Number, [](const Burst& b) { return FieldValue(b.shown.size()); }},
+    {"codes", "", FieldType::List, [](const Burst& b) { return FieldValue::numbers(b.shown); }},
+};
 
 // Prints each burst a SwipeMonitor hears: its time and its codes, or with --decode its tracks
 // and fields.
@@ -62,14 +80,7 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time
     }
     const std::vector<std::uint8_t> shown = SwipeText::shownBytes(swipe, showNumbers_);
     if (context_.json) {
-        nlohmann::ordered_json object;
-        object["time"] = at;
-        object["port"] = label_;
-        object["text"] = SwipeText::format(shown);
-        object["hex"] = CodeText::hex(shown);
-        object["length"] = shown.size();
-        object["codes"] = shown;
-        context_.printJson(object);
+        context_.printJson(RecordTable<Burst>(kBurstFields).record({at, label_, shown}));
         return;
     }
     std::string line = at + "  " + SwipeText::format(shown);
@@ -136,20 +147,18 @@ bool readLayout(CommandContext& context, const PortName& port, InterruptSignals&
 // goes away (exit 3).
 class MonitorCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand
-            .add_option("-p,--port", port_,
-                        "The reader's port: a number (3, COM3) or a device path")
-            ->type_name("N|PATH")
-            ->required();
-        subcommand.add_flag("--hex", hex_, "Add each burst's bytes in hex");
-        subcommand.add_flag(
-            "--decode", decode_,
-            "Read the reader's settings back, then split each swipe into its tracks "
-            "and fields with its prefixes and suffixes marked; card numbers show "
-            "their first 6 and last 4 digits");
-        subcommand.add_flag("--show-numbers", showNumbers_,
-                            "Show card numbers whole (otherwise their first 6 and last 4 digits)");
+    std::vector<CommandOption> options() override {
+        return {{"-p,--port", "The reader's port: a number (3, COM3) or a device path", &port_,
+                 "N|PATH", true},
+                {"--hex", "Add each burst's bytes in hex", &hex_},
+                {"--decode",
+                 "Read the reader's settings back, then split each swipe into its tracks and "
+                 "fields with its prefixes and suffixes marked; card numbers show their first 6 "
+                 "and last 4 digits",
+                 &decode_},
+                {"--show-numbers",
+                 "Show card numbers whole (otherwise their first 6 and last 4 digits)",
+                 &showNumbers_}};
     }
     int run(CommandContext& context) override;
 

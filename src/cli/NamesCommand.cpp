@@ -4,13 +4,15 @@
 #include "settings/SettingTable.h"
 #include "settings/SettingText.h"
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 // r550ctl names: every named setting and the values it takes; in JSON with its kind, its range
 // (min, max) or its choices, its caption and its meaning, every key in every object.
 class NamesCommand final : public Command {
 public:
-    void define(CLI::App& /*subcommand*/) override {}
+    std::vector<CommandOption> options() override { return {}; }
 
     int run(CommandContext& context) override {
         std::vector<std::vector<std::string>> rows;

@@ -11,10 +11,9 @@ namespace {
 // --force, and only a settings file is replaced.
 class NewCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand.add_option("FILE", file_, "The settings file to write (- for standard output)")
-            ->required();
-        subcommand.add_flag("-f,--force", force_, "Replace the file if it exists");
+    std::vector<CommandOption> options() override {
+        return {{"FILE", "The settings file to write (- for standard output)", &file_, "", true},
+                {"-f,--force", "Replace the file if it exists", &force_}};
     }
 
     int run(CommandContext& context) override {

@@ -16,14 +16,6 @@ namespace {
 
 constexpr int kSurveyedPorts = 9;
 
-std::string yesNo(const std::optional<bool>& value) {
-    return !value ? "-" : *value ? "yes" : "no";
-}
-
-nlohmann::ordered_json optionalJson(const std::optional<bool>& value) {
-    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
-}
-
 std::string deviceText(const PortSurvey::Status& status) {
     if (status.device.empty()) {
         return "-";
@@ -34,41 +26,11 @@ std::string deviceText(const PortSurvey::Status& status) {
     return status.device + " -> " + status.target;
 }
 
-nlohmann::ordered_json portJson(const PortSurvey::Status& status) {
-    nlohmann::ordered_json object;
-    object["port"] = status.label;
-    object["number"] = status.portNumber;
-    object["device"] = CommandContext::textOrNull(status.device);
-    object["target"] = CommandContext::textOrNull(status.target);
-    object["exists"] = status.exists;
-    object["may_open"] = optionalJson(status.mayOpen);
-    object["held"] = optionalJson(status.held);
-    object["holder"] = CommandContext::textOrNull(status.failure.holder);
-    object["holder_pid"] = status.failure.holderPid != 0
-                               ? nlohmann::ordered_json(status.failure.holderPid)
-                               : nlohmann::ordered_json(nullptr);
-    object["usable"] = !status.failure.failed();
-    object["error"] = CommandContext::textOrNull(failureWord(status.failure.kind));
-    object["reason"] =
-        CommandContext::textOrNull(status.failure.failed() ? briefFailure(status.failure) : "");
-    return object;
-}
-
-nlohmann::ordered_json adapterJson(const PortSurvey::Adapter& adapter) {
-    nlohmann::ordered_json object;
-    object["adapter"] = adapter.link;
-    object["target"] = adapter.target;
-    object["suggested_port"] = adapter.suggestedPort != 0
-                                   ? nlohmann::ordered_json(adapter.suggestedPort)
-                                   : nlohmann::ordered_json(nullptr);
-    object["map_command"] = CommandContext::textOrNull(adapter.mapCommand);
-    return object;
-}
-
 // The table names the places a port was looked for only in its header's footnote; a missing
 // port is just "no device"; a path where something else is says what it is. The JSON keeps
 // the whole reason.
-std::string tableNote(const Failure& failure) {
+std::string tableNote(const PortSurvey::Status& status) {
+    const Failure& failure = status.failure;
     if (!failure.failed()) {
         return "";
     }
@@ -80,15 +42,46 @@ std::string tableNote(const Failure& failure) {
     return briefFailure(failure);
 }
 
-void printTable(CommandContext& context, const std::vector<PortSurvey::Status>& statuses) {
-    std::vector<std::vector<std::string>> rows{
-        {"PORT", "DEVICE", "EXISTS", "ACCESS", "HELD", "NOTE"}};
-    for (const PortSurvey::Status& status : statuses) {
-        rows.push_back({status.label, deviceText(status), status.exists ? "yes" : "no",
-                        yesNo(status.mayOpen), yesNo(status.held), tableNote(status.failure)});
-    }
-    context.printRows(rows);
-}
+using Status = PortSurvey::Status;
+
+const RecordField<Status> kPortFields[] = {
+    {"port", "PORT", FieldType::Text, [](const Status& s) { return FieldValue(s.label); }},
+    {"number", "", FieldType::Number, [](const Status& s) { return FieldValue(s.portNumber); }},
+    {"device", "DEVICE", FieldType::Text,
+     [](const Status& s) { return FieldValue::textOrNull(s.device); }, deviceText},
+    {"target", "", FieldType::Text,
+     [](const Status& s) { return FieldValue::textOrNull(s.target); }},
+    {"exists", "EXISTS", FieldType::Flag, [](const Status& s) { return FieldValue(s.exists); }},
+    {"may_open", "ACCESS", FieldType::Flag,
+     [](const Status& s) { return FieldValue::flagOrNull(s.mayOpen); }},
+    {"held", "HELD", FieldType::Flag,
+     [](const Status& s) { return FieldValue::flagOrNull(s.held); }},
+    {"holder", "", FieldType::Text,
+     [](const Status& s) { return FieldValue::textOrNull(s.failure.holder); }},
+    {"holder_pid", "", FieldType::Number,
+     [](const Status& s) { return FieldValue::numberOrNull(s.failure.holderPid); }},
+    {"usable", "", FieldType::Flag,
+     [](const Status& s) { return FieldValue(!s.failure.failed()); }},
+    {"error", "", FieldType::Text,
+     [](const Status& s) { return FieldValue::textOrNull(failureWord(s.failure.kind)); }},
+    {"reason", "", FieldType::Text,
+     [](const Status& s) {
+         return FieldValue::textOrNull(s.failure.failed() ? briefFailure(s.failure) : "");
+     }},
+    {"", "NOTE", FieldType::Text, nullptr, tableNote},
+};
+
+using Adapter = PortSurvey::Adapter;
+
+// An adapter's text is the lines printAdapters writes.
+const RecordField<Adapter> kAdapterFields[] = {
+    {"adapter", "", FieldType::Text, [](const Adapter& a) { return FieldValue(a.link); }},
+    {"target", "", FieldType::Text, [](const Adapter& a) { return FieldValue(a.target); }},
+    {"suggested_port", "", FieldType::Number,
+     [](const Adapter& a) { return FieldValue::numberOrNull(a.suggestedPort); }},
+    {"map_command", "", FieldType::Text,
+     [](const Adapter& a) { return FieldValue::textOrNull(a.mapCommand); }},
+};
 
 // Where COMn is looked for, first to last (the user's map, the system's, Wine's, /dev/ttyS), as
 // patterns: "~/.config/r550tool/ports/comN, /etc/r550tool/ports/comN, ...".
@@ -124,11 +117,10 @@ void printAdapters(CommandContext& context, const std::vector<PortSurvey::Adapte
 // the line that maps each.
 class PortsCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand
-            .add_option("-p,--port", ports_,
-                        "Also check this port: a number (3, COM3) or a device path; repeatable")
-            ->type_name("N|PATH");
+    std::vector<CommandOption> options() override {
+        return {{"-p,--port",
+                 "Also check this port: a number (3, COM3) or a device path; repeatable", &ports_,
+                 "N|PATH"}};
     }
     int run(CommandContext& context) override;
 
@@ -154,15 +146,10 @@ int PortsCommand::run(CommandContext& context) {
     }
     const std::vector<PortSurvey::Adapter> adapters = survey.unmappedAdapters();
 
+    context.printRecords(RecordTable<Status>(kPortFields), statuses, true);
     if (context.json) {
-        for (const PortSurvey::Status& status : statuses) {
-            context.printJson(portJson(status));
-        }
-        for (const PortSurvey::Adapter& adapter : adapters) {
-            context.printJson(adapterJson(adapter));
-        }
+        context.printRecords(RecordTable<Adapter>(kAdapterFields), adapters);
     } else {
-        printTable(context, statuses);
         printPlaces(context);
         printAdapters(context, adapters);
     }

@@ -17,13 +17,12 @@ public:
     ProgramCommand() : DeviceCommand(true, {"differences", "backup_file"}) {}
 
 protected:
-    void defineOwn(CLI::App& subcommand) override {
-        subcommand.add_option("FILE", file_, "The settings file to program")->required();
-        subcommand.add_flag("--verify", verify_,
-                            "Read each reader back afterwards and list what differs");
-        addAnyLengthOption(subcommand);
-        addAllowInvalidOption(subcommand);
-        addBackupOption(subcommand);
+    std::vector<CommandOption> ownOptions() override {
+        return {{"FILE", "The settings file to program", &file_, "", true},
+                {"--verify", "Read each reader back afterwards and list what differs", &verify_},
+                anyLengthOption(),
+                allowInvalidOption(),
+                backupOption()};
     }
 
     std::optional<int> prepare(CommandContext& context) override {

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -26,19 +27,16 @@ public:
     ReadCommand() : DeviceCommand(false, {"settings", "file"}) {}
 
 protected:
-    void defineOwn(CLI::App& subcommand) override {
-        subcommand
-            .add_option("-o,--output", output_,
-                        "Write the result to this settings file ({port} stands for the reader's "
-                        "port; - is standard output)")
-            ->type_name("FILE");
-        subcommand.add_flag("-f,--force", force_, "Replace an output file that exists");
-        subcommand
-            .add_option("--into", base_,
-                        "Lay the read-back over this settings file's block (default: factory "
-                        "values)")
-            ->type_name("BASE.cfg");
-        addAnyLengthOption(subcommand);
+    std::vector<CommandOption> ownOptions() override {
+        return {{"-o,--output",
+                 "Write the result to this settings file ({port} stands for the reader's port; - "
+                 "is standard output)",
+                 &output_, "FILE"},
+                {"-f,--force", "Replace an output file that exists", &force_},
+                {"--into",
+                 "Lay the read-back over this settings file's block (default: factory values)",
+                 &base_, "BASE.cfg"},
+                anyLengthOption()};
     }
 
     std::optional<int> prepare(CommandContext& context) override {
@@ -85,7 +83,7 @@ protected:
                     reader.result.lines.push_back(SettingRecord::assignment(setting, *readBack));
                     settings.push_back(SettingRecord::of(setting, *readBack));
                 }
-                reader.result.extra["settings"] = settings;
+                reader.result.extra["settings"] = FieldValue(settings);
             },
             readBack.get());
     }

@@ -1,6 +1,6 @@
 #include "cli/Reader.h"
 
-#include "cli/CommandContext.h"
+#include "cli/RecordTable.h"
 
 namespace {
 
@@ -21,6 +21,32 @@ std::string cutShortText(const ReaderSession::CutShort& cut) {
     return "interrupted after " + std::to_string(cut.answered) + " of " +
            std::to_string(cut.frames) + " frames" + done +
            "; the reader may hold part of the new settings";
+}
+
+const RecordField<Reader> kFields[] = {
+    {"port", "PORT", FieldType::Text, [](const Reader& r) { return FieldValue(r.label()); }},
+    {"device", "DEVICE", FieldType::Text,
+     [](const Reader& r) { return FieldValue::textOrNull(r.device()); }},
+    {"outcome", "OUTCOME", FieldType::Text,
+     [](const Reader& r) { return FieldValue(r.result.outcomeWord()); }},
+    {"error", "", FieldType::Text,
+     [](const Reader& r) { return FieldValue::textOrNull(r.result.error); }},
+    {"reason", "", FieldType::Text,
+     [](const Reader& r) { return FieldValue::textOrNull(r.result.reason); }},
+    {"ms", "TIME", FieldType::Number,
+     [](const Reader& r) { return FieldValue(r.result.milliseconds); },
+     [](const Reader& r) { return std::to_string(r.result.milliseconds) + " ms"; }},
+    {"", "NOTE", FieldType::Text, nullptr,
+     [](const Reader& r) { return r.result.reason.empty() ? r.result.detail : r.result.reason; }},
+};
+
+// The lines the command added, each under the reader's line.
+std::vector<std::string> addedLines(const Reader& reader) {
+    std::vector<std::string> lines;
+    for (const std::string& line : reader.result.lines) {
+        lines.push_back("  " + line);
+    }
+    return lines;
 }
 
 } // namespace
@@ -57,25 +83,14 @@ std::string Reader::progress() const {
 }
 
 std::vector<std::vector<std::string>> Reader::rows() const {
-    std::vector<std::vector<std::string>> rows{
-        {label(), device().empty() ? "-" : device(), result.outcomeWord(),
-         std::to_string(result.milliseconds) + " ms",
-         result.reason.empty() ? result.detail : result.reason}};
-    for (const std::string& line : result.lines) {
-        rows.push_back({"  " + line});
-    }
-    return rows;
+    return RecordTable<Reader>(kFields, addedLines).rows(*this);
 }
 
-nlohmann::ordered_json Reader::json(const std::vector<std::string>& ownKeys) const {
-    nlohmann::ordered_json object{{"port", label()},
-                                  {"device", CommandContext::textOrNull(device())},
-                                  {"outcome", result.outcomeWord()},
-                                  {"error", CommandContext::textOrNull(result.error)},
-                                  {"reason", CommandContext::textOrNull(result.reason)},
-                                  {"ms", result.milliseconds}};
+Record Reader::record(const std::vector<std::string>& ownKeys) const {
+    Record record = RecordTable<Reader>(kFields).record(*this);
     for (const std::string& key : ownKeys) {
-        object[key] = result.extra.contains(key) ? result.extra[key] : nullptr;
+        const auto own = result.extra.find(key);
+        record.emplace_back(key, own != result.extra.end() ? own->second : FieldValue());
     }
-    return object;
+    return record;
 }

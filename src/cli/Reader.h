@@ -1,9 +1,9 @@
 #pragma once
 
+#include "cli/FieldValue.h"
 #include "cli/ReaderResult.h"
 #include "operations/ReaderSession.h"
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -25,5 +25,5 @@ public:
     // cell for each line the command added.
     std::vector<std::vector<std::string>> rows() const;
     // Its JSON object, with the command's own keys (null where it has none).
-    nlohmann::ordered_json json(const std::vector<std::string>& ownKeys) const;
+    Record record(const std::vector<std::string>& ownKeys) const;
 };

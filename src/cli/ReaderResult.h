@@ -1,7 +1,9 @@
 #pragma once
 
+#include "cli/FieldValue.h"
+
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,7 @@ struct ReaderResult {
     std::string reason = "not done";
     std::string detail;
     std::vector<std::string> lines;
-    nlohmann::ordered_json extra = nlohmann::ordered_json::object();
+    std::map<std::string, FieldValue> extra;
     std::int64_t milliseconds = 0;
 
     // The one place a transaction's outcome becomes the reader's status: ok, or failed with the

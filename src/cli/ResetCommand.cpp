@@ -13,7 +13,7 @@ public:
     ResetCommand() : DeviceCommand(true, {"backup_file"}) {}
 
 protected:
-    void defineOwn(CLI::App& subcommand) override { addBackupOption(subcommand); }
+    std::vector<CommandOption> ownOptions() override { return {backupOption()}; }
 
     void begin(Reader& reader) override {
         afterBackup(reader, [&reader](std::shared_ptr<const SettingsImage> held) {

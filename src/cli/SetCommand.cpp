@@ -12,13 +12,12 @@ namespace {
 // untouched. Then all are set, in the order given, and the file is written atomically.
 class SetCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand.add_option("FILE", file_, "The settings file, which must exist")->required();
-        subcommand
-            .add_option("ASSIGNMENT", assignments_,
-                        "name=value, such as main.baud_rate=19200 or track2.prefix=T2; r550ctl "
-                        "names lists the names")
-            ->required();
+    std::vector<CommandOption> options() override {
+        return {{"FILE", "The settings file, which must exist", &file_, "", true},
+                {"ASSIGNMENT",
+                 "name=value, such as main.baud_rate=19200 or track2.prefix=T2; r550ctl names "
+                 "lists the names",
+                 &assignments_, "", true}};
     }
 
     int run(CommandContext& context) override;

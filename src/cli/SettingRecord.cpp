@@ -7,6 +7,8 @@
 #include "settings/SettingText.h"
 #include "settings/SettingsImage.h"
 
+#include <nlohmann/json.hpp>
+
 nlohmann::ordered_json SettingRecord::value(const NamedSetting& setting,
                                             const SettingsImage& image) {
     if (!settingIsValid(setting, image)) {

@@ -3,7 +3,7 @@
 #include "settings/NamedSetting.h"
 #include "settings/SettingDifferences.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 

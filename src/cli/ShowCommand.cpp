@@ -4,6 +4,8 @@
 #include "settings/SettingTable.h"
 #include "settings/SettingsFileContents.h"
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 // r550ctl show FILE: every named setting of a settings file as one name=value line, in the
@@ -12,8 +14,8 @@ namespace {
 // long is read as the window's Load reads it, with a warning.
 class ShowCommand final : public Command {
 public:
-    void define(CLI::App& subcommand) override {
-        subcommand.add_option("FILE", file_, "The settings file")->required();
+    std::vector<CommandOption> options() override {
+        return {{"FILE", "The settings file", &file_, "", true}};
     }
 
     int run(CommandContext& context) override {

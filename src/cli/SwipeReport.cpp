@@ -4,17 +4,32 @@
 #include "swipe/CardFormat.h"
 #include "swipe/SwipeText.h"
 
-#include <cctype>
+#include <iterator>
+#include <nlohmann/json.hpp>
 
 namespace {
 
-// The JSON key of a field: "Account number" becomes "account_number".
-std::string keyOf(const std::string& name) {
-    std::string key;
-    for (const char c : name) {
-        key += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// Each field of a track with its JSON key, in the order they come.
+struct CardFieldKey {
+    const char* name;
+    const char* key;
+};
+constexpr CardFieldKey kCardFieldKeys[] = {
+    {CardFormat::kAccountNumber, "account_number"},
+    {CardFormat::kName, "name"},
+    {CardFormat::kExpiry, "expiry"},
+    {CardFormat::kServiceCode, "service_code"},
+    {CardFormat::kDiscretionaryData, "discretionary_data"},
+};
+static_assert(std::size(kCardFieldKeys) == CardFormat::kFieldNames.size());
+
+const char* keyOf(const std::string& name) {
+    for (const CardFieldKey& field : kCardFieldKeys) {
+        if (name == field.name) {
+            return field.key;
+        }
     }
-    return key;
+    return nullptr;
 }
 
 nlohmann::ordered_json trackJson(const DecodedSwipe& swipe, const DecodedTrack& track,
@@ -25,11 +40,13 @@ nlohmann::ordered_json trackJson(const DecodedSwipe& swipe, const DecodedTrack& 
         track.format.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(track.format);
     object["sentinels"] = track.sentinels;
     object["data"] = SwipeText::codes(swipe, track.begin, track.end, showNumbers);
-    for (const char* name : CardFormat::kFieldNames) {
-        object[keyOf(name)] = nullptr;
+    for (const CardFieldKey& field : kCardFieldKeys) {
+        object[field.key] = nullptr;
     }
     for (const CardField& field : track.fields) {
-        object[keyOf(field.name)] = SwipeText::codes(swipe, field.begin, field.end, showNumbers);
+        if (const char* key = keyOf(field.name)) {
+            object[key] = SwipeText::codes(swipe, field.begin, field.end, showNumbers);
+        }
     }
     object["luhn_valid"] = track.luhnValid ? nlohmann::ordered_json(*track.luhnValid) : nullptr;
     return object;

@@ -2,7 +2,7 @@
 
 #include "swipe/DecodedSwipe.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 

@@ -17,10 +17,9 @@ public:
     VerifyCommand() : DeviceCommand(false, {"differences"}) {}
 
 protected:
-    void defineOwn(CLI::App& subcommand) override {
-        subcommand.add_option("FILE", file_, "The settings file to compare the readers with")
-            ->required();
-        addAnyLengthOption(subcommand);
+    std::vector<CommandOption> ownOptions() override {
+        return {{"FILE", "The settings file to compare the readers with", &file_, "", true},
+                anyLengthOption()};
     }
 
     std::optional<int> prepare(CommandContext& context) override {

@@ -3,6 +3,7 @@
 #include "settings/CodeText.h"
 #include "swipe/SwipeDecoder.h"
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
