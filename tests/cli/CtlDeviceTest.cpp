@@ -4,6 +4,7 @@
 #include "RunningProgram.h"
 #include "link/FrameBatch.h"
 #include "link/SerialLink.h"
+#include "link/SteadyClock.h"
 #include "operations/ProgrammingBatch.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"
@@ -129,7 +130,8 @@ struct CtlDeviceTest : ::testing::Test {
 
     // True when the serial link can take COMn now: nothing holds it any longer.
     bool portIsFree(int portNumber) const {
-        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt));
+        SteadyClock clock;
+        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt), clock);
         return link.open(portNumber);
     }
 

@@ -3,6 +3,7 @@
 
 #include "RunningProgram.h"
 #include "link/SerialLink.h"
+#include "link/SteadyClock.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 
@@ -68,7 +69,8 @@ struct CtlProgramTest : ::testing::Test {
 
     // True when the serial link can take COMn now: nothing holds it any longer.
     bool portIsFree(int portNumber) const {
-        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt));
+        SteadyClock clock;
+        SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt), clock);
         return link.open(portNumber);
     }
 
