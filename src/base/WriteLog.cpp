@@ -1,5 +1,6 @@
 #include "base/WriteLog.h"
 
+#include "base/ProgramPaths.h"
 #include "base/UniqueFd.h"
 
 #include <cerrno>
@@ -11,10 +12,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#ifndef R550_SYSLOG_SOCKET
-#define R550_SYSLOG_SOCKET "/dev/log"
-#endif
 
 namespace {
 
@@ -82,7 +79,7 @@ void WriteLog::record(const ReaderWrite& write) {
     const std::string datagram = header() + message(write);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", R550_SYSLOG_SOCKET);
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", programPaths().syslogSocket);
     const UniqueFd socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!socket.valid()) {
         return;

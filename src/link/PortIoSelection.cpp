@@ -1,5 +1,6 @@
 #include "link/PortIoSelection.h"
 
+#include "base/ProgramPaths.h"
 #include "link/HardwarePortIo.h"
 #include "link/HelperPortIo.h"
 #include "link/NullPortIo.h"
@@ -10,21 +11,6 @@
 #include <sstream>
 #include <string_view>
 #include <unistd.h>
-
-// Set by the build: the helper where it installs it (the polkit policy names the same), and the
-// absolute paths of pkexec and pkcheck found when it was configured.
-#ifndef R550_PORTIO_HELPER
-#define R550_PORTIO_HELPER "/usr/libexec/r550tool/r550-portio"
-#endif
-#ifndef R550_PORTIO_ACTION
-#define R550_PORTIO_ACTION "org.r550tool.portio"
-#endif
-#ifndef R550_PKEXEC
-#define R550_PKEXEC "/usr/bin/pkexec"
-#endif
-#ifndef R550_PKCHECK
-#define R550_PKCHECK "/usr/bin/pkcheck"
-#endif
 
 namespace {
 
@@ -40,12 +26,13 @@ bool known(std::string_view value) {
 PortIoPlatform systemPortIoPlatform() {
     PortIoPlatform platform;
     platform.ownAccess = [] { return HardwarePortIo().requestAccess() == PortAccess::Granted; };
-    if (::access(R550_PORTIO_HELPER, X_OK) == 0) {
-        platform.helperPath = R550_PORTIO_HELPER;
+    const ProgramPaths& paths = programPaths();
+    if (::access(paths.portioHelper, X_OK) == 0) {
+        platform.helperPath = paths.portioHelper;
     }
-    platform.pkexec = R550_PKEXEC;
+    platform.pkexec = paths.pkexec;
     platform.helperAllowedWithoutAsking = [] {
-        return polkitAllowsWithoutAsking(R550_PKCHECK, R550_PORTIO_ACTION,
+        return polkitAllowsWithoutAsking(programPaths().pkcheck, programPaths().portioAction,
                                          polkitSubject(::getpid()));
     };
     return platform;

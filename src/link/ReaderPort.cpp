@@ -6,7 +6,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-ReaderPort::ReaderPort(const PortMap& map, Clock& clock) : link_(map), clock_(clock) {}
+ReaderPort::ReaderPort(const PortMap& map, Clock& clock) : link_(map, clock), clock_(clock) {}
 
 bool ReaderPort::open(const PortName& port) {
     pending_.clear();

@@ -1,9 +1,10 @@
 #include "link/SerialLink.h"
 
+#include "link/Clock.h"
 #include "link/PortHolders.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -30,12 +31,6 @@ bool isGoneError(int error) {
 // reason to refuse the port.
 bool isUnsupportedRequest(int error) {
     return error == ENOTTY || error == EINVAL;
-}
-
-std::int64_t steadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 int pollOnce(int fd, short events, int timeoutMs, short& revents) {
@@ -74,9 +69,9 @@ void SerialLink::notePermissions(const std::string& path, Failure& failure) {
     failure.mode = info.st_mode & 07777U;
 }
 
-SerialLink::SerialLink() : SerialLink(PortMap::fromEnvironment()) {}
+SerialLink::SerialLink(Clock& clock) : SerialLink(PortMap::fromEnvironment(), clock) {}
 
-SerialLink::SerialLink(PortMap map) : map_(std::move(map)) {}
+SerialLink::SerialLink(PortMap map, Clock& clock) : map_(std::move(map)), clock_(clock) {}
 
 SerialLink::~SerialLink() {
     close();
@@ -292,7 +287,7 @@ WriteResult SerialLink::write(const std::uint8_t* bytes, int n) {
         return {WriteStatus::Stalled, 0};
     }
     const std::int64_t deadline =
-        steadyMilliseconds() + kWriteBaseMs + static_cast<std::int64_t>(kWritePerByteMs) * n;
+        clock_.nowMilliseconds() + kWriteBaseMs + static_cast<std::int64_t>(kWritePerByteMs) * n;
     int written = 0;
     WriteStatus status = WriteStatus::Stalled;
     while (written < n) {
@@ -314,10 +309,9 @@ WriteResult SerialLink::write(const std::uint8_t* bytes, int n) {
         }
         // The output queue is full: wait for room, never past the deadline (tcdrain would wait
         // without limit on a line held by flow control or a stuck device).
-        const std::int64_t left = deadline - steadyMilliseconds();
+        const std::int64_t left = deadline - clock_.nowMilliseconds();
         short revents = 0;
-        const int ready =
-            left > 0 ? pollOnce(fd_.get(), POLLOUT, static_cast<int>(left), revents) : 0;
+        const int ready = left > 0 ? pollOnce(fd_.get(), POLLOUT, 0, revents) : 0;
         if (ready < 0) {
             break;
         }
@@ -326,7 +320,9 @@ WriteResult SerialLink::write(const std::uint8_t* bytes, int n) {
             status = WriteStatus::Gone;
             break;
         }
-        if (ready == 0) {
+        if (ready == 0 && left > 0) {
+            clock_.sleepMilliseconds(static_cast<int>(std::min<std::int64_t>(left, kRoomCheckMs)));
+        } else if (ready == 0) {
             // What is still queued would reach the reader late, in the middle of a later
             // exchange; drop it.
             ::tcflush(fd_.get(), TCOFLUSH);

@@ -7,18 +7,22 @@
 
 #include <cstdint>
 
+class Clock;
+
 // The serial port on Linux: the device that the port map gives for COMn, opened exclusively
 // (an advisory lock that holds for root and inside this program too, plus the terminal's own
 // exclusive mode) and only when no other program has it open, lock or no lock, set raw to 9600 8N1
 // without flow control, DTR and RTS on. Reads never wait; writes wait for the line at most 2000 ms
-// + 50 ms per byte.
+// + 50 ms per byte, on the clock the link is given (the program's real one, a test's fake one).
 class SerialLink final : public SerialPort {
 public:
     static constexpr int kWriteBaseMs = 2000;
     static constexpr int kWritePerByteMs = 50;
+    // How often a write looks again for room in a full output queue.
+    static constexpr int kRoomCheckMs = 5;
 
-    SerialLink();
-    explicit SerialLink(PortMap map);
+    explicit SerialLink(Clock& clock);
+    SerialLink(PortMap map, Clock& clock);
     ~SerialLink() override;
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
@@ -63,6 +67,7 @@ private:
     void release();
 
     PortMap map_;
+    Clock& clock_;
     UniqueFd fd_;
     bool exclusive_ = false; // this link put the terminal in exclusive mode
     bool forceOpen_ = false;

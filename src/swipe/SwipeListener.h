@@ -3,6 +3,7 @@
 #include "link/Failure.h"
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
+#include "link/SteadyClock.h"
 
 #include <chrono>
 #include <cstdint>
@@ -18,8 +19,8 @@ class SwipeListener {
 public:
     static constexpr std::chrono::milliseconds kQuietTime{100};
 
-    SwipeListener() = default;
-    explicit SwipeListener(PortMap map) : link_(std::move(map)) {}
+    SwipeListener() : link_(clock_) {}
+    explicit SwipeListener(PortMap map) : link_(std::move(map), clock_) {}
 
     // Opens the port at this speed. False with the reason in lastFailure().
     bool open(const PortName& port, int bitsPerSecond);
@@ -38,6 +39,8 @@ public:
 private:
     bool setSpeed(int bitsPerSecond);
 
+    // Only reads: the real clock, which no write of the link waits on.
+    SteadyClock clock_;
     SerialLink link_;
     Failure speedFailure_;
 };

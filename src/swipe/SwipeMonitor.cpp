@@ -11,13 +11,14 @@
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+using MonotonicClock = std::chrono::steady_clock;
 
-int pollTimeout(const std::optional<SteadyClock::time_point>& deadline) {
+int pollTimeout(const std::optional<MonotonicClock::time_point>& deadline) {
     if (!deadline) {
         return -1;
     }
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - MonotonicClock::now());
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
@@ -56,7 +57,7 @@ bool SwipeMonitor::readArrived(const Heard& heard) {
         if (splitter_.empty()) {
             burstStart_ = std::chrono::system_clock::now();
         }
-        splitter_.add(bytes, SteadyClock::now());
+        splitter_.add(bytes, MonotonicClock::now());
         handComplete(heard);
     }
     return present;
@@ -64,7 +65,7 @@ bool SwipeMonitor::readArrived(const Heard& heard) {
 
 void SwipeMonitor::handComplete(const Heard& heard) {
     while (const std::optional<std::vector<std::uint8_t>> burst =
-               splitter_.take(SteadyClock::now())) {
+               splitter_.take(MonotonicClock::now())) {
         heard(*burst, burstStart_);
     }
 }

@@ -14,7 +14,7 @@ DialogTransactionRunner::DialogTransactionRunner(std::int64_t programStartMs, QW
     : programStartMs_(programStartMs), parent_(parent) {}
 
 EndCode DialogTransactionRunner::run(Transfer& transfer) {
-    SerialLink serial;
+    SerialLink serial(clock_);
     // The start-up search never asks the operator for a password.
     const bool mayAsk = transfer.mode != TransferMode::AutoDetect;
     std::unique_ptr<PortIo> io =

@@ -4,6 +4,7 @@
 #include "CtlFixture.h"
 #include "link/FrameBatch.h"
 #include "link/SerialLink.h"
+#include "link/SteadyClock.h"
 #include "operations/ProgrammingBatch.h"
 #include "settings/FactoryDefaults.h"
 #include "settings/SettingsFile.h"

@@ -2,6 +2,7 @@
 
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
+#include "link/SteadyClock.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -67,7 +68,8 @@ std::filesystem::path CtlFixture::com(int portNumber) const {
 }
 
 bool CtlFixture::portIsFree(int portNumber) const {
-    SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt));
+    SteadyClock clock;
+    SerialLink link(PortMap(ports.string(), std::nullopt, std::nullopt), clock);
     return link.open(portNumber);
 }
 

@@ -3,6 +3,7 @@
 
 #include "CtlFixture.h"
 #include "link/SerialLink.h"
+#include "link/SteadyClock.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 

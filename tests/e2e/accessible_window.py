@@ -102,12 +102,24 @@ def focused(window):
     return chain[-1] if chain else None
 
 
-def tab_to(window, wanted, key="Tab"):
-    for _ in range(40):
+def move_focus(window, key, before):
+    """Presses Tab (or shift+Tab) and returns the focused control once the focus has left
+    `before` (a stop), or after a second where it stays (a page with one stop)."""
+    subprocess.run(["xdotool", "key", key], check=True)
+    deadline = time.monotonic() + 1
+    while True:
         node = focused(window)
+        if (node is not None and stop_of(node) != before) or time.monotonic() > deadline:
+            return node
+        time.sleep(0.02)
+
+
+def tab_to(window, wanted, key="Tab"):
+    node = focused(window)
+    for _ in range(40):
         if node is not None and stop_of(node)[:2] == wanted:
             return node
-        keys(key)
+        node = move_focus(window, key, stop_of(node) if node is not None else None)
     raise AssertionError(f"{key} never reaches {wanted}")
 
 
@@ -123,10 +135,10 @@ def check_page(window, page, problems):
     controls = [n for n in showing(window) if n.getRole() in SHOWS_VALUE
                 or n.getState().contains(pyatspi.STATE_FOCUSABLE)]
     problems += [f"{page}: {stop_of(n)} has no name" for n in controls if not name_of(n)]
-    cycle = []
-    while (stop := stop_of(focused(window))) not in cycle and len(cycle) < 60:
+    cycle, node = [], focused(window)
+    while (stop := stop_of(node)) not in cycle and len(cycle) < 60:
         cycle.append(stop)
-        keys("Tab")
+        node = move_focus(window, "Tab", stop)
     first = min(range(len(cycle)), key=lambda i: (cycle[i][:2] != TREE, cycle[i][2][::-1]))
     cycle = cycle[first:] + cycle[:first]
     if not in_visual_order([place for _, _, place in cycle]):

@@ -56,7 +56,7 @@ struct ReaderBench {
     TempFolder ports;
     PseudoTerminal pty;
     FakeClock clock;
-    SerialLink link{map()};
+    SerialLink link{map(), clock};
     RecordingPortIo io{clock};
     KeyboardPortLink keyboard{io, clock};
     TransferEngine engine{clock, link, keyboard};
@@ -149,7 +149,7 @@ TEST(SerialFaults, ReaderGoneMidExchangeFailsAtTheNextTick) {
 
         // The port is gone for good: opening it again fails at once instead of hanging.
         const std::int64_t before = steadyMs();
-        SerialLink again(b.map());
+        SerialLink again(b.map(), b.clock);
         EXPECT_FALSE(again.open(kReaderPort));
         EXPECT_LT(steadyMs() - before, 100);
         EXPECT_EQ(openDescriptorCount(), descriptorsBefore - 1);
@@ -255,7 +255,7 @@ TEST(SerialFaults, EachFailureNamesItsReason) {
     const std::string device = (b.ports.path() / "com3").string();
 
     {
-        SerialLink holder(b.map());
+        SerialLink holder(b.map(), b.clock);
         ASSERT_TRUE(holder.open(kReaderPort));
         const Transfer& held = runVersionQuery(kReaderPort);
         EXPECT_EQ(held.failure.kind, FailureKind::InUse);

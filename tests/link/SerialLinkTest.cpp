@@ -1,5 +1,6 @@
 #include "link/SerialLink.h"
 
+#include "support/FakeClock.h"
 #include "support/TempFolder.h"
 
 #include <array>
@@ -114,7 +115,8 @@ struct SerialLinkTest : ::testing::Test {
 
     TempFolder ports;
     PseudoTerminal pty;
-    SerialLink link{map()};
+    FakeClock clock;
+    SerialLink link{map(), clock};
 };
 
 } // namespace
@@ -132,7 +134,7 @@ TEST_F(SerialLinkTest, PortWithoutDeviceFailsAtOnce) {
 TEST_F(SerialLinkTest, PortIsExclusiveUntilClosed) {
     ASSERT_TRUE(link.open(3));
     {
-        SerialLink second(map());
+        SerialLink second(map(), clock);
         EXPECT_FALSE(second.open(3));
         EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
         EXPECT_FALSE(second.isOpen());
@@ -141,7 +143,7 @@ TEST_F(SerialLinkTest, PortIsExclusiveUntilClosed) {
     EXPECT_FALSE(link.isOpen());
 
     {
-        SerialLink second(map());
+        SerialLink second(map(), clock);
         EXPECT_TRUE(second.open(3));
         // Destroying an open link releases the port as well.
     }
@@ -154,7 +156,7 @@ TEST_F(SerialLinkTest, ReopeningReleasesThePreviousPort) {
     std::filesystem::create_symlink(pty.slavePath(), ports.path() / "com4");
     ASSERT_TRUE(link.open(3));
     EXPECT_TRUE(link.open(4));
-    SerialLink second(map());
+    SerialLink second(map(), clock);
     EXPECT_FALSE(second.open(3));
     link.close();
     EXPECT_TRUE(second.open(3));
@@ -252,7 +254,7 @@ TEST_F(SerialLinkTest, DevicesThatAreNoTerminalAreRefused) {
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(openDescriptorCount(), before);
     // The lock went with the descriptor: the same file is refused for the same reason again.
-    SerialLink second(map());
+    SerialLink second(map(), clock);
     EXPECT_FALSE(second.open(5));
     EXPECT_EQ(second.lastFailure().kind, FailureKind::NotSerial);
 
@@ -284,21 +286,23 @@ TEST_F(SerialLinkTest, WriteGivesUpWhenTheLineDoesNotMove) {
     }
     ::close(slave);
 
+    // The wait for room goes by on the link's clock.
     const std::array<std::uint8_t, 2> frame{0x1B, 0x05};
-    const std::int64_t before = nowMs();
+    const std::int64_t before = clock.nowMilliseconds();
     const WriteResult written = link.write(frame.data(), 2);
     EXPECT_EQ(written.status, WriteStatus::Stalled);
     EXPECT_EQ(written.count, 0);
-    const std::int64_t took = nowMs() - before;
-    EXPECT_GE(took, SerialLink::kWriteBaseMs + 2 * SerialLink::kWritePerByteMs - 10);
-    EXPECT_LT(took, SerialLink::kWriteBaseMs + 1000);
+    const std::int64_t took = clock.nowMilliseconds() - before;
+    EXPECT_GE(took, SerialLink::kWriteBaseMs + 2 * SerialLink::kWritePerByteMs);
+    EXPECT_LT(took, SerialLink::kWriteBaseMs + 2 * SerialLink::kWritePerByteMs +
+                        SerialLink::kRoomCheckMs);
 }
 
 TEST_F(SerialLinkTest, DeviceOpensByItsPathAsByItsNumber) {
     EXPECT_EQ(link.descriptor(), -1);
     ASSERT_TRUE(link.open(PortName::path(pty.slavePath())));
     // The same exclusive open: the port number that names the same device is refused.
-    SerialLink second(map());
+    SerialLink second(map(), clock);
     EXPECT_FALSE(second.open(3));
     EXPECT_EQ(second.lastFailure().kind, FailureKind::InUse);
     EXPECT_FALSE(second.open(PortName::path(ports.path() / "com3")));

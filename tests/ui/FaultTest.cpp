@@ -203,7 +203,8 @@ TEST_F(FaultWindow, PortHeldByAnotherProgramFailsEachCommandAtOnce) {
     const std::vector<std::uint8_t> before = imageBytes();
     for (const bool plainLock : {false, true}) {
         SCOPED_TRACE(plainLock ? "open and lock" : "another link");
-        SerialLink holder(ports());
+        SteadyClock steady;
+        SerialLink holder(ports(), steady);
         int lockFd = -1;
         if (plainLock) {
             lockFd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -236,7 +237,7 @@ TEST_F(FaultWindow, PortHeldByAnotherProgramFailsEachCommandAtOnce) {
             EXPECT_TRUE(holder.isOpen());
             holder.close();
         }
-        SerialLink next(ports());
+        SerialLink next(ports(), steady);
         EXPECT_TRUE(next.open(kReaderPort));
     }
 }
@@ -272,7 +273,7 @@ TEST_F(FaultWindow, APortAnotherProgramHasOpenIsNeitherSearchedNorProgrammed) {
             // 0 when the search sent the reader nothing and programming named the holder.
             const auto searchThenProgram = [&] {
                 FakeClock clock;
-                SerialLink link(ports());
+                SerialLink link(ports(), clock);
                 RecordingPortIo io(clock);
                 EngineTransactionRunner engine(clock, link, io);
                 DeviceOperations operations(engine);
@@ -364,7 +365,8 @@ TEST_F(FaultWindow, FloodingReaderDoesNotStallTheWindow) {
         }
         std::cout << "\n";
 
-        SerialLink next(ports());
+        SteadyClock steady;
+        SerialLink next(ports(), steady);
         EXPECT_TRUE(next.open(kReaderPort)) << "the run released the port";
     }
 }
