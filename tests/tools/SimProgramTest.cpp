@@ -90,11 +90,13 @@ public:
     bool write(const Bytes& bytes) {
         return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
-    // What a read got, and when its first and its last byte came.
+    // What a read got, when its first and its last byte came, and how many bytes had come by
+    // the first look.
     struct Arrival {
         Bytes bytes;
         std::chrono::steady_clock::time_point first;
         std::chrono::steady_clock::time_point last;
+        std::size_t firstCount = 0;
     };
     // Reads until `count` bytes have come or `patience` has passed.
     Arrival timedRead(std::size_t count, std::chrono::milliseconds patience = kPatience) {
@@ -114,6 +116,7 @@ public:
             got.last = std::chrono::steady_clock::now();
             if (got.bytes.empty()) {
                 got.first = got.last;
+                got.firstCount = static_cast<std::size_t>(n);
             }
             got.bytes.insert(got.bytes.end(), buffer.begin(), buffer.begin() + n);
         }
@@ -300,8 +303,12 @@ TEST_F(SimProgram, SendsTheDefaultCardAtLineSpeed) {
     server->signal(SIGUSR1);
     const Port::Arrival got = line->timedRead(card.size());
     EXPECT_EQ(std::string(got.bytes.begin(), got.bytes.end()), card);
-    // 40 bytes: 39 character times (40.6 ms) between the first and the last, less what the first
-    // waited for this test to be scheduled.
-    EXPECT_GE(got.last - got.first, 38ms);
+    // 40 bytes of 10 bits at 9600 bit/s, 1.04 ms each. A test scheduled late finds k bytes at its
+    // first look; the byte after them had not been sent then, so at least 40 - k - 1 character
+    // times lie between that look and the last byte (counted at 1 ms, for the pacing's jitter).
+    ASSERT_GE(got.firstCount, 1u);
+    const auto characters = static_cast<std::int64_t>(card.size() - got.firstCount - 1);
+    EXPECT_GE(got.last - got.first, std::chrono::milliseconds(characters))
+        << got.firstCount << " bytes at the first look";
     EXPECT_EQ(stop(*server, SIGTERM), 0);
 }
