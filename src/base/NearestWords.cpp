@@ -1,14 +1,12 @@
 #include "base/NearestWords.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <limits>
 #include <numeric>
 
 namespace {
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // The edit distance of a and b when it is at most `bound`, otherwise a number above it. Only the
 // cells within `bound` of the table's diagonal can lead to a distance within it, so only those are
@@ -40,11 +38,11 @@ std::size_t boundedDistance(std::string_view a, std::string_view b, std::size_t 
         row[low - 1] = low == 1 && i <= bound ? i : over;
         std::size_t least = row[low - 1];
         for (std::size_t j = low; j <= high; ++j) {
-            const bool same = lower(a[i - 1]) == lower(b[j - 1]);
+            const bool same = asciiLower(a[i - 1]) == asciiLower(b[j - 1]);
             std::size_t cell =
                 std::min(std::min(previous[j], row[j - 1]) + 1, previous[j - 1] + (same ? 0 : 1));
-            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) &&
-                lower(a[i - 2]) == lower(b[j - 1])) {
+            if (i > 1 && j > 1 && asciiLower(a[i - 1]) == asciiLower(b[j - 2]) &&
+                asciiLower(a[i - 2]) == asciiLower(b[j - 1])) {
                 cell = std::min(cell, before[j - 2] + 1);
             }
             row[j] = std::min(cell, over);

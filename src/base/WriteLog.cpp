@@ -1,5 +1,6 @@
 #include "base/WriteLog.h"
 
+#include "base/AccountName.h"
 #include "base/ProgramPaths.h"
 #include "base/UniqueFd.h"
 
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -28,9 +28,8 @@ std::string word(const std::string& text) {
     return out.empty() ? "-" : out;
 }
 
-std::string userName(uid_t uid) {
-    const passwd* entry = ::getpwuid(uid);
-    return entry != nullptr ? entry->pw_name : std::to_string(uid);
+std::string logUserName(uid_t uid) {
+    return accountName(uid).value_or(std::to_string(uid));
 }
 
 // The header a syslog daemon expects before the text: "<13>Jan  9 07:01:02 r550ctl[123]: ".
@@ -49,7 +48,7 @@ std::string header() {
 
 std::string WriteLog::who() {
     const uid_t uid = ::getuid();
-    const std::string name = userName(uid);
+    const std::string name = logUserName(uid);
     std::string text = "uid=" + std::to_string(uid) + " user=" + word(name);
     const char* sudoUser = std::getenv("SUDO_USER");
     if (sudoUser != nullptr && *sudoUser != '\0' && name != sudoUser) {
@@ -60,7 +59,7 @@ std::string WriteLog::who() {
     std::ifstream("/proc/self/loginuid") >> loginUid;
     if (loginUid >= 0 && loginUid != 4294967295LL && static_cast<uid_t>(loginUid) != uid) {
         text += " login_uid=" + std::to_string(loginUid) +
-                " login_user=" + word(userName(static_cast<uid_t>(loginUid)));
+                " login_user=" + word(logUserName(static_cast<uid_t>(loginUid)));
     }
     return text;
 }

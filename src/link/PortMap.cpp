@@ -38,11 +38,6 @@ std::optional<std::string> homeFolder() {
 // A map entry counts when the entry itself is there, even as a link to a device that is
 // unplugged: the map then says where the port is, and its open reports the missing device
 // instead of silently using another one.
-bool entryExists(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 } // namespace
 
 PortMap::PortMap(std::optional<std::string> portsDir, std::optional<std::string> home,
@@ -89,4 +84,9 @@ std::optional<std::filesystem::path> PortMap::resolve(int portNumber) const {
         }
     }
     return std::nullopt;
+}
+
+bool PortMap::entryExists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }

@@ -33,6 +33,10 @@ public:
     // a ports folder set, FOLDER/comN is the answer whether it exists or not.
     std::optional<std::filesystem::path> resolve(int portNumber) const;
 
+    // Whether something is at `path`: a dangling link counts, as a map entry may name a device
+    // that is not plugged in.
+    static bool entryExists(const std::filesystem::path& path);
+
 private:
     std::optional<std::string> portsDir_;
     std::optional<std::string> home_;

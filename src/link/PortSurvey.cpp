@@ -18,11 +18,6 @@
 
 namespace {
 
-bool entryExists(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 std::vector<std::string> asStrings(const std::vector<std::filesystem::path>& paths) {
     std::vector<std::string> texts;
     for (const std::filesystem::path& path : paths) {
@@ -114,7 +109,7 @@ PortSurvey::Status PortSurvey::check(const PortName& portName) const {
 
 bool PortSurvey::isFree(int portNumber) const {
     const std::vector<std::filesystem::path> places = map_.candidates(portNumber);
-    const auto entry = std::find_if(places.begin(), places.end(), entryExists);
+    const auto entry = std::find_if(places.begin(), places.end(), PortMap::entryExists);
     if (entry == places.end()) {
         return !places.empty();
     }

@@ -12,7 +12,7 @@
 namespace {
 
 // The device node a port leads to, or the entry itself when it leads nowhere.
-std::string deviceOf(const PortMap& map, const PortName& portName) {
+std::string portDevice(const PortMap& map, const PortName& portName) {
     const std::optional<std::filesystem::path> device = portName.resolve(map);
     const std::string target = portName.canonicalDevice(map);
     return !target.empty() || !device ? target : device->string();
@@ -24,7 +24,7 @@ ReaderSession::ReaderSession(const PortMap& map, const PortName& portName, Clock
                              PortIo& keyboardIo, Pace pace, TransferPacer::Limits limits)
     : clock_(clock), portName_(portName), port_(map, clock), keyboard_(keyboardIo, clock),
       engine_(clock, port_, keyboard_), pacer_(engine_, clock, pace, limits),
-      label_(portName.label()), device_(deviceOf(map, portName)), limits_(limits) {}
+      label_(portName.label()), device_(portDevice(map, portName)), limits_(limits) {}
 
 ReaderSession::ReaderSession(const PortMap& map, Clock& clock, PortIo& keyboardIo)
     : clock_(clock), port_(map, clock), keyboard_(keyboardIo, clock),

@@ -7,7 +7,7 @@ namespace {
 constexpr std::string_view kDigits = "0123456789";
 
 // The decimal value of a run of digits, saturating well above any code.
-unsigned decimal(std::string_view digits) {
+unsigned decimalValue(std::string_view digits) {
     unsigned value = 0;
     for (const char c : digits) {
         value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 100000U);
@@ -39,7 +39,7 @@ bool strictCode(std::string_view text, std::size_t& at, std::uint8_t& code, std:
         reason = "\"{\" must start a code {1} to {255}";
         return false;
     }
-    const unsigned value = decimal(digits);
+    const unsigned value = decimalValue(digits);
     if (value < 1 || value > 255) {
         reason = "{" + std::string(digits) + "} is outside 1..255";
         return false;
@@ -57,7 +57,7 @@ bool lenientCode(std::string_view text, std::size_t& at, std::uint8_t& code, std
         return character(text, at, code, reason);
     }
     const std::string_view digits = text.substr(at + 1, end - at - 1);
-    const unsigned value = decimal(digits);
+    const unsigned value = decimalValue(digits);
     if (digits.size() > 3 || value > 255) {
         reason = "{" + std::string(digits) + "} is outside 0..255";
         return false;

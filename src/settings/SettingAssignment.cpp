@@ -1,5 +1,6 @@
 #include "settings/SettingAssignment.h"
 
+#include "base/AsciiText.h"
 #include "base/NearestWords.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
@@ -7,10 +8,6 @@
 #include <vector>
 
 namespace {
-
-std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
 
 // "'a'", "'a' or 'b'", "'a', 'b' or 'c'".
 std::string alternatives(const std::vector<std::string_view>& names) {

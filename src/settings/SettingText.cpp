@@ -1,5 +1,6 @@
 #include "settings/SettingText.h"
 
+#include "base/AsciiText.h"
 #include "settings/CodeText.h"
 #include "settings/SettingTable.h"
 #include "settings/SettingsImage.h"
@@ -12,26 +13,16 @@
 
 namespace {
 
-constexpr int kMaxCodes = SettingsImage::kMaxCodes;
-
 // The words a flag takes: on and off, and the other pairs scripts tend to write.
 constexpr std::pair<std::string_view, std::string_view> kFlagWords[] = {
     {"on", "off"}, {"1", "0"}, {"true", "false"}, {"yes", "no"}};
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool sameWord(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) { return lower(x) == lower(y); });
-}
-
-std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return std::ranges::equal(a, b, [](char x, char y) { return asciiLower(x) == asciiLower(y); });
 }
 
 std::string hex(std::size_t value, int digits) {
-    std::array<char, 16> text{};
+    std::array<char, 24> text{};
     std::snprintf(text.data(), text.size(), "0x%0*zX", digits, value);
     return text.data();
 }
@@ -200,7 +191,7 @@ SettingStatus writeSetting(SettingsImage& image, const NamedSetting& setting, st
         std::vector<std::uint8_t> parsed;
         std::string reason;
         if (!CodeText::parse(text, CodeText::Mode::Strict, parsed, reason,
-                             static_cast<std::size_t>(kMaxCodes))) {
+                             static_cast<std::size_t>(SettingsImage::kMaxCodes))) {
             return refuse(SettingStatus::BadCodeList, setting, quoted(text) + ": " + reason, error);
         }
         SettingTable::setCodes(image, setting, parsed);
@@ -255,7 +246,7 @@ std::string settingPlace(const NamedSetting& setting) {
         (setting.offset - SettingsImage::kDataBase) / SettingsImage::kDataBytes;
     std::string place = "slot " + std::to_string(slot) + " (" + hex(setting.offset, 3);
     if (setting.kind == SettingKind::CodeList) {
-        return place + ".." + hex(setting.offset + kMaxCodes, 3) + ")";
+        return place + ".." + hex(setting.offset + SettingsImage::kMaxCodes, 3) + ")";
     }
     place += ")";
     if (setting.mask != 0xFF) {

@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 
+#include "base/AccountName.h"
 #include "base/UniqueFd.h"
 #include "settings/SettingsImage.h"
 
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,14 +65,7 @@ std::string danglingLink(const std::string& name) {
 }
 
 std::string userName(uid_t uid) {
-    std::vector<char> buffer(4096);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_name != nullptr) {
-        return found->pw_name;
-    }
-    return "user " + std::to_string(uid);
+    return accountName(uid).value_or("user " + std::to_string(uid));
 }
 
 // A symbolic link is followed only when its owner is this (effective) user or root, in every

@@ -31,8 +31,8 @@ namespace {
 enum Column { kTime, kLength, kCodes };
 
 // The window's size where the screen has room for it.
-constexpr int kWidth = 760;
-constexpr int kHeight = 520;
+constexpr int kWindowWidth = 760;
+constexpr int kWindowHeight = 520;
 // Room around a codes cell's text, and room left on the screen for the window's frame.
 constexpr int kCellMargin = 6;
 constexpr int kFrameRoom = 40;
@@ -201,8 +201,8 @@ void CardSwipeDialog::fitScreen() {
     const QRect room = screen()->availableGeometry();
     list_->setMinimumHeight(0);
     details_->setMinimumHeight(0);
-    resize(std::min(kWidth, room.width() - kFrameRoom),
-           std::min(kHeight, room.height() - kFrameRoom));
+    resize(std::min(kWindowWidth, room.width() - kFrameRoom),
+           std::min(kWindowHeight, room.height() - kFrameRoom));
 }
 
 void CardSwipeDialog::readReaderSettings(int port, const SettingsImage& image) {

@@ -9,7 +9,6 @@
 namespace {
 
 const char* const kSystemCaption = "System message";
-const char* const kErrorCaption = "Error message";
 const char* const kProgrammingOk = "Programming all value ok!";
 const char* const kKeyboardProgrammingError = "Programming all default value error!";
 const char* const kSerialProgrammingError = "Programming all value error!";
@@ -58,7 +57,7 @@ bool CommandReports::refusedOutsideRs232(const Outcome& outcome) {
     if (outcome.status != OutcomeStatus::Failed || outcome.failure.kind != FailureKind::NotRs232) {
         return false;
     }
-    messages_.show(kRs232Only, kErrorCaption);
+    messages_.show(kRs232Only, OperatorMessages::kErrorCaption);
     return true;
 }
 
@@ -67,16 +66,16 @@ void CommandReports::programming(const Outcome& outcome, Link link) {
     // here. (The keyboard line acknowledges nothing, and CANCEL cannot stop its send.)
     const std::string partly = link == Link::Serial ? partlyProgrammed(outcome) : std::string();
     if (!partly.empty() && outcome.status == OutcomeStatus::Cancelled) {
-        messages_.show(kSerialProgrammingError, kErrorCaption, partly);
+        messages_.show(kSerialProgrammingError, OperatorMessages::kErrorCaption, partly);
         return;
     }
     if (!partly.empty() && outcome.status == OutcomeStatus::Dismissed) {
-        messages_.show(kProgrammingStopped, kErrorCaption, partly);
+        messages_.show(kProgrammingStopped, OperatorMessages::kErrorCaption, partly);
         return;
     }
     report(outcome, kProgrammingOk,
            link == Link::Keyboard ? kKeyboardProgrammingError : kSerialProgrammingError,
-           kErrorCaption);
+           OperatorMessages::kErrorCaption);
 }
 
 void CommandReports::readBack(const Outcome& outcome) {
@@ -95,5 +94,5 @@ void CommandReports::firmwareVersion(const Outcome& outcome) {
 }
 
 void CommandReports::reset(const Outcome& outcome) {
-    report(outcome, kResetOk, kResetError, kErrorCaption);
+    report(outcome, kResetOk, kResetError, OperatorMessages::kErrorCaption);
 }

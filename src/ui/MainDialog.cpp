@@ -36,7 +36,6 @@ namespace {
 
 const char* const kCaption = "Tarvik--R550 Programming Tools V1.00";
 const char* const kFileMessageCaption = "System Message";
-const char* const kErrorCaption = "Error message";
 const char* const kUnsavedText = "The settings have changes that are not saved.";
 const char* const kStartupFileNote =
     "Every start rewrites Default.cfg with the factory values: choose another name to keep these "
@@ -301,7 +300,7 @@ void MainDialog::searchForReader() {
     edits_.takeLinkSettings();
     if (!outcome.done()) {
         messages_.show("No reader answered, neither in the keyboard line nor on COM1 to COM9.",
-                       kErrorCaption);
+                       OperatorMessages::kErrorCaption);
     }
 }
 

@@ -7,6 +7,9 @@
 // Modal messages with one OK button. The window shows message boxes; tests record them.
 class OperatorMessages {
 public:
+    // The caption of a box that tells of a failure.
+    static constexpr const char* kErrorCaption = "Error message";
+
     virtual ~OperatorMessages() = default;
     // `detail`, when not empty, is shown under the text: the reason a command failed and what to
     // do about it. All three are plain text, never markup.

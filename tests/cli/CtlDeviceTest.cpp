@@ -40,8 +40,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kPatience = 5s;
-
 std::string hexLine(const std::uint8_t* bytes, int n) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string line;

@@ -4,6 +4,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -22,6 +23,9 @@ public:
     static std::vector<nlohmann::json> jsonLines(const std::string& text);
 
 protected:
+    // How long a test waits for a program to answer or end before it fails.
+    static constexpr std::chrono::seconds kPatience{5};
+
     ~CtlFixture() override;
     void SetUp() override;
 

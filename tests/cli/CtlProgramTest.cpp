@@ -28,8 +28,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kPatience = 5s;
-
 using CtlProgramTest = CtlFixture;
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "VirtualDisplay.h"
 #include "settings/SettingsImage.h"
 #include "support/ChildProcess.h"
+#include "support/FileBytes.h"
 #include "support/SettingsByName.h"
 #include "support/TempFolder.h"
 
@@ -16,7 +17,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -32,11 +32,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* kCard = "%B4111111111111111^TEST/CARD^2512101?;4111111111111111=2512101?";
 constexpr const char* kNumber = "4111111111111111";
-
-std::string contentsOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The factory settings with the reader's global suffix {13}{10} sent, and on every track its
 // sentinels instead of its own suffix.
@@ -129,7 +124,7 @@ TEST_F(CardSwipeTestWindow, SearchFindsALateReaderAndASwipeShowsItsSuffixAndAHid
     // Load the settings to program, then look for the reader, which only comes now.
     const fs::path settings = path("suffix.cfg");
     std::ofstream(settings, std::ios::binary)
-        << withGlobalSuffix(contentsOf(path("work/Default.cfg")));
+        << withGlobalSuffix(fileText(path("work/Default.cfg")));
     ASSERT_TRUE(screen_->pressKeys(*main, {"alt+f", "l"}));
     const std::optional<ScreenWindow> open = waitFor("Open", 15s);
     ASSERT_TRUE(open && screen_->pressKeys(*open, {"ctrl+a"}) &&
@@ -144,13 +139,13 @@ TEST_F(CardSwipeTestWindow, SearchFindsALateReaderAndASwipeShowsItsSuffixAndAHid
     ASSERT_TRUE(screen_->pressKeys(*main, {"ctrl+r"}));
     ASSERT_TRUE(waitFor("r550tool", 20s)) << "no search window";
     ASSERT_TRUE(gone("r550tool", 40s)) << "the search did not end";
-    EXPECT_EQ(contentsOf(path("frames.log")), "1B 00\n") << "COM1 was not probed";
+    EXPECT_EQ(fileText(path("frames.log")), "1B 00\n") << "COM1 was not probed";
 
     // "via RS232" goes to COM1, which the search found.
     ASSERT_TRUE(screen_->pressKeys(*main, {"alt+p", "r"}));
     ASSERT_TRUE(answerBox("System message", "Programming all value ok!", 60s));
     // The pages go back to the factory's track suffixes; the marks must still follow the reader.
-    std::string factory = contentsOf(path("work/Default.cfg"));
+    std::string factory = fileText(path("work/Default.cfg"));
     factory.at(offsetOf("main.operating_mode")) = SettingTable::kModeRs232;
     factory.at(offsetOf("main.com_port")) = 1;
     std::ofstream(path("factory.cfg"), std::ios::binary) << factory;

@@ -1,20 +1,9 @@
 #include "ReaderSimulator.h"
 
 #include "Poll.h"
+#include "support/FileBytes.h"
 
-#include <fstream>
 #include <sstream>
-
-namespace {
-
-std::string contentsOf(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
 
 bool ReaderSimulator::start(const std::string& name, const std::vector<std::string>& switches,
                             std::string& error) {
@@ -35,11 +24,11 @@ bool ReaderSimulator::start(const std::string& name, const std::vector<std::stri
         return false;
     }
     const bool ready = pollUntil(std::chrono::seconds(10), [&] {
-        return contentsOf(output).find("r550-sim: COM link " + link().string() + " -> ") !=
+        return fileText(output).find("r550-sim: COM link " + link().string() + " -> ") !=
                std::string::npos;
     });
     if (!ready) {
-        error = "r550-sim gave no ready line within 10 s: " + contentsOf(output);
+        error = "r550-sim gave no ready line within 10 s: " + fileText(output);
         process_.stop();
         return false;
     }
@@ -48,7 +37,7 @@ bool ReaderSimulator::start(const std::string& name, const std::vector<std::stri
 
 std::vector<std::string> ReaderSimulator::frames() const {
     std::vector<std::string> lines;
-    std::istringstream text(contentsOf(folder_ / (name_ + ".log")));
+    std::istringstream text(fileText(folder_ / (name_ + ".log")));
     std::string line;
     while (std::getline(text, line)) {
         lines.push_back(line);
@@ -57,5 +46,5 @@ std::vector<std::string> ReaderSimulator::frames() const {
 }
 
 std::string ReaderSimulator::memory() const {
-    return contentsOf(folder_ / (name_ + ".mem"));
+    return fileText(folder_ / (name_ + ".mem"));
 }

@@ -1,6 +1,7 @@
 #include "link/SerialLink.h"
 
 #include "support/FakeClock.h"
+#include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 
 #include <array>
@@ -29,66 +30,6 @@ std::int64_t nowMs() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-int openDescriptorCount() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
-}
-
-// A pseudo-terminal whose slave stands in for a serial device; the test plays the reader at
-// the master.
-class PseudoTerminal {
-public:
-    PseudoTerminal() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
-            const char* name = ::ptsname(master_);
-            slavePath_ = name != nullptr ? name : "";
-        }
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-    ~PseudoTerminal() { closeMaster(); }
-
-    bool ready() const { return master_ >= 0 && !slavePath_.empty(); }
-    const std::string& slavePath() const { return slavePath_; }
-
-    void closeMaster() {
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
-    }
-
-    bool send(const Bytes& bytes) {
-        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-
-    // What the link sent, waiting up to waitMs for count bytes.
-    Bytes receive(std::size_t count, int waitMs = 1000) {
-        Bytes got;
-        const std::int64_t until = nowMs() + waitMs;
-        while (got.size() < count && nowMs() < until) {
-            pollfd request{master_, POLLIN, 0};
-            if (::poll(&request, 1, 20) > 0 && (request.revents & POLLIN) != 0) {
-                std::array<std::uint8_t, 256> chunk{};
-                const ssize_t n = ::read(master_, chunk.data(), chunk.size());
-                if (n > 0) {
-                    got.insert(got.end(), chunk.begin(), chunk.begin() + n);
-                }
-            }
-        }
-        return got;
-    }
-
-private:
-    int master_ = -1;
-    std::string slavePath_;
-};
 
 struct SerialLinkTest : ::testing::Test {
     void SetUp() override {

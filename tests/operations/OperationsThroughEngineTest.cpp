@@ -21,7 +21,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Bench = OperationsBench<EngineTransactionRunner>;
+using EngineBench = OperationsBench<EngineTransactionRunner>;
 
 // A reader on RS232 with its own setting memory (groups 0xC0 and 0xC1): write blocks are stored
 // and acknowledged, read blocks answered from memory, the version query answered with a counted
@@ -95,7 +95,7 @@ std::vector<Bytes> writtenFrames(const FakeSerialPort& port) {
 }
 
 TEST(SerialThroughEngine, ProgrammingSendsSixAcknowledgedFrames) {
-    Bench bench;
+    EngineBench bench;
     bench.factoryOnSerial(3);
     bench.runner.serial().allowPort(3);
     ScriptedReader reader(bench.runner.serial());
@@ -119,7 +119,7 @@ TEST(SerialThroughEngine, ProgrammingSendsSixAcknowledgedFrames) {
 }
 
 TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
-    Bench source;
+    EngineBench source;
     source.factoryOnSerial(3);
     flagsOf(source.image, "main") = 0x00;
     byteOf(source.image, "main.baud_rate") = 7;
@@ -133,7 +133,7 @@ TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
     ASSERT_TRUE(source.outcome.done());
 
     // A second block, all factory, with a string that is longer than what the reader holds.
-    Bench target;
+    EngineBench target;
     target.factoryOnSerial(3);
     const Bytes longSuffix{0x05, '1', '2', '3', '4', '5', '6', '7'};
     std::copy(longSuffix.begin(), longSuffix.end(), recordOf(target.image, "msr.suffix"));
@@ -158,7 +158,7 @@ TEST(SerialThroughEngine, WhatIsProgrammedReadsBack) {
 
 TEST(SerialThroughEngine, FailuresCarryTheirReason) {
     // COM2 has no device.
-    Bench noPort;
+    EngineBench noPort;
     noPort.factoryOnSerial(2);
     noPort.programViaSerial();
     expectOutcome(noPort.outcome, OutcomeStatus::Failed, FailureKind::NoSuchPort);
@@ -166,13 +166,13 @@ TEST(SerialThroughEngine, FailuresCarryTheirReason) {
     EXPECT_EQ(noPort.outcome.failure.tried, (std::vector<std::string>{"/dev/fake2"}));
 
     // Another program holds COM3; this user may not open COM4.
-    Bench held;
+    EngineBench held;
     held.factoryOnSerial(3);
     held.runner.serial().holdPort(3);
     held.programViaSerial();
     expectOutcome(held.outcome, OutcomeStatus::Failed, FailureKind::InUse);
     EXPECT_EQ(held.outcome.failure.device, "/dev/fake3");
-    Bench denied;
+    EngineBench denied;
     denied.factoryOnSerial(4);
     denied.runner.serial().denyPort(4);
     denied.programViaSerial();
@@ -180,7 +180,7 @@ TEST(SerialThroughEngine, FailuresCarryTheirReason) {
     EXPECT_EQ(denied.outcome.failure.group, "dialout");
 
     // A reader that answers a read block with the wrong length.
-    Bench wrongLength;
+    EngineBench wrongLength;
     wrongLength.factoryOnSerial(2);
     wrongLength.runner.serial().allowPort(2);
     ScriptedReader reader(wrongLength.runner.serial());
@@ -193,7 +193,7 @@ TEST(SerialThroughEngine, FailuresCarryTheirReason) {
     EXPECT_EQ(wrongLength.image.raw(), before.raw());
 
     // Silent reader: no echo by the first tick after the write.
-    Bench silent;
+    EngineBench silent;
     silent.factoryOnSerial(4);
     silent.runner.serial().allowPort(4);
     silent.firmwareVersion();
@@ -203,7 +203,7 @@ TEST(SerialThroughEngine, FailuresCarryTheirReason) {
     EXPECT_EQ(silent.outcome.failure.port, 4);
 
     // A wrong acknowledgement.
-    Bench wrongAck;
+    EngineBench wrongAck;
     wrongAck.factoryOnSerial(5);
     wrongAck.runner.serial().allowPort(5);
     wrongAck.runner.serial().onWrite = [](FakeSerialPort& port, const Bytes& frame) {
@@ -214,7 +214,7 @@ TEST(SerialThroughEngine, FailuresCarryTheirReason) {
     EXPECT_EQ(wrongAck.outcome.failure.received, (Bytes{0x1B, 0x1D, 0x00, 0x00, 0x01, 0xAB}));
 
     // Unplugged after the first frame was acknowledged.
-    Bench unplugged;
+    EngineBench unplugged;
     unplugged.factoryOnSerial(6);
     unplugged.runner.serial().allowPort(6);
     unplugged.runner.serial().onWrite = [frames = 0](FakeSerialPort& port,
@@ -231,7 +231,7 @@ TEST(SerialThroughEngine, FailuresCarryTheirReason) {
 }
 
 TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
-    Bench cancelled;
+    EngineBench cancelled;
     cancelled.factoryOnSerial(5);
     cancelled.runner.serial().allowPort(5);
     ScriptedReader stalled(cancelled.runner.serial());
@@ -242,7 +242,7 @@ TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
     expectOutcome(cancelled.outcome, OutcomeStatus::Cancelled);
     EXPECT_FALSE(cancelled.runner.serial().isOpen());
 
-    Bench escaped;
+    EngineBench escaped;
     escaped.factoryOnSerial(5);
     escaped.runner.serial().allowPort(5);
     ScriptedReader stalledToo(escaped.runner.serial());
@@ -255,7 +255,7 @@ TEST(SerialThroughEngine, CancelAndEscapeDuringAStalledReader) {
 }
 
 TEST(SerialThroughEngine, VersionTextIsShown) {
-    Bench bench;
+    EngineBench bench;
     bench.factoryOnSerial(1);
     bench.runner.serial().allowPort(1);
     ScriptedReader reader(bench.runner.serial());
@@ -266,7 +266,7 @@ TEST(SerialThroughEngine, VersionTextIsShown) {
 }
 
 TEST(SerialThroughEngine, ResetConfirmedAndUnconfirmed) {
-    Bench confirmed;
+    EngineBench confirmed;
     confirmed.factoryOnSerial(6);
     flagsOf(confirmed.image, "msr") = 0x00;
     confirmed.runner.serial().allowPort(6);
@@ -277,7 +277,7 @@ TEST(SerialThroughEngine, ResetConfirmedAndUnconfirmed) {
     EXPECT_EQ(flagsOf(confirmed.image, "msr"), 0x83);
 
     // No reader found at start (mode 3, port 0xFF): nothing is sent.
-    Bench notFound;
+    EngineBench notFound;
     notFound.factoryOnSerial(0xFF);
     byteOf(notFound.image, "main.operating_mode") = SettingTable::kModeNotFound;
     flagsOf(notFound.image, "msr") = 0x00;
@@ -301,7 +301,7 @@ std::vector<std::uint8_t> portValues(const RecordingPortIo& io) {
 }
 
 TEST(KeyboardThroughEngine, ProgrammingFactoryImageIs168PortWrites) {
-    Bench bench;
+    EngineBench bench;
     bench.factoryOnSerial(0);
     byteOf(bench.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
     bench.programViaKeyboard();
@@ -319,7 +319,7 @@ TEST(KeyboardThroughEngine, ProgrammingFactoryImageIs168PortWrites) {
 }
 
 TEST(KeyboardThroughEngine, ResetInTheKeyboardLine) {
-    Bench bench;
+    EngineBench bench;
     bench.factoryOnSerial(0);
     byteOf(bench.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
     byteOf(bench.image, "main.char_code_delay") = 200;
@@ -339,7 +339,7 @@ TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
              {PortAccess::Lost, FailureKind::KeyboardHelperLost},
              {PortAccess::Busy, FailureKind::KeyboardInUse},
              {PortAccess::Misconfigured, FailureKind::PortIoSettingUnknown}}) {
-        Bench program;
+        EngineBench program;
         program.factoryOnSerial(0);
         byteOf(program.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
         program.runner.portIo().access = access;
@@ -348,7 +348,7 @@ TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
         EXPECT_TRUE(program.runner.portIo().writes.empty());
 
         // The reset fails the same way and still applies the factory values.
-        Bench reset;
+        EngineBench reset;
         reset.factoryOnSerial(0);
         byteOf(reset.image, "main.operating_mode") = SettingTable::kModeKeyboardWedge;
         byteOf(reset.image, "main.char_code_delay") = 200;
@@ -362,7 +362,7 @@ TEST(KeyboardThroughEngine, NoAccessToThePortFailsWithoutAWrite) {
 
 TEST(KeyboardThroughEngine, WaitsForAccessThenSendsWithTheSamePacing) {
     // The operator authenticates for a second: the ticks go on, then the batch goes out whole.
-    Bench bench;
+    EngineBench bench;
     bench.factoryOnSerial(0);
     bench.runner.portIo().pendingRequests = 10;
     bench.programViaKeyboard();
@@ -373,7 +373,7 @@ TEST(KeyboardThroughEngine, WaitsForAccessThenSendsWithTheSamePacing) {
 }
 
 TEST(KeyboardThroughEngine, AByteThatDoesNotReachThePortFailsTheSend) {
-    Bench bench;
+    EngineBench bench;
     bench.factoryOnSerial(0);
     bench.runner.portIo().failWritesAfter = 20;
     bench.programViaKeyboard();

@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyTime = std::chrono::steady_clock;
 
 // The test's environment with `changes` applied, as "NAME=value" texts.
 std::vector<std::string> environmentWith(const ChildProcess::Environment& changes) {
@@ -51,9 +51,9 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     return pointers;
 }
 
-int millisecondsLeft(Clock::time_point deadline) {
+int millisecondsLeft(SteadyTime::time_point deadline) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyTime::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
@@ -91,13 +91,13 @@ void ownGroupAndDefaultSignals(posix_spawnattr_t& attributes) {
 }
 
 bool reapWithin(pid_t pid, std::chrono::milliseconds limit, int& status) {
-    const auto deadline = Clock::now() + limit;
+    const auto deadline = SteadyTime::now() + limit;
     for (;;) {
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid || (done < 0 && errno == ECHILD)) {
             return done == pid;
         }
-        if (Clock::now() >= deadline) {
+        if (SteadyTime::now() >= deadline) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -266,9 +266,9 @@ void ChildProcess::pump(int waitMs) {
 
 bool ChildProcess::waitFor(const std::string& text, const std::string& stream,
                            std::chrono::milliseconds patience) {
-    const auto deadline = Clock::now() + patience;
+    const auto deadline = SteadyTime::now() + patience;
     while (stream.find(text) == std::string::npos) {
-        if (Clock::now() >= deadline || (stdout_ < 0 && stderr_ < 0)) {
+        if (SteadyTime::now() >= deadline || (stdout_ < 0 && stderr_ < 0)) {
             return false;
         }
         pump(millisecondsLeft(deadline));
@@ -285,8 +285,8 @@ bool ChildProcess::waitForErrors(const std::string& text, std::chrono::milliseco
 }
 
 int ChildProcess::waitForExit(std::chrono::milliseconds patience) {
-    const auto deadline = Clock::now() + patience;
-    while ((stdout_ >= 0 || stderr_ >= 0) && Clock::now() < deadline) {
+    const auto deadline = SteadyTime::now() + patience;
+    while ((stdout_ >= 0 || stderr_ >= 0) && SteadyTime::now() < deadline) {
         pump(millisecondsLeft(deadline));
     }
     if (pid_ <= 0) {

@@ -35,12 +35,13 @@ HelperChannel::Input FdHelperChannel::receive(std::uint8_t& byte, int timeoutMs)
 }
 
 HelperChannel::Output FdHelperChannel::send(const void* data, std::size_t size) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kSendLimitMs);
+    using SteadyTime = std::chrono::steady_clock;
+    const auto deadline = SteadyTime::now() + std::chrono::milliseconds(kSendLimitMs);
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyTime::now())
+                .count();
         pollfd entry{out_, POLLOUT, 0};
         if (left <= 0 || (::poll(&entry, 1, static_cast<int>(left)) == 0)) {
             return Output::Stalled;

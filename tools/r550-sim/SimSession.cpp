@@ -17,7 +17,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyTime = std::chrono::steady_clock;
 
 // Bytes of a frame follow one another closely: the tool writes a frame in one go and sends the
 // next one at the earliest a 500 ms tick later. A frame still incomplete after this pause was
@@ -31,10 +31,6 @@ constexpr int kIdlePollMs = 1000;
 // While no tool has the port open the master reports a hang-up at once, so the loop looks again
 // after this pause; it is also the longest a tool's first frame after its open waits unseen.
 constexpr int kHangUpPauseMs = 10;
-
-void complain(const std::string& text) {
-    std::fprintf(stderr, "r550-sim: %s\n", text.c_str());
-}
 
 std::string withErrno(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -58,11 +54,15 @@ bool writeFileAtomically(const std::string& name, const std::string& text) {
 
 } // namespace
 
+void complain(const std::string& text) {
+    std::fprintf(stderr, "r550-sim: %s\n", text.c_str());
+}
+
 bool SimSession::serve() {
-    lastInput_ = Clock::now();
+    lastInput_ = SteadyTime::now();
     for (;;) {
         // The next moment something is due: a byte arriving either way, or an abandoned frame.
-        auto wake = Clock::now() + std::chrono::milliseconds(kIdlePollMs);
+        auto wake = SteadyTime::now() + std::chrono::milliseconds(kIdlePollMs);
         if (reader_.hasPartialFrame()) {
             wake = std::min(wake, lastInput_ + kFrameGap);
         }
@@ -72,7 +72,7 @@ bool SimSession::serve() {
                 wake = std::min(wake, *arrival);
             }
         }
-        const auto left = std::max(Clock::duration::zero(), wake - Clock::now());
+        const auto left = std::max(SteadyTime::duration::zero(), wake - SteadyTime::now());
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
         const timespec timeout{static_cast<time_t>(seconds.count()),
                                static_cast<long>((left - seconds).count())};
@@ -88,7 +88,7 @@ bool SimSession::serve() {
         if ((fds[0].revents & POLLIN) && !handleSignal()) {
             return true;
         }
-        const auto now = Clock::now();
+        const auto now = SteadyTime::now();
         if (fds[1].revents & POLLIN) {
             if (!receive(now)) {
                 return false;
@@ -124,7 +124,7 @@ bool SimSession::handleSignal() {
     }
     const std::vector<std::uint8_t> swipe =
         options_.card ? options_.card->shape(reader_.memory()) : options_.swipe;
-    queueOutput(swipe, Clock::now(), "swipe");
+    queueOutput(swipe, SteadyTime::now(), "swipe");
     return true;
 }
 

@@ -5,7 +5,11 @@
 #include "SimReader.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+// Tells the person running the simulator what went wrong: "r550-sim: TEXT" on standard error.
+void complain(const std::string& text);
 
 // Serves one SimReader on the master side of the pseudo-terminal: feeds it what the tool
 // writes, sends back its replies, appends each frame to the log and keeps the memory file. With

@@ -20,10 +20,6 @@
 
 namespace {
 
-void complain(const std::string& text) {
-    std::fprintf(stderr, "r550-sim: %s\n", text.c_str());
-}
-
 std::optional<std::string> readWholeFile(const std::string& name) {
     UniqueFd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) {
