@@ -8,12 +8,8 @@
 namespace {
 
 // The eight check boxes and the ALT radio button of the page, with their bits.
-struct Bit {
-    const char* id;
-    std::uint8_t bit;
-};
-constexpr Bit kBits[] = {{"1200", 0x80}, {"1201", 0x40}, {"1202", 0x20}, {"1207", 0x10},
-                         {"1208", 0x08}, {"1209", 0x04}, {"1206", 0x02}, {"1203", 0x01}};
+constexpr Bit kMsrBits[] = {{"1200", 0x80}, {"1201", 0x40}, {"1202", 0x20}, {"1207", 0x10},
+                            {"1208", 0x08}, {"1209", 0x04}, {"1206", 0x02}, {"1203", 0x01}};
 
 struct MsrMainPageTest : MsrPagesFixture {
     // The page opened on a block whose MSR flags were replaced by `flags`.
@@ -26,7 +22,7 @@ struct MsrMainPageTest : MsrPagesFixture {
 
 TEST_F(MsrMainPageTest, ShowsFactoryValues) {
     openMsrMain();
-    for (const Bit& b : kBits) {
+    for (const Bit& b : kMsrBits) {
         EXPECT_TRUE(shown(b.id)) << b.id;
         EXPECT_EQ(control<QAbstractButton>(b.id)->isChecked(), (0x83 & b.bit) != 0) << b.id;
     }

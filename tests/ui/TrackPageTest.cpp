@@ -10,12 +10,8 @@ namespace {
 using Target = CodeListPanel::KeyPadTarget;
 
 // The eight check boxes of a track page, with their bits.
-struct Bit {
-    const char* id;
-    std::uint8_t bit;
-};
-constexpr Bit kBits[] = {{"1300", 0x80}, {"1301", 0x40}, {"1302", 0x20}, {"1303", 0x10},
-                         {"1304", 0x08}, {"1307", 0x04}, {"1305", 0x02}, {"1306", 0x01}};
+constexpr Bit kTrackBits[] = {{"1300", 0x80}, {"1301", 0x40}, {"1302", 0x20}, {"1303", 0x10},
+                              {"1304", 0x08}, {"1307", 0x04}, {"1305", 0x02}, {"1306", 0x01}};
 
 constexpr const char* kKeyPad[] = {"keyPadGroup", "2012", "2000", "2001", "2002", "2003", "2004",
                                    "2005",        "2006", "2007", "2008", "2009", "2010", "2011"};
@@ -33,7 +29,7 @@ protected:
 
 TEST_F(TrackPageTest, ShowsFactoryValuesOnTrack1) {
     openTrack(1);
-    for (const Bit& b : kBits) {
+    for (const Bit& b : kTrackBits) {
         EXPECT_TRUE(shown(b.id)) << b.id;
         EXPECT_EQ(checked(b.id), (0xA3 & b.bit) != 0) << b.id;
     }

@@ -18,6 +18,12 @@
 
 #include <gtest/gtest.h>
 
+// A check box of a page, with the bit it stands for in its flags byte.
+struct Bit {
+    const char* id;
+    std::uint8_t bit;
+};
+
 class MsrPagesFixture : public ::testing::Test {
 protected:
     MsrPagesFixture() {
