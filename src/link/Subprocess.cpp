@@ -1,5 +1,7 @@
 #include "link/Subprocess.h"
 
+#include "base/SpawnRecords.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,22 +14,6 @@
 extern char** environ;
 
 namespace {
-
-// Frees the spawn records on every path out of start().
-struct SpawnRecords {
-    posix_spawn_file_actions_t actions{};
-    posix_spawnattr_t attributes{};
-    SpawnRecords() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-    }
-    SpawnRecords(const SpawnRecords&) = delete;
-    SpawnRecords& operator=(const SpawnRecords&) = delete;
-    ~SpawnRecords() {
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-};
 
 int codeOf(int status) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

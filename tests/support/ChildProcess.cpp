@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "base/SpawnRecords.h"
+
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -56,22 +58,6 @@ int millisecondsLeft(SteadyTime::time_point deadline) {
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyTime::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
 }
-
-// Frees the spawn records on every path out of spawn().
-struct SpawnRecords {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    SpawnRecords() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-    }
-    SpawnRecords(const SpawnRecords&) = delete;
-    SpawnRecords& operator=(const SpawnRecords&) = delete;
-    ~SpawnRecords() {
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-};
 
 // A group of its own, so that stop() reaches whatever the program starts; default signal
 // handling and no blocked signal.
