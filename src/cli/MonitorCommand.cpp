@@ -30,19 +30,25 @@ constexpr std::chrono::milliseconds kQuietTime{20};
 // The reader's line rate, as the window's device commands use it.
 constexpr int kLineRate = 9600;
 
-// A burst as it is shown: when it began, the port, its bytes (card numbers hidden unless asked).
+// A burst as it is shown: when it began, the port, its bytes (card numbers hidden unless asked),
+// and whether its line of text ends with them in hex (--hex).
 struct Burst {
     std::string at;
     std::string port;
     std::vector<std::uint8_t> shown;
+    bool withHex;
 };
 
+// A burst's line of text is its time, its text and, with --hex, its bytes in hex between
+// brackets; its JSON object has every field.
 const RecordField<Burst> kBurstFields[] = {
-    {"time", "", FieldType::Text, [](const Burst& b) { return FieldValue(b.at); }},
+    {"time", "TIME", FieldType::Text, [](const Burst& b) { return FieldValue(b.at); }},
     {"port", "", FieldType::Text, [](const Burst& b) { return FieldValue(b.port); }},
-    {"text", "", FieldType::Text,
+    {"text", "TEXT", FieldType::Text,
      [](const Burst& b) { return FieldValue(SwipeText::format(b.shown)); }},
-    {"hex", "", FieldType::Text, [](const Burst& b) { return FieldValue(CodeText::hex(b.shown)); }},
+    {"hex", "HEX", FieldType::Text,
+     [](const Burst& b) { return FieldValue(CodeText::hex(b.shown)); },
+     [](const Burst& b) { return b.withHex ? "[" + CodeText::hex(b.shown) + "]" : std::string(); }},
     {"length", "", FieldType::Number, [](const Burst& b) { return FieldValue(b.shown.size()); }},
     {"codes", "", FieldType::List, [](const Burst& b) { return FieldValue::numbers(b.shown); }},
 };
@@ -78,16 +84,13 @@ void Monitor::printBurst(const std::vector<std::uint8_t>& bytes, WallClock::time
         printDecoded(at, swipe);
         return;
     }
-    const std::vector<std::uint8_t> shown = SwipeText::shownBytes(swipe, showNumbers_);
+    const RecordTable<Burst> table(kBurstFields);
+    const Burst burst{at, label_, SwipeText::shownBytes(swipe, showNumbers_), hex_};
     if (context_.json) {
-        context_.printJson(RecordTable<Burst>(kBurstFields).record({at, label_, shown}));
-        return;
+        context_.printJson(table.record(burst));
+    } else {
+        context_.printLine(table.line(burst));
     }
-    std::string line = at + "  " + SwipeText::format(shown);
-    if (hex_) {
-        line += "  [" + CodeText::hex(shown) + "]";
-    }
-    context_.printLine(line);
 }
 
 void Monitor::printDecoded(const std::string& at, const DecodedSwipe& swipe) {

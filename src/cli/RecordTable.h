@@ -57,6 +57,19 @@ public:
         return rows;
     }
 
+    // The row's text cells on one line, two spaces apart, a cell left empty left out: a record as
+    // a stream prints it when it comes, with no column to align it under.
+    std::string line(const Row& row) const {
+        const std::vector<std::vector<std::string>> cells = rows(row);
+        std::string line;
+        for (const std::string& cell : cells.front()) {
+            if (!cell.empty()) {
+                line += (line.empty() ? "" : "  ") + cell;
+            }
+        }
+        return line;
+    }
+
     Record record(const Row& row) const {
         Record record;
         for (const RecordField<Row>& field : fields_) {
