@@ -150,9 +150,14 @@ TEST_F(CtlProgramTest, MonitorDecodeMarksTheSuffixesTheReaderHolds) {
         << notes;
     std::cout << "settings read back in " << took[1] << " ms\n";
     EXPECT_LT(std::stoi(took[1]), 1000) << "not at the reader's pace";
-    sim->signal(SIGUSR1);
-    ASSERT_TRUE(monitor->waitForOutput("passes", kPatience))
-        << monitor->output() << monitor->errors();
+    // A swipe is one burst unless the simulator is held up for 20 ms in its middle, as on a
+    // machine loaded with other tests: then the card is swiped again, as an operator would.
+    bool decoded = false;
+    for (int swipe = 0; swipe < 3 && !decoded; ++swipe) {
+        sim->signal(SIGUSR1);
+        decoded = monitor->waitForOutput("passes", 2s);
+    }
+    ASSERT_TRUE(decoded) << monitor->output() << monitor->errors();
     EXPECT_NE(monitor->output().find("\n  track 2 suffix: {13}{10}\n"), std::string::npos)
         << monitor->output();
     monitor->signal(SIGINT);
