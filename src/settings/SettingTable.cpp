@@ -24,6 +24,9 @@ constexpr int kMsrPrefix = 24;
 constexpr int kMsrSuffix = 25;
 constexpr int kPrefix1 = 26; // then the suffix of track 1, prefix and suffix of tracks 2 and 3
 
+// A code list holds at most this many codes.
+constexpr std::size_t kMaxCodes = SettingsImage::kMaxCodes;
+
 constexpr std::size_t dataByte(int slot) {
     return SettingsImage::kDataBase + static_cast<std::size_t>(SettingsImage::kDataBytes * slot);
 }
@@ -199,12 +202,6 @@ const NamedSetting* SettingTable::find(std::string_view section, std::string_vie
     }
     return nullptr;
 }
-
-namespace {
-
-constexpr std::size_t kMaxCodes = SettingsImage::kMaxCodes;
-
-} // namespace
 
 bool SettingTable::flag(const SettingsImage& image, const NamedSetting& setting) {
     return value(image, setting) != 0;

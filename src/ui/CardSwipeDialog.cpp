@@ -78,21 +78,20 @@ CardSwipeDialog::CardSwipeDialog(const SettingsImage& image, QWidget* parent)
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &CardSwipeDialog::listEndedSwipes);
 
+    const std::uint8_t mode = SettingTable::value(image, SettingTable::kOperatingMode);
     const int port = SettingTable::value(image, SettingTable::kComPort);
-    if (SettingTable::value(image, SettingTable::kOperatingMode) == SettingTable::kModeRs232 &&
-        port >= 1 && port <= 98) {
+    if (mode == SettingTable::kModeRs232 && port >= 1 && port <= 98) {
         readReaderSettings(port, image);
         return;
     }
-    const NamedSetting* mode = SettingTable::find("msr.kb_output_mode");
-    takeKeyboard(mode != nullptr && settingText(*mode, image) == "alt");
+    const NamedSetting* outputMode = SettingTable::find("msr.kb_output_mode");
+    takeKeyboard(outputMode != nullptr && settingText(*outputMode, image) == "alt");
     // Without a serial port to listen on, the keyboard line is where a swipe can still arrive.
-    if (SettingTable::value(image, SettingTable::kOperatingMode) == SettingTable::kModeRs232) {
+    if (mode == SettingTable::kModeRs232) {
         Failure none;
         none.kind = FailureKind::NoPortSelected;
         status_->setText(qText(describeFailure(none)) + QStringLiteral("\n") + status_->text());
-    } else if (SettingTable::value(image, SettingTable::kOperatingMode) !=
-               SettingTable::kModeKeyboardWedge) {
+    } else if (mode != SettingTable::kModeKeyboardWedge) {
         status_->setText(
             QStringLiteral("No operating mode is chosen on the Main Settings page.\n") +
             status_->text());
