@@ -2,11 +2,8 @@
 
 #include "cli/CommandTable.h"
 #include "settings/SettingTable.h"
-#include "settings/SettingText.h"
 
 #include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,20 +24,20 @@ std::string quoted(const std::vector<std::string>& words) {
     return text + "\"";
 }
 
-// The words of a setting's values as `names` lists them, without what a value means "(...)";
-// none for a range or a code list, which have no words to offer.
+// The words a setting takes, as `names` lists them: a flag's two, a choice's tokens (the stored
+// ones after); none for a range or a code list, which have no words to offer.
 std::vector<std::string> valueWords(const NamedSetting& setting) {
-    const std::string values = settingValues(setting);
-    if (values.find("..") != std::string::npos) {
-        return {};
+    std::vector<std::string> words;
+    if (setting.kind == SettingKind::Flag) {
+        words = {"on", "off"};
+    } else if (setting.kind == SettingKind::Choice) {
+        for (const auto list : {setting.choices, setting.stored}) {
+            for (const SettingChoice& c : list) {
+                words.emplace_back(c.token);
+            }
+        }
     }
-    std::istringstream words(std::regex_replace(
-        std::regex_replace(values, std::regex("\\([^)]*\\)"), ""), std::regex(","), " "));
-    std::vector<std::string> list;
-    for (std::string word; words >> word;) {
-        list.push_back(word);
-    }
-    return list;
+    return words;
 }
 
 // A function that prints, by its first argument, one of `lists`; status 1 for any other.
